@@ -1,0 +1,120 @@
+// CameraDispatch: a switch over the record kind, with a nested switch over
+// the event identifier. Every record is checked against its byte count
+// before a field is read, since a host may hand over a short record.
+#include "control/camera_controller.h"
+
+#include "control/identifiers.h"
+
+#include <cstdio>
+#include <cstring>
+
+ControllerState controllerState = {true, false, false, 0};
+
+namespace {
+
+const double kBankFactor = -180.0;
+const double kDivisor = static_cast<double>(3.1415f);  // not pi, on purpose
+const float kCameraPitch = 8.0f;
+const std::int32_t kReengageThreshold = 3;
+
+// Bytes a record must hold for the fields its kind reads, from the record
+// layouts that hostlink/simconnect.h pins.
+const DWORD kHeaderBytes = 12;     // dwSize, dwVersion, dwID
+const DWORD kExceptionBytes = 16;  // through dwException
+const DWORD kOpenBytes = 272;      // through dwApplicationVersionMajor
+const DWORD kEventBytes = 24;      // through dwData
+const DWORD kRequestIdBytes = 16;  // through dwRequestID
+const DWORD kDataBlockOffset = 40;
+const DWORD kAttitudeBytes = kDataBlockOffset + sizeof(AttitudeRecord);
+
+void HandleEvent(const SIMCONNECT_RECV_EVENT* evt) {
+  switch (evt->uEventID) {
+    case EVENT_SIM_PAUSE:
+      break;  // the simulator's own pause does not affect the camera
+    case EVENT_VIEW:
+      controllerState.active = (evt->dwData == SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_VIRTUAL);
+      break;
+    case EVENT_1SEC:
+      controllerState.secondsSinceHat++;
+      if (controllerState.secondsSinceHat > kReengageThreshold) {
+        controllerState.active = true;
+      }
+      break;
+    case EVENT_POV:
+      controllerState.active = false;
+      controllerState.secondsSinceHat = 0;
+      break;
+    case EVENT_MENU_EXIT:
+      controllerState.quitRequested = true;
+      break;
+    case EVENT_MENU_PAUSE:
+      controllerState.paused = !controllerState.paused;
+      break;
+    default:
+      break;
+  }
+}
+
+void HandleAttitude(const SIMCONNECT_RECV_SIMOBJECT_DATA* data) {
+  // The data block may sit at any alignment: copy it out, never cast to it.
+  AttitudeRecord attitude;
+  const unsigned char* block = reinterpret_cast<const unsigned char*>(data) + kDataBlockOffset;
+  std::memcpy(&attitude, block, sizeof attitude);
+  double angle = (attitude.bank * kBankFactor) / kDivisor;
+  if (controllerState.active && !controllerState.paused) {
+    SimConnect_CameraSetRelative6DOF(hSimConnect, 0.0f, 0.0f, 0.0f, kCameraPitch, 0.0f,
+                                     static_cast<float>(angle));
+  }
+}
+
+}  // namespace
+
+void SIMCONNECT_CALL CameraDispatch(SIMCONNECT_RECV* pData, DWORD cbData, void* pContext) {
+  (void)pContext;
+  if (pData == nullptr || cbData < kHeaderBytes) {
+    return;
+  }
+  switch (pData->dwID) {
+    case SIMCONNECT_RECV_ID_EXCEPTION: {
+      if (cbData < kExceptionBytes) {
+        break;
+      }
+      const SIMCONNECT_RECV_EXCEPTION* exc = static_cast<SIMCONNECT_RECV_EXCEPTION*>(pData);
+      std::printf("A SimConnect Exception occurred: Exception ID %i\n",
+                  static_cast<int>(exc->dwException));
+      break;
+    }
+    case SIMCONNECT_RECV_ID_OPEN: {
+      if (cbData < kOpenBytes) {
+        break;
+      }
+      const SIMCONNECT_RECV_OPEN* open = static_cast<SIMCONNECT_RECV_OPEN*>(pData);
+      // The precision bounds the read to the field when the host sent no NUL.
+      std::printf("Now connected to %.256s Version %i\n", open->szApplicationName,
+                  static_cast<int>(open->dwApplicationVersionMajor));
+      std::printf("Note - you must be in 'Virtual Cockpit View' to enable.\n\n");
+      std::printf("Vantilo is ready!\n");
+      break;
+    }
+    case SIMCONNECT_RECV_ID_QUIT:
+      controllerState.quitRequested = true;
+      break;
+    case SIMCONNECT_RECV_ID_EVENT:
+      if (cbData >= kEventBytes) {
+        HandleEvent(static_cast<SIMCONNECT_RECV_EVENT*>(pData));
+      }
+      break;
+    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA: {
+      if (cbData < kRequestIdBytes) {
+        break;
+      }
+      const SIMCONNECT_RECV_SIMOBJECT_DATA* data = static_cast<SIMCONNECT_RECV_SIMOBJECT_DATA*>(pData);
+      if (data->dwRequestID == REQUEST_ATTITUDE && cbData >= kAttitudeBytes) {
+        HandleAttitude(data);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}

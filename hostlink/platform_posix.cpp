@@ -1,0 +1,13 @@
+// Sleep for POSIX systems, over nanosleep, resumed after signals.
+#include "hostlink/platform.h"
+
+#include <cerrno>
+#include <ctime>
+
+extern "C" void Sleep(DWORD dwMilliseconds) {
+  struct timespec remaining;
+  remaining.tv_sec = static_cast<time_t>(dwMilliseconds / 1000);
+  remaining.tv_nsec = static_cast<long>(dwMilliseconds % 1000) * 1000000L;
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}

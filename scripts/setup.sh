@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what Vantilo's build and tests need, and only what is missing:
+# Debian packages (when run as root) and the npm packages of the peer tests.
+# Safe to run again and again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have_cmd cmake || missing+=(cmake)
+have_cmd g++ || missing+=(g++)
+have_cmd make || missing+=(make)
+have_pkg libgtest-dev || missing+=(libgtest-dev)
+have_cmd node || missing+=(nodejs)
+have_cmd npm || missing+=(npm)
+
+if ((${#missing[@]})); then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "setup: missing Debian packages: ${missing[*]}" >&2
+    echo "setup: run this script as root, or: sudo apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "setup: installing ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# node-simconnect, pinned in tests/peer/package-lock.json, as a peer client.
+if [[ ! -d tests/peer/node_modules/node-simconnect ]]; then
+  echo "setup: installing the peer tests' npm packages"
+  (cd tests/peer && npm ci --no-audit --no-fund --loglevel=error)
+fi

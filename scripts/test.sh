@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds and runs every test: installs what is missing, then the warnings-
+# as-errors build and the sanitizer build, each with its whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+for preset in ci asan; do
+  echo "== $preset: configure, build, test"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done

@@ -1,0 +1,150 @@
+// What each record kind prints or leaves alone: the connection and
+// exception reports, the records and events the controller ignores, and
+// records too short for the fields their kind needs.
+#include "tests/program_test_support.h"
+
+namespace {
+
+class Records : public ProgramTest {
+ protected:
+  // Dispatches and returns what the controller printed.
+  static std::string Printed(const std::vector<std::uint8_t>& bytes) {
+    return Printed(bytes, static_cast<DWORD>(bytes.size()));
+  }
+  static std::string Printed(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
+    ::testing::internal::CaptureStdout();
+    Dispatch(bytes, cbData);
+    return ::testing::internal::GetCapturedStdout();
+  }
+  static bool StateUntouched() {
+    return controllerState.active && !controllerState.paused && !controllerState.quitRequested &&
+           controllerState.secondsSinceHat == 0;
+  }
+};
+
+TEST_F(Records, ConnectionReport) {
+  EXPECT_EQ(Printed(fake::OpenRecord("Microsoft Flight Simulator X", 10)),
+            "Now connected to Microsoft Flight Simulator X Version 10\n"
+            "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
+            "Vantilo is ready!\n");
+  EXPECT_TRUE(StateUntouched());
+  EXPECT_EQ(CommandCount(), 0u);
+}
+
+TEST_F(Records, ApplicationNameUpToItsNul) {
+  char name[256] = {};
+  std::memcpy(name, "FSX\0hidden", 10);
+  std::string out = Printed(fake::OpenRecordRawName(name, 10));
+  EXPECT_EQ(out.substr(0, out.find('\n') + 1), "Now connected to FSX Version 10\n");
+}
+
+TEST_F(Records, ApplicationNameWithoutNulIsCutAtTheField) {
+  char name[256];
+  std::memset(name, 'A', sizeof name);
+  std::vector<std::uint8_t> record = fake::OpenRecordRawName(name, 10);
+  record[268] = 'B';  // a version byte right after the field must not be read as text
+  std::string out = Printed(record);
+  EXPECT_EQ(out.substr(0, 17 + 256 + 9), "Now connected to " + std::string(256, 'A') + " Version ");
+}
+
+TEST_F(Records, ExceptionReport) {
+  EXPECT_EQ(Printed(fake::ExceptionRecord(SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 12, 1)),
+            "A SimConnect Exception occurred: Exception ID 7\n");
+  EXPECT_TRUE(StateUntouched());
+}
+
+TEST_F(Records, LargeCodesAndVersionsPrintNegative) {
+  EXPECT_EQ(Printed(fake::ExceptionRecord(0x80000000u)),
+            "A SimConnect Exception occurred: Exception ID -2147483648\n");
+  EXPECT_EQ(Printed(fake::ExceptionRecord(0xFFFFFFFFu)),
+            "A SimConnect Exception occurred: Exception ID -1\n");
+  EXPECT_EQ(Printed(fake::ExceptionRecord(0x7FFFFFFFu)),
+            "A SimConnect Exception occurred: Exception ID 2147483647\n");
+  std::string out = Printed(fake::OpenRecord("Sim", 0x80000001u));
+  EXPECT_EQ(out.substr(0, 40), "Now connected to Sim Version -2147483647");
+}
+
+TEST_F(Records, UnknownEventIdsDoNothing) {
+  std::vector<DWORD> ids = {3, 19, 22, 100, 0xFFFFFFFFu};
+  for (DWORD id = 4; id <= 17; ++id) ids.push_back(id);
+  for (DWORD id : ids) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(Printed(fake::EventRecord(id, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D)), "");
+    EXPECT_TRUE(StateUntouched());
+  }
+  EXPECT_EQ(fake::Calls().size(), 0u);
+}
+
+TEST_F(Records, GroupIdIsNotUsed) {
+  Dispatch(fake::EventRecord(EVENT_POV, 0, 7));
+  EXPECT_FALSE(controllerState.active);
+}
+
+TEST_F(Records, DataOfOtherRequestsIsIgnoredEvenAtTheSameSize) {
+  const DWORD requests[] = {0, 2, 1000, 0xFFFFFFFFu};
+  for (DWORD request : requests) {
+    SCOPED_TRACE(request);
+    EXPECT_EQ(Printed(fake::DataRecord(request, 0.1, 0.5)), "");
+  }
+  EXPECT_EQ(CommandCount(), 0u);
+}
+
+TEST_F(Records, OtherRecordKindsAreIgnored) {
+  const DWORD kinds[] = {0, 5, 6, 7, 9, 10, 15, 16, 26, 45, 0xFFFFFFFFu};
+  for (DWORD kind : kinds) {
+    SCOPED_TRACE(kind);
+    // A body that would mean something to a handled kind: event 20, bank 0.5.
+    std::vector<std::uint8_t> record = fake::DataRecord(REQUEST_ATTITUDE, 0.1, 0.5);
+    record[8] = static_cast<std::uint8_t>(kind);
+    record[9] = record[10] = record[11] = static_cast<std::uint8_t>(kind >> 8);
+    record[16] = EVENT_MENU_EXIT;
+    EXPECT_EQ(Printed(record), "");
+    EXPECT_TRUE(StateUntouched());
+  }
+  EXPECT_EQ(Printed(fake::FrameRecord(60.0f, 1.0f)), "");
+  EXPECT_EQ(fake::Calls().size(), 0u);
+}
+
+// A record shorter than the fields its kind needs is ignored: nothing is
+// read past the byte count (AddressSanitizer builds check the reads).
+TEST_F(Records, TooShortForItsKindIsIgnored) {
+  struct Row {
+    std::vector<std::uint8_t> record;
+    DWORD needed;
+  };
+  const Row rows[] = {
+      {fake::QuitRecord(), 12},
+      {fake::ExceptionRecord(7), 16},
+      {fake::EventRecord(EVENT_MENU_EXIT), 24},
+      {fake::EventRecord(EVENT_POV), 24},
+      {fake::OpenRecord("Sim", 10), 272},
+      {fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5), 56},
+  };
+  for (const Row& row : rows) {
+    for (DWORD cb = 0; cb < row.needed; ++cb) {
+      SCOPED_TRACE(::testing::Message() << "needed " << row.needed << " given " << cb);
+      EXPECT_EQ(Printed(row.record, cb), "");
+      EXPECT_TRUE(StateUntouched());
+    }
+  }
+  EXPECT_EQ(fake::Calls().size(), 0u);
+}
+
+TEST_F(Records, ExactlyLongEnoughIsHandled) {
+  EXPECT_EQ(Printed(fake::ExceptionRecord(3), 16),
+            "A SimConnect Exception occurred: Exception ID 3\n");
+  EXPECT_EQ(Printed(fake::OpenRecord("Sim", 10), 272).substr(0, 31),
+            "Now connected to Sim Version 10");
+  Dispatch(fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5), 56);
+  EXPECT_EQ(CommandCount(), 1u);
+  Dispatch(fake::QuitRecord(), 12);
+  EXPECT_TRUE(controllerState.quitRequested);
+}
+
+TEST_F(Records, NullRecordIsIgnored) {
+  CameraDispatch(nullptr, 56, nullptr);
+  EXPECT_TRUE(StateUntouched());
+  EXPECT_EQ(fake::Calls().size(), 0u);
+}
+
+}  // namespace

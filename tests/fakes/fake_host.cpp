@@ -1,0 +1,354 @@
+// The fake host's state, its SimConnect operations and Sleep, and the
+// record builders. Records are handed over from a heap block of exactly the
+// byte count given, so AddressSanitizer sees any read past it.
+#include "tests/fakes/fake_host.h"
+
+#include "hostlink/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <utility>
+
+namespace fake {
+namespace {
+
+struct Pending {
+  std::vector<std::uint8_t> bytes;
+  DWORD cbData;
+};
+
+struct State {
+  std::vector<Call> calls;
+  std::deque<Pending> pending;
+  std::function<void(int)> hook;
+  Delivery delivery = Delivery::OnePerCall;
+  HRESULT openResult = 0;
+  std::uint64_t clockMs = 0;
+  int dispatchCalls = 0;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+int handleTag;  // its address is the handle the fake gives out
+
+std::string HandleText(HANDLE h) {
+  if (h == Handle()) return "H";
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", h);
+  return text;
+}
+
+std::string Str(const char* text) {
+  if (text == nullptr) return "null";
+  return std::string("\"") + text + "\"";
+}
+
+std::string Num(std::uint64_t value) { return std::to_string(value); }
+
+std::string Flt(float value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08xf", static_cast<unsigned>(Bits(value)));
+  return text;
+}
+
+std::string Join(std::initializer_list<std::string> parts) {
+  std::string out;
+  for (const std::string& part : parts) {
+    if (!out.empty()) out += ", ";
+    out += part;
+  }
+  return out;
+}
+
+HRESULT Record(const char* name, std::string args, std::vector<float> floats = {}) {
+  S().calls.push_back(Call{name, std::move(args), std::move(floats), S().clockMs});
+  return 0;
+}
+
+void Put(std::vector<std::uint8_t>& bytes, std::size_t offset, const void* value, std::size_t n) {
+  if (bytes.size() < offset + n) bytes.resize(offset + n);
+  std::memcpy(bytes.data() + offset, value, n);
+}
+
+void PutDword(std::vector<std::uint8_t>& bytes, std::size_t offset, DWORD value) {
+  Put(bytes, offset, &value, sizeof value);
+}
+
+void Deliver(const Pending& record, DispatchProc proc, void* context) {
+  std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[record.cbData]);
+  std::size_t n = record.bytes.size() < record.cbData ? record.bytes.size() : record.cbData;
+  std::memset(block.get(), 0, record.cbData);
+  std::memcpy(block.get(), record.bytes.data(), n);
+  proc(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), record.cbData, context);
+}
+
+}  // namespace
+
+void Reset() { S() = State(); }
+const std::vector<Call>& Calls() { return S().calls; }
+
+std::vector<std::string> CallTexts() {
+  std::vector<std::string> texts;
+  for (const Call& call : S().calls) texts.push_back(call.Text());
+  return texts;
+}
+
+std::vector<std::string> CallTextsWithoutLoop() {
+  std::vector<std::string> texts;
+  for (const Call& call : S().calls) {
+    if (call.name == "SimConnect_CallDispatch" || call.Text() == "Sleep(1)") continue;
+    texts.push_back(call.Text());
+  }
+  return texts;
+}
+
+std::vector<Call> CallsNamed(const std::string& name) {
+  std::vector<Call> found;
+  for (const Call& call : S().calls) {
+    if (call.name == name) found.push_back(call);
+  }
+  return found;
+}
+
+void SetDelivery(Delivery delivery) { S().delivery = delivery; }
+void FailOpen(HRESULT result) { S().openResult = result; }
+void QueueRecord(const std::vector<std::uint8_t>& bytes) {
+  QueueRecord(bytes, static_cast<DWORD>(bytes.size()));
+}
+void QueueRecord(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
+  S().pending.push_back(Pending{bytes, cbData});
+}
+void OnDispatch(std::function<void(int)> hook) { S().hook = std::move(hook); }
+std::uint64_t NowMs() { return S().clockMs; }
+HANDLE Handle() { return &handleTag; }
+std::uint32_t Bits(float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+std::vector<std::uint8_t> Header(DWORD size, DWORD id) {
+  std::vector<std::uint8_t> bytes(size, 0);
+  PutDword(bytes, 0, size);
+  PutDword(bytes, 4, 2);  // protocol of the 10.0.60905 client
+  PutDword(bytes, 8, id);
+  return bytes;
+}
+
+std::vector<std::uint8_t> ExceptionRecord(DWORD code, DWORD sendId, DWORD index) {
+  std::vector<std::uint8_t> bytes = Header(24, SIMCONNECT_RECV_ID_EXCEPTION);
+  PutDword(bytes, 12, code);
+  PutDword(bytes, 16, sendId);
+  PutDword(bytes, 20, index);
+  return bytes;
+}
+
+std::vector<std::uint8_t> OpenRecordRawName(const char (&name)[256], DWORD versionMajor) {
+  std::vector<std::uint8_t> bytes = Header(308, SIMCONNECT_RECV_ID_OPEN);
+  Put(bytes, 12, name, 256);
+  PutDword(bytes, 268, versionMajor);
+  PutDword(bytes, 276, 60905);
+  PutDword(bytes, 284, 10);
+  PutDword(bytes, 292, 60905);
+  return bytes;
+}
+
+std::vector<std::uint8_t> OpenRecord(const std::string& name, DWORD versionMajor) {
+  char field[256] = {};
+  std::memcpy(field, name.data(), name.size() < 255 ? name.size() : 255);
+  return OpenRecordRawName(field, versionMajor);
+}
+
+std::vector<std::uint8_t> QuitRecord() { return Header(12, SIMCONNECT_RECV_ID_QUIT); }
+
+std::vector<std::uint8_t> EventRecord(DWORD eventId, DWORD data, DWORD groupId) {
+  std::vector<std::uint8_t> bytes = Header(24, SIMCONNECT_RECV_ID_EVENT);
+  PutDword(bytes, 12, groupId);
+  PutDword(bytes, 16, eventId);
+  PutDword(bytes, 20, data);
+  return bytes;
+}
+
+std::vector<std::uint8_t> FrameRecord(float frameRate, float simSpeed) {
+  std::vector<std::uint8_t> bytes = Header(32, SIMCONNECT_RECV_ID_EVENT_FRAME);
+  PutDword(bytes, 12, SIMCONNECT_UNUSED);
+  PutDword(bytes, 16, 3);
+  Put(bytes, 24, &frameRate, sizeof frameRate);
+  Put(bytes, 28, &simSpeed, sizeof simSpeed);
+  return bytes;
+}
+
+std::vector<std::uint8_t> DataRecord(DWORD requestId, double pitch, double bank) {
+  std::vector<std::uint8_t> bytes = Header(56, SIMCONNECT_RECV_ID_SIMOBJECT_DATA);
+  PutDword(bytes, 12, requestId);
+  PutDword(bytes, 16, SIMCONNECT_OBJECT_ID_USER);
+  PutDword(bytes, 20, 0);   // definition
+  PutDword(bytes, 28, 1);   // entry number
+  PutDword(bytes, 32, 1);   // out of
+  PutDword(bytes, 36, 2);   // datums
+  Put(bytes, 40, &pitch, sizeof pitch);
+  Put(bytes, 48, &bank, sizeof bank);
+  return bytes;
+}
+
+}  // namespace fake
+
+using fake::Flt;
+using fake::HandleText;
+using fake::Join;
+using fake::Num;
+using fake::Record;
+using fake::S;
+using fake::Str;
+
+extern "C" {
+
+HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWND hWnd,
+                                        DWORD UserEventWin32, HANDLE hEventHandle,
+                                        DWORD ConfigIndex) {
+  bool ok = S().openResult >= 0;
+  if (ok && phSimConnect != nullptr) *phSimConnect = fake::Handle();
+  char where[32];
+  std::snprintf(where, sizeof where, "%s", phSimConnect == nullptr ? "null" : "&h");
+  Record("SimConnect_Open",
+         Join({where, Str(szName), hWnd == nullptr ? "null" : "window", Num(UserEventWin32),
+               hEventHandle == nullptr ? "null" : "event", Num(ConfigIndex)}));
+  return S().openResult;
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_Close(HANDLE hSimConnect) {
+  return Record("SimConnect_Close", HandleText(hSimConnect));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch,
+                                                void* pContext) {
+  fake::State& s = S();
+  int number = s.dispatchCalls++;
+  if (s.dispatchCalls > fake::kMaxDispatchCalls) {
+    std::fprintf(stderr, "fake host: %d dispatch calls and the program has not quit\n",
+                 s.dispatchCalls);
+    std::abort();
+  }
+  Record("SimConnect_CallDispatch",
+         Join({HandleText(hSimConnect), pfcnDispatch == nullptr ? "null" : "proc",
+               pContext == nullptr ? "null" : "context"}));
+  if (s.hook) s.hook(number);
+  while (!s.pending.empty()) {
+    fake::Pending record = s.pending.front();
+    s.pending.pop_front();
+    fake::Deliver(record, pfcnDispatch, pContext);
+    if (s.delivery == fake::Delivery::OnePerCall) break;
+  }
+  return 0;
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_MenuAddItem(HANDLE hSimConnect, const char* szMenuItem,
+                                               SIMCONNECT_CLIENT_EVENT_ID MenuEventID, DWORD dwData) {
+  return Record("SimConnect_MenuAddItem",
+                Join({HandleText(hSimConnect), Str(szMenuItem), Num(MenuEventID), Num(dwData)}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
+                                                  SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
+                                                  const char* szMenuItem,
+                                                  SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID,
+                                                  DWORD dwData) {
+  return Record("SimConnect_MenuAddSubItem", Join({HandleText(hSimConnect), Num(MenuEventID),
+                                                   Str(szMenuItem), Num(SubMenuEventID),
+                                                   Num(dwData)}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE hSimConnect,
+                                                  SIMCONNECT_CLIENT_EVENT_ID MenuEventID) {
+  return Record("SimConnect_MenuDeleteItem", Join({HandleText(hSimConnect), Num(MenuEventID)}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteSubItem(HANDLE hSimConnect,
+                                                     SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
+                                                     const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID) {
+  return Record("SimConnect_MenuDeleteSubItem",
+                Join({HandleText(hSimConnect), Num(MenuEventID), Num(SubMenuEventID)}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect,
+                                                            SIMCONNECT_CLIENT_EVENT_ID EventID,
+                                                            const char* EventName) {
+  return Record("SimConnect_MapClientEventToSimEvent",
+                Join({HandleText(hSimConnect), Num(EventID), Str(EventName)}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_MapInputEventToClientEvent(
+    HANDLE hSimConnect, SIMCONNECT_INPUT_GROUP_ID GroupID, const char* szInputDefinition,
+    SIMCONNECT_CLIENT_EVENT_ID DownEventID, DWORD DownValue, SIMCONNECT_CLIENT_EVENT_ID UpEventID,
+    DWORD UpValue, BOOL bMaskable) {
+  return Record("SimConnect_MapInputEventToClientEvent",
+                Join({HandleText(hSimConnect), Num(GroupID), Str(szInputDefinition), Num(DownEventID),
+                      Num(DownValue), Num(UpEventID), Num(UpValue),
+                      std::to_string(static_cast<int>(bMaskable))}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_AddClientEventToNotificationGroup(
+    HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
+    SIMCONNECT_CLIENT_EVENT_ID EventID, BOOL bMaskable) {
+  return Record("SimConnect_AddClientEventToNotificationGroup",
+                Join({HandleText(hSimConnect), Num(GroupID), Num(EventID),
+                      std::to_string(static_cast<int>(bMaskable))}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_SetInputGroupState(HANDLE hSimConnect,
+                                                      SIMCONNECT_INPUT_GROUP_ID GroupID,
+                                                      DWORD dwState) {
+  return Record("SimConnect_SetInputGroupState",
+                Join({HandleText(hSimConnect), Num(GroupID), Num(dwState)}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect,
+                                                          SIMCONNECT_CLIENT_EVENT_ID EventID,
+                                                          const char* SystemEventName) {
+  return Record("SimConnect_SubscribeToSystemEvent",
+                Join({HandleText(hSimConnect), Num(EventID), Str(SystemEventName)}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
+                                                       SIMCONNECT_DATA_DEFINITION_ID DefineID,
+                                                       const char* DatumName, const char* UnitsName,
+                                                       SIMCONNECT_DATATYPE DatumType, float fEpsilon,
+                                                       DWORD DatumID) {
+  return Record("SimConnect_AddToDataDefinition",
+                Join({HandleText(hSimConnect), Num(DefineID), Str(DatumName), Str(UnitsName),
+                      Num(static_cast<DWORD>(DatumType)), Flt(fEpsilon), Num(DatumID)}),
+                {fEpsilon});
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_RequestDataOnSimObject(
+    HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID, SIMCONNECT_DATA_DEFINITION_ID DefineID,
+    SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period, SIMCONNECT_DATA_REQUEST_FLAG Flags,
+    DWORD origin, DWORD interval, DWORD limit) {
+  return Record("SimConnect_RequestDataOnSimObject",
+                Join({HandleText(hSimConnect), Num(RequestID), Num(DefineID), Num(ObjectID),
+                      Num(static_cast<DWORD>(Period)), Num(Flags), Num(origin), Num(interval),
+                      Num(limit)}));
+}
+
+HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, float fDeltaX,
+                                                         float fDeltaY, float fDeltaZ,
+                                                         float fPitchDeg, float fBankDeg,
+                                                         float fHeadingDeg) {
+  return Record("SimConnect_CameraSetRelative6DOF",
+                Join({HandleText(hSimConnect), Flt(fDeltaX), Flt(fDeltaY), Flt(fDeltaZ), Flt(fPitchDeg),
+                      Flt(fBankDeg), Flt(fHeadingDeg)}),
+                {fDeltaX, fDeltaY, fDeltaZ, fPitchDeg, fBankDeg, fHeadingDeg});
+}
+
+void Sleep(DWORD dwMilliseconds) {
+  Record("Sleep", Num(dwMilliseconds));
+  S().clockMs += dwMilliseconds;
+}
+
+}  // extern "C"

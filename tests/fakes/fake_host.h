@@ -1,0 +1,75 @@
+// The in-process fake host shared by the program's tests. It implements
+// every SimConnect operation the program calls and Sleep: it records each
+// call with all its arguments, delivers scripted records through
+// SimConnect_CallDispatch, can fail the open, and keeps a virtual clock.
+#ifndef VANTILO_TESTS_FAKES_FAKE_HOST_H
+#define VANTILO_TESTS_FAKES_FAKE_HOST_H
+
+#include "hostlink/simconnect.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+// One recorded call: the operation's name and its arguments rendered as
+// text. The handle shows as H when it is the one the open gave out; floats
+// show as their bit pattern (0x41000000f), so texts compare exactly.
+struct Call {
+  std::string name;
+  std::string args;
+  std::vector<float> floats;  // the float arguments, in order, bits intact
+  std::uint64_t atMs;         // the virtual clock when the call was made
+  std::string Text() const { return name + "(" + args + ")"; }
+};
+
+enum class Delivery { OnePerCall, AllPerCall };
+
+// Back to a fresh host: no calls, no records, clock at 0, open succeeds,
+// one record per dispatch call.
+void Reset();
+
+// Every call so far, in order; the same without the loop's Sleep(1) and
+// SimConnect_CallDispatch calls.
+const std::vector<Call>& Calls();
+std::vector<std::string> CallTexts();
+std::vector<std::string> CallTextsWithoutLoop();
+std::vector<Call> CallsNamed(const std::string& name);
+
+void SetDelivery(Delivery delivery);
+void FailOpen(HRESULT result);
+
+// Queues a record for a later SimConnect_CallDispatch; cbData is the byte
+// count handed over, the size of the bytes unless given.
+void QueueRecord(const std::vector<std::uint8_t>& bytes);
+void QueueRecord(const std::vector<std::uint8_t>& bytes, DWORD cbData);
+
+// Runs at the start of every SimConnect_CallDispatch with its 0-based
+// number, before records are delivered; lets a test queue records at a
+// given pass of the loop.
+void OnDispatch(std::function<void(int)> hook);
+
+std::uint64_t NowMs();
+HANDLE Handle();
+
+// A test whose program never quits would loop forever: the fake stops the
+// process with a message after this many dispatch calls in one test.
+const int kMaxDispatchCalls = 100000;
+
+// Record builders, bytes as the host lays them out.
+std::vector<std::uint8_t> Header(DWORD size, DWORD id);
+std::vector<std::uint8_t> ExceptionRecord(DWORD code, DWORD sendId = 0, DWORD index = 0);
+std::vector<std::uint8_t> OpenRecord(const std::string& name, DWORD versionMajor);
+std::vector<std::uint8_t> OpenRecordRawName(const char (&name)[256], DWORD versionMajor);
+std::vector<std::uint8_t> QuitRecord();
+std::vector<std::uint8_t> EventRecord(DWORD eventId, DWORD data = 0, DWORD groupId = 0);
+std::vector<std::uint8_t> FrameRecord(float frameRate, float simSpeed);
+std::vector<std::uint8_t> DataRecord(DWORD requestId, double pitch, double bank);
+
+std::uint32_t Bits(float value);
+
+}  // namespace fake
+
+#endif

@@ -1,0 +1,64 @@
+// Helpers shared by the program's tests: a fresh program and fake host per
+// test, records handed straight to CameraDispatch, and the camera commands
+// the fake host received.
+#ifndef VANTILO_TESTS_PROGRAM_TEST_SUPPORT_H
+#define VANTILO_TESTS_PROGRAM_TEST_SUPPORT_H
+
+#include "control/camera_controller.h"
+#include "control/identifiers.h"
+#include "tests/fakes/fake_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake::Reset();
+    controllerState = ControllerState{true, false, false, 0};
+    hSimConnect = fake::Handle();
+  }
+
+  // Hands the first cbData bytes of a record to CameraDispatch from a heap
+  // block of exactly cbData bytes, at the given offset from an 8-byte
+  // boundary, so a read past the count or a misaligned read shows.
+  static void Dispatch(const std::vector<std::uint8_t>& bytes, DWORD cbData, std::size_t misalign) {
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[cbData + misalign + 1]);
+    std::uint8_t* start = block.get() + misalign;
+    std::memcpy(start, bytes.data(), cbData < bytes.size() ? cbData : bytes.size());
+    CameraDispatch(reinterpret_cast<SIMCONNECT_RECV*>(start), cbData, nullptr);
+  }
+  static void Dispatch(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[cbData]);
+    std::memcpy(block.get(), bytes.data(), cbData < bytes.size() ? cbData : bytes.size());
+    CameraDispatch(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), cbData, nullptr);
+  }
+  static void Dispatch(const std::vector<std::uint8_t>& bytes) {
+    Dispatch(bytes, static_cast<DWORD>(bytes.size()));
+  }
+
+  static void Frame(double bank) { Dispatch(fake::DataRecord(REQUEST_ATTITUDE, 0.1, bank)); }
+  static void Tick() { Dispatch(fake::EventRecord(EVENT_1SEC)); }
+  static void Hat() { Dispatch(fake::EventRecord(EVENT_POV, 0)); }
+  static void View(DWORD kind) { Dispatch(fake::EventRecord(EVENT_VIEW, kind)); }
+  static void MenuPause() { Dispatch(fake::EventRecord(EVENT_MENU_PAUSE, 0)); }
+
+  static std::vector<fake::Call> Commands() {
+    return fake::CallsNamed("SimConnect_CameraSetRelative6DOF");
+  }
+  static std::size_t CommandCount() { return Commands().size(); }
+
+  // Whether one attitude record now brings a camera command.
+  static bool FrameSendsCommand() {
+    std::size_t before = CommandCount();
+    Frame(0.2);
+    return CommandCount() == before + 1;
+  }
+};
+
+#endif
