@@ -3,10 +3,10 @@
 // before a field is read, since a host may hand over a short record.
 #include "control/camera_controller.h"
 
-#include "control/identifiers.h"
-
 #include <cstdio>
 #include <cstring>
+
+#include "control/identifiers.h"
 
 ControllerState controllerState = {true, false, false, 0};
 
@@ -108,7 +108,8 @@ void SIMCONNECT_CALL CameraDispatch(SIMCONNECT_RECV* pData, DWORD cbData, void* 
       if (cbData < kRequestIdBytes) {
         break;
       }
-      const SIMCONNECT_RECV_SIMOBJECT_DATA* data = static_cast<SIMCONNECT_RECV_SIMOBJECT_DATA*>(pData);
+      const SIMCONNECT_RECV_SIMOBJECT_DATA* data =
+          static_cast<SIMCONNECT_RECV_SIMOBJECT_DATA*>(pData);
       if (data->dwRequestID == REQUEST_ATTITUDE && cbData >= kAttitudeBytes) {
         HandleAttitude(data);
       }

@@ -3,9 +3,9 @@
 #ifndef VANTILO_CONTROL_CAMERA_CONTROLLER_H
 #define VANTILO_CONTROL_CAMERA_CONTROLLER_H
 
-#include "hostlink/simconnect.h"
-
 #include <cstdint>
+
+#include "hostlink/simconnect.h"
 
 struct ControllerState {
   bool active;                   // the camera follows the bank

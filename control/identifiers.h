@@ -7,14 +7,14 @@
 
 // Client events: one numbering space; 4 to 17 are not used.
 enum EVENT_ID {
-  EVENT_SIM_PAUSE = 0,    // system event "Pause"
-  EVENT_VIEW = 1,         // system event "View"
-  EVENT_1SEC = 2,         // system event "1sec"
-  EVENT_FRAME = 3,        // system event "Frame"
-  EVENT_POV = 18,         // input "joystick:0:POV"
-  EVENT_MENU = 19,        // the top-level add-on menu item
-  EVENT_MENU_EXIT = 20,   // menu sub-item "Exit"
-  EVENT_MENU_PAUSE = 21   // menu sub-item "Pause"
+  EVENT_SIM_PAUSE = 0,   // system event "Pause"
+  EVENT_VIEW = 1,        // system event "View"
+  EVENT_1SEC = 2,        // system event "1sec"
+  EVENT_FRAME = 3,       // system event "Frame"
+  EVENT_POV = 18,        // input "joystick:0:POV"
+  EVENT_MENU = 19,       // the top-level add-on menu item
+  EVENT_MENU_EXIT = 20,  // menu sub-item "Exit"
+  EVENT_MENU_PAUSE = 21  // menu sub-item "Pause"
 };
 
 enum GROUP_ID { GROUP_MAIN = 0 };  // input group and notification group

@@ -1,8 +1,8 @@
 // Sleep for POSIX systems, over nanosleep, resumed after signals.
-#include "hostlink/platform.h"
-
 #include <cerrno>
 #include <ctime>
+
+#include "hostlink/platform.h"
 
 extern "C" void Sleep(DWORD dwMilliseconds) {
   struct timespec remaining;

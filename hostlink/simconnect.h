@@ -154,7 +154,8 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
                                                 void* pContext);
 // Adds a top-level add-on menu item.
 HRESULT SIMCONNECT_CALL SimConnect_MenuAddItem(HANDLE hSimConnect, const char* szMenuItem,
-                                               SIMCONNECT_CLIENT_EVENT_ID MenuEventID, DWORD dwData);
+                                               SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
+                                               DWORD dwData);
 // Adds a sub-item; choosing it delivers an event record with SubMenuEventID.
 HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
                                                   SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
@@ -165,9 +166,9 @@ HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
 HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE hSimConnect,
                                                   SIMCONNECT_CLIENT_EVENT_ID MenuEventID);
 // Removes a sub-item.
-HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteSubItem(HANDLE hSimConnect,
-                                                     SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
-                                                     const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID);
+HRESULT SIMCONNECT_CALL
+SimConnect_MenuDeleteSubItem(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
+                             const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID);
 // Maps a client event to a sim event; "" makes the event private.
 HRESULT SIMCONNECT_CALL SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect,
                                                             SIMCONNECT_CLIENT_EVENT_ID EventID,
@@ -193,13 +194,13 @@ HRESULT SIMCONNECT_CALL SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect,
 HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
                                                        SIMCONNECT_DATA_DEFINITION_ID DefineID,
                                                        const char* DatumName, const char* UnitsName,
-                                                       SIMCONNECT_DATATYPE DatumType, float fEpsilon,
-                                                       DWORD DatumID);
+                                                       SIMCONNECT_DATATYPE DatumType,
+                                                       float fEpsilon, DWORD DatumID);
 // Data records for the object, one per period.
 HRESULT SIMCONNECT_CALL SimConnect_RequestDataOnSimObject(
-    HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID, SIMCONNECT_DATA_DEFINITION_ID DefineID,
-    SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period, SIMCONNECT_DATA_REQUEST_FLAG Flags,
-    DWORD origin, DWORD interval, DWORD limit);
+    HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
+    SIMCONNECT_DATA_DEFINITION_ID DefineID, SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period,
+    SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin, DWORD interval, DWORD limit);
 // Sets the user's cockpit camera relative to the aircraft.
 HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, float fDeltaX,
                                                          float fDeltaY, float fDeltaZ,

@@ -3,19 +3,20 @@
 // records, which the camera controller prints.
 #include "run/main_routine.h"
 
+#include <cstdio>
+
 #include "control/camera_controller.h"
 #include "control/identifiers.h"
 #include "hostlink/platform.h"
 #include "hostlink/simconnect.h"
 #include "run/timer_resolution.h"
 
-#include <cstdio>
-
 HANDLE hSimConnect = nullptr;
 
 namespace {
 
-const char kSeparator[] = "=====================================================================\n\n";
+const char kSeparator[] =
+    "=====================================================================\n\n";
 const char kClientName[] = "Vantilo";
 
 void PrintBanner() {
@@ -49,13 +50,13 @@ void Register() {
   SimConnect_SubscribeToSystemEvent(hSimConnect, EVENT_1SEC, "1sec");
   SimConnect_SubscribeToSystemEvent(hSimConnect, EVENT_FRAME, "Frame");
 
-  SimConnect_AddToDataDefinition(hSimConnect, DEFINITION_ATTITUDE, "PLANE PITCH DEGREES",
-                                 "Radians", SIMCONNECT_DATATYPE_FLOAT64, 0.0f, SIMCONNECT_UNUSED);
+  SimConnect_AddToDataDefinition(hSimConnect, DEFINITION_ATTITUDE, "PLANE PITCH DEGREES", "Radians",
+                                 SIMCONNECT_DATATYPE_FLOAT64, 0.0f, SIMCONNECT_UNUSED);
   SimConnect_AddToDataDefinition(hSimConnect, DEFINITION_ATTITUDE, "PLANE BANK DEGREES", "Radians",
                                  SIMCONNECT_DATATYPE_FLOAT64, 0.0f, SIMCONNECT_UNUSED);
   SimConnect_RequestDataOnSimObject(hSimConnect, REQUEST_ATTITUDE, DEFINITION_ATTITUDE,
-                                    SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_VISUAL_FRAME, 0,
-                                    0, 0, 0);
+                                    SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_VISUAL_FRAME, 0, 0,
+                                    0, 0);
 }
 
 void DispatchUntilQuit() {

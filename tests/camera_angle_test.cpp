@@ -43,10 +43,10 @@ TEST_F(CameraAngle, TableBitForBit) {
     std::uint32_t bits;
   };
   const Row rows[] = {
-      {0.5, 0xc1e5309c},     {-0.25, 0x4165309c},  {1.0, 0xc265309c},  {-1.0, 0x4265309c},
-      {0.1, 0xc0b75a16},     {3.0, 0xc32be475},    {0.001, 0xbd6ab0c0}, {2.5, 0xc30f3e61},
-      {0.0073, 0xbed627b0},  {0.0146, 0xbf5627b0}, {0.0151, 0xbf5d7d36},
-      {1.5707963267948966, 0xc2b4015c},
+      {0.5, 0xc1e5309c},    {-0.25, 0x4165309c},  {1.0, 0xc265309c},
+      {-1.0, 0x4265309c},   {0.1, 0xc0b75a16},    {3.0, 0xc32be475},
+      {0.001, 0xbd6ab0c0},  {2.5, 0xc30f3e61},    {0.0073, 0xbed627b0},
+      {0.0146, 0xbf5627b0}, {0.0151, 0xbf5d7d36}, {1.5707963267948966, 0xc2b4015c},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.bank);

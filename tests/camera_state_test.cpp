@@ -51,8 +51,12 @@ TEST_F(Suspension, SecondHatInputRestartsTheCount) {
 }
 
 TEST_F(Suspension, ViewsOtherThanVirtualCockpitSuspend) {
-  const DWORD others[] = {0, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D,
-                          SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_ORTHOGONAL, 3, 6, 0xFFFFFFFFu};
+  const DWORD others[] = {0,
+                          SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D,
+                          SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_ORTHOGONAL,
+                          3,
+                          6,
+                          0xFFFFFFFFu};
   for (DWORD kind : others) {
     SCOPED_TRACE(kind);
     View(SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_VIRTUAL);

@@ -2,6 +2,7 @@
 // registration calls with every argument, the loop, the tear-down and the
 // final pause.
 #include "run/main_routine.h"
+
 #include "tests/program_test_support.h"
 
 namespace {
@@ -95,8 +96,7 @@ TEST_F(MainRoutine, OnlyANegativeOpenResultFails) {
 TEST_F(MainRoutine, ExitAtOnceRegistersLoopsOnceAndTearsDown) {
   fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
   EXPECT_EQ(Run(), kBanner);
-  EXPECT_EQ(fake::CallTexts(),
-            Expected({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
+  EXPECT_EQ(fake::CallTexts(), Expected({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
   EXPECT_EQ(fake::NowMs(), 2001u);
 }
 
@@ -105,10 +105,9 @@ TEST_F(MainRoutine, QuitDuringADispatchEndsTheLoopAfterThatPassesPause) {
     if (pass == 2) fake::QueueRecord(fake::QuitRecord());
   });
   Run();
-  EXPECT_EQ(fake::CallTexts(),
-            Expected({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)",
-                      "SimConnect_CallDispatch(H, proc, null)", "Sleep(1)",
-                      "SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
+  EXPECT_EQ(fake::CallTexts(), Expected({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)",
+                                         "SimConnect_CallDispatch(H, proc, null)", "Sleep(1)",
+                                         "SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
 }
 
 TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {

@@ -4,10 +4,6 @@
 #ifndef VANTILO_TESTS_PROGRAM_TEST_SUPPORT_H
 #define VANTILO_TESTS_PROGRAM_TEST_SUPPORT_H
 
-#include "control/camera_controller.h"
-#include "control/identifiers.h"
-#include "tests/fakes/fake_host.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,6 +11,10 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "control/camera_controller.h"
+#include "control/identifiers.h"
+#include "tests/fakes/fake_host.h"
 
 class ProgramTest : public ::testing::Test {
  protected:

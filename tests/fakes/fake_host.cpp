@@ -3,14 +3,14 @@
 // byte count given, so AddressSanitizer sees any read past it.
 #include "tests/fakes/fake_host.h"
 
-#include "hostlink/platform.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <utility>
+
+#include "hostlink/platform.h"
 
 namespace fake {
 namespace {
@@ -188,10 +188,10 @@ std::vector<std::uint8_t> DataRecord(DWORD requestId, double pitch, double bank)
   std::vector<std::uint8_t> bytes = Header(56, SIMCONNECT_RECV_ID_SIMOBJECT_DATA);
   PutDword(bytes, 12, requestId);
   PutDword(bytes, 16, SIMCONNECT_OBJECT_ID_USER);
-  PutDword(bytes, 20, 0);   // definition
-  PutDword(bytes, 28, 1);   // entry number
-  PutDword(bytes, 32, 1);   // out of
-  PutDword(bytes, 36, 2);   // datums
+  PutDword(bytes, 20, 0);  // definition
+  PutDword(bytes, 28, 1);  // entry number
+  PutDword(bytes, 32, 1);  // out of
+  PutDword(bytes, 36, 2);  // datums
   Put(bytes, 40, &pitch, sizeof pitch);
   Put(bytes, 48, &bank, sizeof bank);
   return bytes;
@@ -249,7 +249,8 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MenuAddItem(HANDLE hSimConnect, const char* szMenuItem,
-                                               SIMCONNECT_CLIENT_EVENT_ID MenuEventID, DWORD dwData) {
+                                               SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
+                                               DWORD dwData) {
   return Record("SimConnect_MenuAddItem",
                 Join({HandleText(hSimConnect), Str(szMenuItem), Num(MenuEventID), Num(dwData)}));
 }
@@ -259,9 +260,9 @@ HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
                                                   const char* szMenuItem,
                                                   SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID,
                                                   DWORD dwData) {
-  return Record("SimConnect_MenuAddSubItem", Join({HandleText(hSimConnect), Num(MenuEventID),
-                                                   Str(szMenuItem), Num(SubMenuEventID),
-                                                   Num(dwData)}));
+  return Record("SimConnect_MenuAddSubItem",
+                Join({HandleText(hSimConnect), Num(MenuEventID), Str(szMenuItem),
+                      Num(SubMenuEventID), Num(dwData)}));
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE hSimConnect,
@@ -269,9 +270,9 @@ HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE hSimConnect,
   return Record("SimConnect_MenuDeleteItem", Join({HandleText(hSimConnect), Num(MenuEventID)}));
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteSubItem(HANDLE hSimConnect,
-                                                     SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
-                                                     const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID) {
+HRESULT SIMCONNECT_CALL
+SimConnect_MenuDeleteSubItem(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
+                             const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID) {
   return Record("SimConnect_MenuDeleteSubItem",
                 Join({HandleText(hSimConnect), Num(MenuEventID), Num(SubMenuEventID)}));
 }
@@ -288,8 +289,8 @@ HRESULT SIMCONNECT_CALL SimConnect_MapInputEventToClientEvent(
     SIMCONNECT_CLIENT_EVENT_ID DownEventID, DWORD DownValue, SIMCONNECT_CLIENT_EVENT_ID UpEventID,
     DWORD UpValue, BOOL bMaskable) {
   return Record("SimConnect_MapInputEventToClientEvent",
-                Join({HandleText(hSimConnect), Num(GroupID), Str(szInputDefinition), Num(DownEventID),
-                      Num(DownValue), Num(UpEventID), Num(UpValue),
+                Join({HandleText(hSimConnect), Num(GroupID), Str(szInputDefinition),
+                      Num(DownEventID), Num(DownValue), Num(UpEventID), Num(UpValue),
                       std::to_string(static_cast<int>(bMaskable))}));
 }
 
@@ -318,8 +319,8 @@ HRESULT SIMCONNECT_CALL SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect,
 HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
                                                        SIMCONNECT_DATA_DEFINITION_ID DefineID,
                                                        const char* DatumName, const char* UnitsName,
-                                                       SIMCONNECT_DATATYPE DatumType, float fEpsilon,
-                                                       DWORD DatumID) {
+                                                       SIMCONNECT_DATATYPE DatumType,
+                                                       float fEpsilon, DWORD DatumID) {
   return Record("SimConnect_AddToDataDefinition",
                 Join({HandleText(hSimConnect), Num(DefineID), Str(DatumName), Str(UnitsName),
                       Num(static_cast<DWORD>(DatumType)), Flt(fEpsilon), Num(DatumID)}),
@@ -327,13 +328,13 @@ HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_RequestDataOnSimObject(
-    HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID, SIMCONNECT_DATA_DEFINITION_ID DefineID,
-    SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period, SIMCONNECT_DATA_REQUEST_FLAG Flags,
-    DWORD origin, DWORD interval, DWORD limit) {
-  return Record("SimConnect_RequestDataOnSimObject",
-                Join({HandleText(hSimConnect), Num(RequestID), Num(DefineID), Num(ObjectID),
-                      Num(static_cast<DWORD>(Period)), Num(Flags), Num(origin), Num(interval),
-                      Num(limit)}));
+    HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
+    SIMCONNECT_DATA_DEFINITION_ID DefineID, SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period,
+    SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin, DWORD interval, DWORD limit) {
+  return Record(
+      "SimConnect_RequestDataOnSimObject",
+      Join({HandleText(hSimConnect), Num(RequestID), Num(DefineID), Num(ObjectID),
+            Num(static_cast<DWORD>(Period)), Num(Flags), Num(origin), Num(interval), Num(limit)}));
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, float fDeltaX,
@@ -341,8 +342,8 @@ HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, flo
                                                          float fPitchDeg, float fBankDeg,
                                                          float fHeadingDeg) {
   return Record("SimConnect_CameraSetRelative6DOF",
-                Join({HandleText(hSimConnect), Flt(fDeltaX), Flt(fDeltaY), Flt(fDeltaZ), Flt(fPitchDeg),
-                      Flt(fBankDeg), Flt(fHeadingDeg)}),
+                Join({HandleText(hSimConnect), Flt(fDeltaX), Flt(fDeltaY), Flt(fDeltaZ),
+                      Flt(fPitchDeg), Flt(fBankDeg), Flt(fHeadingDeg)}),
                 {fDeltaX, fDeltaY, fDeltaZ, fPitchDeg, fBankDeg, fHeadingDeg});
 }
 

@@ -5,12 +5,12 @@
 #ifndef VANTILO_TESTS_FAKES_FAKE_HOST_H
 #define VANTILO_TESTS_FAKES_FAKE_HOST_H
 
-#include "hostlink/simconnect.h"
-
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "hostlink/simconnect.h"
 
 namespace fake {
 
