@@ -1,0 +1,43 @@
+// Where the TCP host link connects: SimConnect.cfg read the way the vendor's
+// client reads it. ParseSimConnectCfg is a pure function of the file's text;
+// LoadLinkSettings finds the file (current directory, then the program's own
+// folder) and falls back to 127.0.0.1:2048.
+#ifndef VANTILO_HOSTLINK_NET_CONFIG_H
+#define VANTILO_HOSTLINK_NET_CONFIG_H
+
+#include <cstdint>
+#include <string>
+
+namespace vantilo_net {
+
+enum class Transport { IPv4, IPv6, Pipe };
+
+struct LinkSettings {
+  bool usable = true;     // false: the open must fail (see problem)
+  std::string problem;    // why the settings cannot be used
+  bool fromFile = false;  // a section for the index was found
+  Transport transport = Transport::IPv4;
+  std::string address = "127.0.0.1";
+  std::uint16_t port = 2048;
+};
+
+// The configuration index that ignores SimConnect.cfg.
+const std::uint32_t kConfigIndexLocal = 0xFFFFFFFFu;
+
+// Settings when no file (or no section for the index) is found.
+LinkSettings DefaultLinkSettings();
+
+// Reads section [SimConnect] (index 0) or [SimConnect.N] (index N) from the
+// text of a SimConnect.cfg. Section names and keys ignore case; ';' and '#'
+// start comments. Without a matching section the defaults come back with
+// fromFile false. Protocol Pipe, an unknown protocol or a bad port make the
+// settings unusable.
+LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configIndex);
+
+// Looks for SimConnect.cfg in the current directory, then beside the running
+// executable, and parses the first one found.
+LinkSettings LoadLinkSettings(std::uint32_t configIndex);
+
+}  // namespace vantilo_net
+
+#endif

@@ -1,0 +1,84 @@
+// The packets the client sends, encoded as bytes: a 16-byte header (size,
+// protocol, 0xF0000000 | function id, send id) and the arguments in order,
+// little-endian, packed, strings in 256-byte NUL-padded fields. Pure
+// functions, so tests and fuzzers can call them without a socket.
+#ifndef VANTILO_HOSTLINK_NET_PACKETS_H
+#define VANTILO_HOSTLINK_NET_PACKETS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vantilo_net {
+
+typedef std::vector<std::uint8_t> Bytes;
+
+// The protocol of the 10.0.60905 (FSX RTM) client, in every packet header.
+const std::uint32_t kProtocol = 2;
+const std::size_t kHeaderBytes = 16;
+const std::size_t kStringField = 256;
+
+enum FunctionId : std::uint32_t {
+  kOpen = 0x01,
+  kMapClientEventToSimEvent = 0x04,
+  kAddClientEventToNotificationGroup = 0x07,
+  kAddToDataDefinition = 0x0C,
+  kRequestDataOnSimObject = 0x0E,
+  kMapInputEventToClientEvent = 0x11,
+  kSetInputGroupState = 0x15,
+  kSubscribeToSystemEvent = 0x17,
+  kCameraSetRelative6DOF = 0x30,
+  kMenuAddItem = 0x31,
+  kMenuDeleteItem = 0x32,
+  kMenuAddSubItem = 0x33,
+  kMenuDeleteSubItem = 0x34
+};
+
+// Builds one packet: the header is written by Finish, once the size is known.
+class PacketWriter {
+ public:
+  explicit PacketWriter(FunctionId function);
+  PacketWriter& U32(std::uint32_t value);
+  PacketWriter& F32(float value);
+  // At most 255 bytes of text (null counts as empty), then NULs to 256.
+  PacketWriter& String256(const char* text);
+  Bytes Finish(std::uint32_t sendId);
+
+ private:
+  std::uint32_t function_;
+  Bytes bytes_;
+};
+
+// Open: name, a zero word, the "\0XSF" marker, version 0.0, build 60905.0.
+Bytes EncodeOpen(std::uint32_t sendId, const char* name);
+Bytes EncodeMenuAddItem(std::uint32_t sendId, const char* text, std::uint32_t menuEventId,
+                        std::uint32_t data);
+Bytes EncodeMenuAddSubItem(std::uint32_t sendId, std::uint32_t menuEventId, const char* text,
+                           std::uint32_t subMenuEventId, std::uint32_t data);
+Bytes EncodeMenuDeleteItem(std::uint32_t sendId, std::uint32_t menuEventId);
+Bytes EncodeMenuDeleteSubItem(std::uint32_t sendId, std::uint32_t menuEventId,
+                              std::uint32_t subMenuEventId);
+Bytes EncodeMapClientEventToSimEvent(std::uint32_t sendId, std::uint32_t eventId,
+                                     const char* eventName);
+Bytes EncodeMapInputEventToClientEvent(std::uint32_t sendId, std::uint32_t groupId,
+                                       const char* inputDefinition, std::uint32_t downEventId,
+                                       std::uint32_t downValue, std::uint32_t upEventId,
+                                       std::uint32_t upValue, std::uint32_t maskable);
+Bytes EncodeAddClientEventToNotificationGroup(std::uint32_t sendId, std::uint32_t groupId,
+                                              std::uint32_t eventId, std::uint32_t maskable);
+Bytes EncodeSetInputGroupState(std::uint32_t sendId, std::uint32_t groupId, std::uint32_t state);
+Bytes EncodeSubscribeToSystemEvent(std::uint32_t sendId, std::uint32_t eventId,
+                                   const char* systemEventName);
+Bytes EncodeAddToDataDefinition(std::uint32_t sendId, std::uint32_t defineId, const char* datumName,
+                                const char* unitsName, std::uint32_t datumType, float epsilon,
+                                std::uint32_t datumId);
+Bytes EncodeRequestDataOnSimObject(std::uint32_t sendId, std::uint32_t requestId,
+                                   std::uint32_t defineId, std::uint32_t objectId,
+                                   std::uint32_t period, std::uint32_t flags, std::uint32_t origin,
+                                   std::uint32_t interval, std::uint32_t limit);
+Bytes EncodeCameraSetRelative6DOF(std::uint32_t sendId, float deltaX, float deltaY, float deltaZ,
+                                  float pitchDeg, float bankDeg, float headingDeg);
+
+}  // namespace vantilo_net
+
+#endif

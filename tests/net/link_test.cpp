@@ -1,0 +1,319 @@
+// The host link over a real loopback socket: the program's whole call
+// sequence byte for byte, records handed over whole and aligned, the quit
+// record on a lost connection, and opens that must fail.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "hostlink/simconnect.h"
+#include "loopback_server.h"
+#include "test_bytes.h"
+#include "work_dir.h"
+
+using net_test::Bytes;
+using net_test::FromHex;
+using net_test::Hex;
+using net_test::HexField256;
+using net_test::ToHex;
+
+namespace {
+
+// Every record a dispatch procedure was given, with its alignment.
+struct Collector {
+  std::vector<Bytes> records;
+  bool allAligned = true;
+  HANDLE closeWhenCalled = nullptr;  // when set, the procedure closes this handle
+};
+
+void Collect(SIMCONNECT_RECV* data, DWORD size, void* context) {
+  Collector* collector = static_cast<Collector*>(context);
+  const std::uint8_t* bytes = reinterpret_cast<const std::uint8_t*>(data);
+  collector->records.push_back(Bytes(bytes, bytes + size));
+  collector->allAligned = collector->allAligned && reinterpret_cast<std::uintptr_t>(data) % 8 == 0;
+  if (collector->closeWhenCalled != nullptr) {
+    SimConnect_Close(collector->closeWhenCalled);
+  }
+}
+
+// Dispatches until count records have come, with a 5 s safety bound.
+void DispatchUntil(HANDLE handle, Collector* collector, std::size_t count) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (collector->records.size() < count && std::chrono::steady_clock::now() < deadline) {
+    SimConnect_CallDispatch(handle, Collect, collector);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+const std::string kQuitHex = Hex("0c000000 02000000 03000000");
+
+class LinkTest : public ::testing::Test {
+ protected:
+  explicit LinkTest(int receiveBuffer = 0) : server(receiveBuffer) {
+    dir.WriteCfgForPort(server.Port());
+  }
+  void TearDown() override { SimConnect_Close(handle); }
+
+  // Opens, accepts and reads the open packet.
+  void Connect() {
+    ASSERT_EQ(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
+    ASSERT_NE(handle, nullptr);
+    ASSERT_TRUE(server.Accept());
+    ASSERT_EQ(server.ReadPackets(1).size(), 1u);
+  }
+
+  net_test::WorkDir dir;
+  net_test::LoopbackServer server;
+  HANDLE handle = nullptr;
+};
+
+// The program's calls from open to close, with one data record in between.
+TEST_F(LinkTest, TheProgramsCallSequenceByteForByte) {
+  ASSERT_EQ(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
+  ASSERT_TRUE(server.Accept());
+  EXPECT_EQ(SimConnect_MenuAddItem(handle, "Vantilo", 19, 12345), 0);
+  EXPECT_EQ(SimConnect_MenuAddSubItem(handle, 19, "Pause", 21, 12345), 0);
+  EXPECT_EQ(SimConnect_MenuAddSubItem(handle, 19, "Exit", 20, 12345), 0);
+  EXPECT_EQ(SimConnect_MapClientEventToSimEvent(handle, 21, ""), 0);
+  EXPECT_EQ(SimConnect_MapClientEventToSimEvent(handle, 20, ""), 0);
+  EXPECT_EQ(SimConnect_MapClientEventToSimEvent(handle, 18, ""), 0);
+  EXPECT_EQ(SimConnect_MapInputEventToClientEvent(handle, 0, "joystick:0:POV", 18, 0,
+                                                  SIMCONNECT_UNUSED, 0, 0),
+            0);
+  EXPECT_EQ(SimConnect_AddClientEventToNotificationGroup(handle, 0, 18, 0), 0);
+  EXPECT_EQ(SimConnect_AddClientEventToNotificationGroup(handle, 0, 21, 0), 0);
+  EXPECT_EQ(SimConnect_AddClientEventToNotificationGroup(handle, 0, 20, 0), 0);
+  EXPECT_EQ(SimConnect_SetInputGroupState(handle, 0, SIMCONNECT_STATE_ON), 0);
+  EXPECT_EQ(SimConnect_SubscribeToSystemEvent(handle, 0, "Pause"), 0);
+  EXPECT_EQ(SimConnect_SubscribeToSystemEvent(handle, 1, "View"), 0);
+  EXPECT_EQ(SimConnect_SubscribeToSystemEvent(handle, 2, "1sec"), 0);
+  EXPECT_EQ(SimConnect_SubscribeToSystemEvent(handle, 3, "Frame"), 0);
+  EXPECT_EQ(SimConnect_AddToDataDefinition(handle, 0, "PLANE PITCH DEGREES", "Radians",
+                                           SIMCONNECT_DATATYPE_FLOAT64, 0.0f, SIMCONNECT_UNUSED),
+            0);
+  EXPECT_EQ(SimConnect_AddToDataDefinition(handle, 0, "PLANE BANK DEGREES", "Radians",
+                                           SIMCONNECT_DATATYPE_FLOAT64, 0.0f, SIMCONNECT_UNUSED),
+            0);
+  EXPECT_EQ(SimConnect_RequestDataOnSimObject(handle, 1, 0, SIMCONNECT_OBJECT_ID_USER,
+                                              SIMCONNECT_PERIOD_VISUAL_FRAME, 0, 0, 0, 0),
+            0);
+
+  // A data record with pitch 0.1 and bank 0.5 rad; the heading follows it.
+  server.Send(net_test::Record(8, FromHex("01000000 01000000 00000000 00000000 01000000 01000000"
+                                          "02000000 9a9999999999b93f 000000000000e03f")));
+  Collector collector;
+  DispatchUntil(handle, &collector, 1);
+  ASSERT_EQ(collector.records.size(), 1u);
+  ASSERT_EQ(collector.records[0].size(), 56u);
+  double bank;
+  std::memcpy(&bank, collector.records[0].data() + 48, sizeof bank);
+  const float heading = static_cast<float>(bank * -180.0 / static_cast<double>(3.1415f));
+  EXPECT_EQ(SimConnect_CameraSetRelative6DOF(handle, 0, 0, 0, 8.0f, 0.0f, heading), 0);
+
+  EXPECT_EQ(SimConnect_MenuDeleteSubItem(handle, 19, 21), 0);
+  EXPECT_EQ(SimConnect_MenuDeleteSubItem(handle, 19, 20), 0);
+  EXPECT_EQ(SimConnect_MenuDeleteItem(handle, 19), 0);
+  EXPECT_EQ(SimConnect_Close(handle), 0);
+
+  const std::string data = Hex("04000000 00000000 ffffffff");
+  const std::vector<std::string> expected = {
+      Hex("28010000 02000000 010000f0 01000000") + HexField256("Vantilo") +
+          Hex("00000000 00585346 00000000 00000000 e9ed0000 00000000"),
+      Hex("18010000 02000000 310000f0 02000000") + HexField256("Vantilo") +
+          Hex("13000000 39300000"),
+      Hex("1c010000 02000000 330000f0 03000000 13000000") + HexField256("Pause") +
+          Hex("15000000 39300000"),
+      Hex("1c010000 02000000 330000f0 04000000 13000000") + HexField256("Exit") +
+          Hex("14000000 39300000"),
+      Hex("14010000 02000000 040000f0 05000000 15000000") + HexField256(""),
+      Hex("14010000 02000000 040000f0 06000000 14000000") + HexField256(""),
+      Hex("14010000 02000000 040000f0 07000000 12000000") + HexField256(""),
+      Hex("28010000 02000000 110000f0 08000000 00000000") + HexField256("joystick:0:POV") +
+          Hex("12000000 00000000 ffffffff 00000000 00000000"),
+      Hex("1c000000 02000000 070000f0 09000000 00000000 12000000 00000000"),
+      Hex("1c000000 02000000 070000f0 0a000000 00000000 15000000 00000000"),
+      Hex("1c000000 02000000 070000f0 0b000000 00000000 14000000 00000000"),
+      Hex("18000000 02000000 150000f0 0c000000 00000000 01000000"),
+      Hex("14010000 02000000 170000f0 0d000000 00000000") + HexField256("Pause"),
+      Hex("14010000 02000000 170000f0 0e000000 01000000") + HexField256("View"),
+      Hex("14010000 02000000 170000f0 0f000000 02000000") + HexField256("1sec"),
+      Hex("14010000 02000000 170000f0 10000000 03000000") + HexField256("Frame"),
+      Hex("20020000 02000000 0c0000f0 11000000 00000000") + HexField256("PLANE PITCH DEGREES") +
+          HexField256("Radians") + data,
+      Hex("20020000 02000000 0c0000f0 12000000 00000000") + HexField256("PLANE BANK DEGREES") +
+          HexField256("Radians") + data,
+      Hex("30000000 02000000 0e0000f0 13000000 01000000 00000000 00000000 02000000 00000000 "
+          "00000000 00000000 00000000"),
+      Hex("28000000 02000000 300000f0 14000000 00000000 00000000 00000000 00000041 00000000 "
+          "9c30e5c1"),
+      Hex("18000000 02000000 340000f0 15000000 13000000 15000000"),
+      Hex("18000000 02000000 340000f0 16000000 13000000 14000000"),
+      Hex("14000000 02000000 320000f0 17000000 13000000")};
+  const std::vector<Bytes> packets = server.ReadPacketsUntilClosed();
+  ASSERT_EQ(packets.size(), expected.size());
+  for (std::size_t i = 0; i < packets.size(); ++i) {
+    EXPECT_EQ(ToHex(packets[i]), expected[i]) << "packet " << i;
+  }
+}
+
+TEST_F(LinkTest, OverlongStringIsCutOnTheWire) {
+  Connect();
+  const std::string name(300, 'x');
+  EXPECT_EQ(SimConnect_SubscribeToSystemEvent(handle, 3, name.c_str()), 0);
+  const std::vector<Bytes> packets = server.ReadPackets(1);
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(ToHex(packets[0]), Hex("14010000 02000000 170000f0 02000000 03000000") +
+                                   HexField256(std::string(255, 'x')));
+}
+
+TEST_F(LinkTest, RecordsSplitAcrossReadsArriveWholeAlignedAndInOrder) {
+  Connect();
+  const Bytes open = net_test::Record(2, Bytes(296, 0x41));
+  const Bytes event = net_test::Record(4, FromHex("ffffffff 02000000 00000000"));
+  const Bytes frame = net_test::Record(7, FromHex("ffffffff 03000000 00000000 00007042 0000803f"));
+  Bytes stream = open;
+  stream.insert(stream.end(), event.begin(), event.end());
+  stream.insert(stream.end(), frame.begin(), frame.end());
+  const std::size_t cut = open.size() + event.size() + 5;  // inside the frame record
+  server.Send(Bytes(stream.begin(), stream.begin() + cut));
+  Collector collector;
+  DispatchUntil(handle, &collector, 2);
+  SimConnect_CallDispatch(handle, Collect, &collector);
+  ASSERT_EQ(collector.records.size(), 2u);
+  server.Send(Bytes(stream.begin() + cut, stream.end()));
+  DispatchUntil(handle, &collector, 3);
+  ASSERT_EQ(collector.records.size(), 3u);
+  EXPECT_EQ(collector.records[0], open);
+  EXPECT_EQ(collector.records[1], event);
+  EXPECT_EQ(collector.records[2], frame);
+  EXPECT_TRUE(collector.allAligned);
+}
+
+TEST_F(LinkTest, ServerClosingGivesOneQuitRecordThenEveryOperationFails) {
+  Connect();
+  const Bytes event = net_test::Record(4, FromHex("00000000 14000000 39300000"));
+  server.Send(event);
+  server.CloseClient();
+  Collector collector;
+  DispatchUntil(handle, &collector, 2);
+  ASSERT_EQ(collector.records.size(), 2u);
+  EXPECT_EQ(collector.records[0], event);
+  EXPECT_EQ(ToHex(collector.records[1]), kQuitHex);
+  EXPECT_TRUE(collector.allAligned);
+
+  EXPECT_LT(SimConnect_CallDispatch(handle, Collect, &collector), 0);
+  EXPECT_EQ(collector.records.size(), 2u);
+  EXPECT_LT(SimConnect_MenuDeleteItem(handle, 19), 0);
+  EXPECT_LT(SimConnect_CameraSetRelative6DOF(handle, 0, 0, 0, 0, 0, 0), 0);
+  EXPECT_EQ(SimConnect_Close(handle), 0);
+  EXPECT_LT(SimConnect_Close(handle), 0);
+}
+
+TEST_F(LinkTest, CorruptSizesEndTheConnectionAfterTheWholeRecords) {
+  Connect();
+  Bytes stream = net_test::Record(4, FromHex("ffffffff 01000000 02000000"));
+  net_test::PutWord(&stream, 65537);
+  net_test::PutWord(&stream, 2);
+  server.Send(stream);
+  Collector collector;
+  DispatchUntil(handle, &collector, 2);
+  ASSERT_EQ(collector.records.size(), 2u);
+  EXPECT_EQ(collector.records[0].size(), 24u);
+  EXPECT_EQ(ToHex(collector.records[1]), kQuitHex);
+  SimConnect_CallDispatch(handle, Collect, &collector);
+  EXPECT_EQ(collector.records.size(), 2u);
+  EXPECT_LT(SimConnect_SetInputGroupState(handle, 0, 1), 0);
+}
+
+TEST_F(LinkTest, ProcedureClosingTheConnectionStopsDelivery) {
+  Connect();
+  const Bytes quit = net_test::Record(3, Bytes());
+  Bytes stream = quit;
+  stream.insert(stream.end(), quit.begin(), quit.end());
+  server.Send(stream);
+  Collector collector;
+  collector.closeWhenCalled = handle;
+  DispatchUntil(handle, &collector, 1);
+  EXPECT_EQ(collector.records.size(), 1u);
+  EXPECT_LT(SimConnect_CallDispatch(handle, Collect, &collector), 0);
+  EXPECT_EQ(collector.records.size(), 1u);
+}
+
+TEST_F(LinkTest, OnlyOneConnectionAtATime) {
+  Connect();
+  HANDLE second = nullptr;
+  EXPECT_LT(SimConnect_Open(&second, "Second", nullptr, 0, nullptr, 0), 0);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_FALSE(server.HasPendingConnection());
+  EXPECT_EQ(SimConnect_MenuDeleteItem(handle, 19), 0);
+}
+
+class StalledServerTest : public LinkTest {
+ protected:
+  StalledServerTest() : LinkTest(4096) {}
+};
+
+// The server never reads: once the socket stays full for about two seconds
+// the send fails and the connection counts as lost.
+TEST_F(StalledServerTest, FullSocketCountsAsLostConnection) {
+  Connect();
+  HRESULT result = 0;
+  for (int i = 0; i < 10000000 && result == 0; ++i) {
+    result = SimConnect_CameraSetRelative6DOF(handle, 0, 0, 0, 8.0f, 0, 1.0f);
+  }
+  ASSERT_LT(result, 0);
+  Collector collector;
+  DispatchUntil(handle, &collector, 1);
+  ASSERT_EQ(collector.records.size(), 1u);
+  EXPECT_EQ(ToHex(collector.records[0]), kQuitHex);
+}
+
+TEST(LinkOpen, ClosedPortFailsWithANegativeResult) {
+  // A bound socket that does not listen: connecting to it is refused.
+  int blocker = socket(AF_INET, SOCK_STREAM, 0);
+  struct sockaddr_in address;
+  std::memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(blocker, reinterpret_cast<struct sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(getsockname(blocker, reinterpret_cast<struct sockaddr*>(&address), &length), 0);
+  net_test::WorkDir dir;
+  dir.WriteCfgForPort(ntohs(address.sin_port));
+  HANDLE handle = nullptr;
+  EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_LT(SimConnect_MenuAddItem(handle, "Vantilo", 19, 12345), 0);
+  close(blocker);
+}
+
+TEST(LinkOpen, PipeProtocolFailsWithoutConnecting) {
+  net_test::LoopbackServer server;
+  net_test::WorkDir dir;
+  dir.WriteCfg("[SimConnect]\nProtocol=Pipe\nAddress=127.0.0.1\nPort=" +
+               std::to_string(server.Port()) + "\n");
+  HANDLE handle = nullptr;
+  EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
+  EXPECT_FALSE(server.HasPendingConnection());
+}
+
+TEST(LinkOpen, ConfigIndexSelectsTheSection) {
+  net_test::LoopbackServer server;
+  net_test::WorkDir dir;
+  dir.WriteCfg("[SimConnect]\nPort=1\n[SimConnect.4]\nAddress=127.0.0.1\nPort=" +
+               std::to_string(server.Port()) + "\n");
+  HANDLE handle = nullptr;
+  ASSERT_EQ(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 4), 0);
+  EXPECT_TRUE(server.Accept());
+  EXPECT_EQ(SimConnect_Close(handle), 0);
+}
+
+}  // namespace
