@@ -1,0 +1,149 @@
+// The event loop: one thread, one poll() over the listening socket, every
+// client and (on a terminal) the keyboard. Frames come at their real-time
+// deadlines; a loop that falls far behind skips ahead instead of bursting.
+#include "standin/app.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "standin/live_view.h"
+#include "standin/server.h"
+#include "standin/terminal.h"
+
+namespace standin {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const auto kRedrawEvery = std::chrono::milliseconds(100);
+const auto kFinishWait = std::chrono::seconds(3);
+const auto kMostBehind = std::chrono::milliseconds(250);
+
+bool LoadScenario(const Options& options, std::vector<Action>* actions, std::string* error) {
+  std::string text = DefaultScenarioText();
+  if (!options.scenarioPath.empty()) {
+    std::ifstream file(options.scenarioPath);
+    if (!file) {
+      *error = "cannot read scenario " + options.scenarioPath;
+      return false;
+    }
+    std::stringstream content;
+    content << file.rdbuf();
+    text = content.str();
+  }
+  if (ParseScenario(text, actions, error)) return true;
+  *error = "scenario " + (options.scenarioPath.empty() ? "(built-in)" : options.scenarioPath) +
+           ": " + *error;
+  return false;
+}
+
+// The key's action, as the user at the simulator would do it.
+bool KeyAction(int key, const World& world, const Simulator& simulator, Action* action) {
+  switch (key) {
+    case 'h':
+      action->kind = ActionKind::kHat;
+      return true;
+    case 'v': {
+      action->kind = ActionKind::kView;
+      View next[] = {View::kCockpit2D, View::kExternal, View::kVirtualCockpit};
+      action->view = next[static_cast<int>(world.view)];
+      return true;
+    }
+    case 'p':
+      action->kind = ActionKind::kPause;
+      return true;
+    case 'q':
+      action->kind = ActionKind::kQuit;
+      return true;
+    default: {
+      std::vector<std::string> choices = MenuChoices(simulator.sessions());
+      std::size_t index = static_cast<std::size_t>(key - '1');
+      if (key < '1' || key > '9' || index >= choices.size()) return false;
+      action->kind = ActionKind::kMenu;
+      action->text = choices[index];
+      return true;
+    }
+  }
+}
+
+int MillisecondsUntil(Clock::time_point when) {
+  auto left = std::chrono::duration_cast<std::chrono::microseconds>(when - Clock::now()).count();
+  return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
+}
+
+}  // namespace
+
+int RunStandin(const Options& options) {
+  std::vector<Action> actions;
+  std::string error;
+  if (!LoadScenario(options, &actions, &error)) {
+    std::fprintf(stderr, "vantilo-standin: %s\n", error.c_str());
+    return 2;
+  }
+  TraceFile trace;
+  if (!options.tracePath.empty() && !trace.Open(options.tracePath)) {
+    std::fprintf(stderr, "vantilo-standin: cannot write trace %s\n", options.tracePath.c_str());
+    return 2;
+  }
+  bool live = OutputIsTerminal() && !options.noLive;
+  Reporter reporter(trace.open() ? &trace : nullptr, live ? nullptr : stdout);
+  World world;
+  Simulator simulator(actions, options.fps, options.speed, world, reporter);
+  Server server(world, reporter, simulator);
+  if (!server.Listen(options.address, options.port, &error)) {
+    std::fprintf(stderr, "vantilo-standin: %s\n", error.c_str());
+    return 1;
+  }
+
+  InstallSignalHandlers();
+  Terminal terminal;
+  if (live) terminal.BeginLive(kLiveViewLines);
+  bool keys = terminal.BeginKeys();
+  std::fprintf(stderr, "listening on %s:%d\n", options.address.c_str(), server.port());
+  std::fflush(stderr);
+  if (options.startNow) simulator.Start();
+
+  const auto period =
+      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options.fps));
+  Clock::time_point nextFrame = Clock::now() + period;
+  Clock::time_point nextDraw = Clock::now();
+  Clock::time_point finishBy = Clock::time_point::max();
+  while (PendingSignal() == 0) {
+    Clock::time_point now = Clock::now();
+    if (now >= nextFrame) {
+      simulator.Frame();
+      server.FlushAll();
+      nextFrame += period;
+      if (now - nextFrame > kMostBehind) nextFrame = now + period;
+    }
+    if (simulator.finished()) {
+      if (finishBy == Clock::time_point::max()) finishBy = now + kFinishWait;
+      if (server.clientCount() == 0 || now >= finishBy) break;
+    }
+    if (live && now >= nextDraw) {
+      terminal.Draw(RenderLiveView(world, simulator, reporter));
+      nextDraw = now + kRedrawEvery;
+    }
+    Clock::time_point wake = live ? std::min(nextFrame, nextDraw) : nextFrame;
+    if (server.Poll(MillisecondsUntil(std::min(wake, finishBy)), keys ? STDIN_FILENO : -1)) {
+      int key = terminal.ReadKey();
+      Action action;
+      if (key < 0) keys = false;  // the terminal has gone away
+      if (key >= 0 && KeyAction(key, world, simulator, &action)) simulator.Perform(action);
+    }
+    server.FlushAll();
+  }
+
+  server.CloseAll();
+  terminal.Restore();
+  std::fputs(reporter.Summary().c_str(), stdout);
+  std::fflush(stdout);
+  int signal = PendingSignal();
+  return signal == 0 ? 0 : 128 + signal;
+}
+
+}  // namespace standin

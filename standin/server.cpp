@@ -1,0 +1,201 @@
+// Non-blocking sockets under one poll() loop. A client that stops reading
+// loses frame records once its queue holds kDropAbove bytes; past kDropClientAbove
+// (events keep coming) it is disconnected. Neither case ever blocks the loop.
+#include "standin/server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace standin {
+
+namespace {
+
+const std::size_t kDropAbove = 256 * 1024;
+const std::size_t kDropClientAbove = 4 * 1024 * 1024;
+const std::size_t kReadChunk = 65536;
+const std::size_t kKernelSendBuffer = 64 * 1024;
+
+void MakeNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
+
+}  // namespace
+
+Connection::Connection(int fd, int id, World& world, Reporter& reporter)
+    : fd_(fd), session_(id, *this, world, reporter) {}
+
+Connection::~Connection() { close(fd_); }
+
+bool Connection::Deliver(const Bytes& record, bool droppable) {
+  std::size_t queued = out_.size() - outStart_;
+  if (droppable && queued + record.size() > kDropAbove) return false;
+  if (queued + record.size() > kDropClientAbove) {
+    overflowed_ = true;
+    return false;
+  }
+  out_.insert(out_.end(), record.begin(), record.end());
+  return true;
+}
+
+bool Connection::ReadAndHandle(std::string* reason) {
+  std::uint8_t chunk[kReadChunk];
+  ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+  if (got == 0) {
+    *reason = "closed by the client";
+    return false;
+  }
+  if (got < 0) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+    *reason = std::string("receive failed: ") + std::strerror(errno);
+    return false;
+  }
+  in_.insert(in_.end(), chunk, chunk + got);
+  std::size_t start = 0;
+  std::size_t size = 0;
+  FrameStatus status;
+  while ((status = NextPacket(in_.data() + start, in_.size() - start, &size)) ==
+         FrameStatus::kReady) {
+    session_.HandlePacket(in_.data() + start, size);
+    start += size;
+  }
+  in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(start));
+  if (status == FrameStatus::kCorrupt) {
+    *reason = "corrupt stream (packet size " + std::to_string(GetU32(in_.data())) + ")";
+    return false;
+  }
+  return true;
+}
+
+bool Connection::Flush(std::string* reason) {
+  if (overflowed_) {
+    *reason = "not reading its records";
+    return false;
+  }
+  while (HasOutput()) {
+    ssize_t sent = send(fd_, out_.data() + outStart_, out_.size() - outStart_, MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
+      *reason = std::string("send failed: ") + std::strerror(errno);
+      return false;
+    }
+    outStart_ += static_cast<std::size_t>(sent);
+  }
+  if (outStart_ == out_.size()) {
+    out_.clear();
+    outStart_ = 0;
+  } else if (outStart_ > kDropAbove) {
+    out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(outStart_));
+    outStart_ = 0;
+  }
+  return true;
+}
+
+Server::Server(World& world, Reporter& reporter, Simulator& simulator)
+    : world_(world), reporter_(reporter), simulator_(simulator) {}
+
+Server::~Server() { CloseAll(); }
+
+bool Server::Listen(const std::string& address, int port, std::string* error) {
+  sockaddr_in where{};
+  where.sin_family = AF_INET;
+  where.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (port < 0 || port > 65535 || inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
+    *error = "bad address " + address + ":" + std::to_string(port);
+    return false;
+  }
+  listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
+  int on = 1;
+  setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (bind(listenFd_, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+      listen(listenFd_, 16) != 0) {
+    *error =
+        "cannot listen on " + address + ":" + std::to_string(port) + ": " + std::strerror(errno);
+    return false;
+  }
+  socklen_t length = sizeof where;
+  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&where), &length);
+  port_ = ntohs(where.sin_port);
+  MakeNonBlocking(listenFd_);
+  return true;
+}
+
+bool Server::Poll(int timeoutMs, int extraFd) {
+  std::vector<pollfd> fds;
+  fds.push_back({listenFd_, POLLIN, 0});
+  for (const auto& connection : connections_) {
+    short events = POLLIN;
+    if (connection->HasOutput()) events |= POLLOUT;
+    fds.push_back({connection->fd(), events, 0});
+  }
+  if (extraFd >= 0) fds.push_back({extraFd, POLLIN, 0});
+  if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return false;
+
+  // Connections first, newest last, so an index keeps naming its connection.
+  for (std::size_t i = connections_.size(); i-- > 0;) {
+    short revents = fds[i + 1].revents;
+    std::string reason;
+    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+      Session& session = connections_[i]->session();
+      bool alive = connections_[i]->ReadAndHandle(&reason);
+      if (session.opened()) simulator_.Start();
+      if (!alive) {
+        Drop(i, reason);
+        continue;
+      }
+    }
+    if ((revents & POLLOUT) != 0 && !connections_[i]->Flush(&reason)) Drop(i, reason);
+  }
+  if ((fds[0].revents & POLLIN) != 0) Accept();
+  return extraFd >= 0 && (fds.back().revents & (POLLIN | POLLHUP)) != 0;
+}
+
+void Server::FlushAll() {
+  for (std::size_t i = connections_.size(); i-- > 0;) {
+    std::string reason;
+    if (!connections_[i]->Flush(&reason)) Drop(i, reason);
+  }
+}
+
+void Server::CloseAll() {
+  while (!connections_.empty()) Drop(connections_.size() - 1, "the stand-in stops");
+  if (listenFd_ >= 0) close(listenFd_);
+  listenFd_ = -1;
+}
+
+void Server::Accept() {
+  int fd = accept(listenFd_, nullptr, nullptr);
+  if (fd < 0) return;
+  MakeNonBlocking(fd);
+  int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  // A small kernel buffer: frame data a client has not read soon is stale anyway.
+  int sendBuffer = static_cast<int>(kKernelSendBuffer);
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+  int id = nextId_++;
+  connections_.push_back(std::make_unique<Connection>(fd, id, world_, reporter_));
+  simulator_.AddSession(&connections_.back()->session());
+  reporter_.stats.clients++;
+  JsonLine line = reporter_.Line("connect");
+  reporter_.Trace(line.Int("client", id));
+  reporter_.Note("client " + std::to_string(id) + ": connected");
+}
+
+void Server::Drop(std::size_t index, const std::string& reason) {
+  Connection& connection = *connections_[index];
+  int id = connection.session().id();
+  std::string ignored;
+  connection.Flush(&ignored);  // what is queued (a quit record, say) still goes out
+  simulator_.RemoveSession(&connection.session());
+  JsonLine line = reporter_.Line("disconnect");
+  reporter_.Trace(line.Int("client", id).Str("reason", reason));
+  reporter_.Note("client " + std::to_string(id) + ": " + reason);
+  connections_.erase(connections_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+}  // namespace standin

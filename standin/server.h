@@ -1,0 +1,77 @@
+// The stand-in's sockets: a listening TCP socket and one non-blocking
+// connection per client, each feeding its byte stream, cut into packets, to
+// its own Session and holding a bounded queue of records to send.
+#ifndef VANTILO_STANDIN_SERVER_H
+#define VANTILO_STANDIN_SERVER_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "standin/reporter.h"
+#include "standin/session.h"
+#include "standin/simulator.h"
+#include "standin/world.h"
+
+namespace standin {
+
+class Connection : public RecordSink {
+ public:
+  Connection(int fd, int id, World& world, Reporter& reporter);
+  ~Connection() override;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  bool Deliver(const Bytes& record, bool droppable) override;
+  // Reads what has arrived and handles each whole packet. Returns false, with
+  // a reason, when the client has gone or its stream is corrupt.
+  bool ReadAndHandle(std::string* reason);
+  // Sends as much of the queue as the socket takes; false on a broken socket
+  // or a client that has not read for so long that even events overflow.
+  bool Flush(std::string* reason);
+  bool HasOutput() const { return outStart_ < out_.size(); }
+  int fd() const { return fd_; }
+  Session& session() { return session_; }
+
+ private:
+  int fd_;
+  Bytes in_;
+  Bytes out_;
+  std::size_t outStart_ = 0;
+  bool overflowed_ = false;
+  Session session_;
+};
+
+class Server {
+ public:
+  Server(World& world, Reporter& reporter, Simulator& simulator);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Binds and listens; port 0 picks a free port.
+  bool Listen(const std::string& address, int port, std::string* error);
+  int port() const { return port_; }
+  // Waits up to timeoutMs for activity, then accepts, reads and handles it.
+  // Also watches extraFd (when >= 0) and returns whether it is readable.
+  bool Poll(int timeoutMs, int extraFd);
+  void FlushAll();
+  std::size_t clientCount() const { return connections_.size(); }
+  void CloseAll();
+
+ private:
+  void Accept();
+  void Drop(std::size_t index, const std::string& reason);
+
+  World& world_;
+  Reporter& reporter_;
+  Simulator& simulator_;
+  int listenFd_ = -1;
+  int port_ = 0;
+  int nextId_ = 1;
+  std::vector<std::unique_ptr<Connection>> connections_;
+};
+
+}  // namespace standin
+
+#endif

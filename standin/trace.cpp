@@ -1,0 +1,88 @@
+// JSON text for trace lines. Numbers that are not finite cannot be JSON
+// numbers, so they are written as strings ("nan", "inf", "-inf").
+#include "standin/trace.h"
+
+#include <cmath>
+
+namespace standin {
+
+namespace {
+
+std::string NumberText(double value, int digits) {
+  if (!std::isfinite(value)) {
+    return JsonString(std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf"));
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, "%.*g", digits, value);
+  return text;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonNumber(double value) { return NumberText(value, 17); }
+
+void JsonLine::Key(const char* key) {
+  if (!body_.empty()) body_ += ",";
+  body_ += JsonString(key) + ":";
+}
+
+JsonLine& JsonLine::Str(const char* key, const std::string& value) {
+  return Raw(key, JsonString(value));
+}
+
+JsonLine& JsonLine::Int(const char* key, std::int64_t value) {
+  return Raw(key, std::to_string(value));
+}
+
+JsonLine& JsonLine::Num(const char* key, double value) { return Raw(key, NumberText(value, 17)); }
+
+JsonLine& JsonLine::Float(const char* key, float value) { return Raw(key, NumberText(value, 9)); }
+
+JsonLine& JsonLine::Bool(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
+
+JsonLine& JsonLine::Raw(const char* key, const std::string& json) {
+  Key(key);
+  body_ += json;
+  return *this;
+}
+
+TraceFile::~TraceFile() { Close(); }
+
+bool TraceFile::Open(const std::string& path) {
+  file_ = std::fopen(path.c_str(), "w");
+  return file_ != nullptr;
+}
+
+void TraceFile::Write(const JsonLine& line) {
+  if (file_ == nullptr) return;
+  std::string text = line.Text() + "\n";
+  std::fwrite(text.data(), 1, text.size(), file_);
+  std::fflush(file_);  // tests read the trace while the stand-in runs
+}
+
+void TraceFile::Close() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+}
+
+}  // namespace standin

@@ -1,0 +1,111 @@
+// Client packet bodies, field by field in declaration order (packed).
+#include "client_packets.h"
+
+namespace standin_test {
+
+Bytes MenuAddItem(std::uint32_t sendId, const std::string& text, std::uint32_t id) {
+  Bytes body;
+  AddText(body, text);
+  Add32(body, id);
+  Add32(body, 12345);
+  return MakePacket(0x31, sendId, body);
+}
+
+Bytes MenuAddSubItem(std::uint32_t sendId, std::uint32_t parent, const std::string& text,
+                     std::uint32_t id) {
+  Bytes body;
+  Add32(body, parent);
+  AddText(body, text);
+  Add32(body, id);
+  Add32(body, 12345);
+  return MakePacket(0x33, sendId, body);
+}
+
+Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
+  Bytes body;
+  Add32(body, id);
+  AddText(body, name);
+  return MakePacket(0x04, sendId, body);
+}
+
+Bytes MapPovInput(std::uint32_t sendId, std::uint32_t group, std::uint32_t downEvent,
+                  const std::string& input) {
+  Bytes body;
+  Add32(body, group);
+  AddText(body, input);
+  for (std::uint32_t value : {downEvent, 0u, kUnused, 0u, 0u}) Add32(body, value);
+  return MakePacket(0x11, sendId, body);
+}
+
+Bytes AddToGroup(std::uint32_t sendId, std::uint32_t group, std::uint32_t event) {
+  Bytes body;
+  for (std::uint32_t value : {group, event, 0u}) Add32(body, value);
+  return MakePacket(0x07, sendId, body);
+}
+
+Bytes SetInputGroupState(std::uint32_t sendId, std::uint32_t group, std::uint32_t state) {
+  Bytes body;
+  Add32(body, group);
+  Add32(body, state);
+  return MakePacket(0x15, sendId, body);
+}
+
+Bytes Subscribe(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
+  Bytes body;
+  Add32(body, id);
+  AddText(body, name);
+  return MakePacket(0x17, sendId, body);
+}
+
+Bytes AddDatum(std::uint32_t sendId, std::uint32_t define, const std::string& datum,
+               const std::string& unit, std::uint32_t type) {
+  Bytes body;
+  Add32(body, define);
+  AddText(body, datum);
+  AddText(body, unit);
+  Add32(body, type);
+  AddFloat(body, 0.0f);
+  Add32(body, kUnused);
+  return MakePacket(0x0C, sendId, body);
+}
+
+Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t define,
+                  std::uint32_t period) {
+  Bytes body;
+  for (std::uint32_t value : {request, define, 0u, period, 0u, 0u, 0u, 0u}) Add32(body, value);
+  return MakePacket(0x0E, sendId, body);
+}
+
+Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading) {
+  Bytes body;
+  for (float value : {0.0f, 0.0f, 0.0f, pitch, bank, heading}) AddFloat(body, value);
+  return MakePacket(0x30, sendId, body);
+}
+
+Bytes ProgramRegistration(bool inputOn) {
+  std::vector<Bytes> packets = {
+      MenuAddItem(2, "Vantilo", 19),
+      MenuAddSubItem(3, 19, "Pause", 21),
+      MenuAddSubItem(4, 19, "Exit", 20),
+      MapClientEvent(5, 21),
+      MapClientEvent(6, 20),
+      MapClientEvent(7, 18),
+      MapPovInput(8, 0, 18),
+      AddToGroup(9, 0, 18),
+      AddToGroup(10, 0, 21),
+      AddToGroup(11, 0, 20),
+      SetInputGroupState(12, 0, inputOn ? 1 : 0),
+      Subscribe(13, 0, "Pause"),
+      Subscribe(14, 1, "View"),
+      Subscribe(15, 2, "1sec"),
+      Subscribe(16, 3, "Frame"),
+      AddDatum(17, 0, "PLANE PITCH DEGREES", "Radians"),
+      AddDatum(18, 0, "PLANE BANK DEGREES", "Radians"),
+      RequestData(19, 1, 0, 2),
+  };
+  Bytes all;
+  for (const Bytes& packet : packets) all.insert(all.end(), packet.begin(), packet.end());
+  return all;
+}
+
+}  // namespace standin_test

@@ -1,0 +1,35 @@
+// Hand-built client packets for the stand-in's tests, one function per
+// SimConnect call, with the layouts from the protocol notes. Send ids are
+// the caller's, so a test can match exceptions to packets.
+#ifndef VANTILO_TESTS_STANDIN_CLIENT_PACKETS_H
+#define VANTILO_TESTS_STANDIN_CLIENT_PACKETS_H
+
+#include "standin_process.h"
+
+namespace standin_test {
+
+const std::uint32_t kUnused = 0xFFFFFFFFu;
+
+Bytes MenuAddItem(std::uint32_t sendId, const std::string& text, std::uint32_t id);
+Bytes MenuAddSubItem(std::uint32_t sendId, std::uint32_t parent, const std::string& text,
+                     std::uint32_t id);
+Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name = "");
+Bytes MapPovInput(std::uint32_t sendId, std::uint32_t group, std::uint32_t downEvent,
+                  const std::string& input = "joystick:0:POV");
+Bytes AddToGroup(std::uint32_t sendId, std::uint32_t group, std::uint32_t event);
+Bytes SetInputGroupState(std::uint32_t sendId, std::uint32_t group, std::uint32_t state);
+Bytes Subscribe(std::uint32_t sendId, std::uint32_t id, const std::string& name);
+Bytes AddDatum(std::uint32_t sendId, std::uint32_t define, const std::string& datum,
+               const std::string& unit, std::uint32_t type = 4);
+Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t define,
+                  std::uint32_t period);
+Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading);
+
+// Vantilo's whole registration after Open (menu 19 with Pause 21 and Exit 20,
+// hat event 18 in group 0, system events 0-3, attitude request 1 per frame),
+// send ids from 2. With inputOn false the input group stays off.
+Bytes ProgramRegistration(bool inputOn = true);
+
+}  // namespace standin_test
+
+#endif

@@ -1,0 +1,172 @@
+// The stand-in's world as clients see it: data records per frame in radians
+// and degrees, the ONCE and SECOND periods, the scenario's hat, view, pause,
+// menu and quit as records, the trace of a camera command, and frame data
+// dropped only for a client that does not read.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "client_packets.h"
+#include "standin_process.h"
+
+namespace standin_test {
+namespace {
+
+const double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+
+std::uint32_t Kind(const Bytes& record) { return Read32(record, 8); }
+
+std::string FileText(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+TEST(StandinData, BankComesPerFrameInRadiansAndDegreesAndEasesIn) {
+  StandinProcess standin({"--scenario", TempFile("s.txt", "0.3 roll left 30 over 0.5\n60 end\n")});
+  RawClient client(standin.port());
+  ASSERT_EQ(client.Open().size(), 308u);
+  client.Send(AddDatum(2, 4, "PLANE BANK DEGREES", "Radians"));
+  client.Send(AddDatum(3, 4, "plane bank degrees", "degrees"));
+  client.Send(AddDatum(4, 4, "PLANE PITCH DEGREES", "Degrees"));
+  client.Send(RequestData(5, 7, 4, 2));
+
+  int between = 0;  // records caught mid-roll: the bank never steps
+  double previous = 0.0;
+  Bytes record;
+  for (int frame = 0; frame < 600; ++frame) {  // 10 s of frames; the roll ends at 0.8 s
+    record = client.NextRecord();
+    ASSERT_EQ(record.size(), 64u);
+    double degrees = ReadDouble(record, 48);
+    EXPECT_LE(std::fabs(degrees - previous), 2.0) << "a step from " << previous;
+    EXPECT_EQ(ReadDouble(record, 40), degrees * kRadiansPerDegree);
+    previous = degrees;
+    if (degrees > 0.0 && degrees < 30.0) ++between;
+    if (degrees == 30.0) break;
+  }
+  ASSERT_EQ(ReadDouble(record, 48), 30.0) << "the roll ends on its target";
+  EXPECT_GE(between, 10);
+  Bytes expected;
+  for (std::uint32_t value : {64u, 2u, 8u, 7u, 1u, 4u, 0u, 1u, 1u, 3u}) Add32(expected, value);
+  EXPECT_EQ(Bytes(record.begin(), record.begin() + 40), expected);
+  EXPECT_EQ(ReadDouble(record, 40), 30.0 * kRadiansPerDegree);
+  EXPECT_EQ(ReadDouble(record, 56), 0.0);
+}
+
+TEST(StandinData, OnceSendsOneRecordAndSecondOnePerTick) {
+  StandinProcess standin({"--speed", "10", "--scenario", TempFile("s.txt", "60 end\n")});
+  RawClient client(standin.port());
+  ASSERT_EQ(client.Open().size(), 308u);
+  client.Send(Subscribe(2, 2, "1sec"));
+  client.Send(AddDatum(3, 0, "PLANE BANK DEGREES", "Radians"));
+  client.Send(RequestData(4, 10, 0, 1));  // ONCE
+  client.Send(RequestData(5, 11, 0, 4));  // SECOND
+  int ticks = 0;
+  int once = 0;
+  int perSecond = 0;
+  while (ticks < 3) {
+    Bytes record = client.NextRecord();
+    ASSERT_FALSE(record.empty());
+    if (Kind(record) == 4) {
+      EXPECT_EQ(Read32(record, 12), 0xFFFFFFFFu) << "system events belong to no group";
+      EXPECT_EQ(Read32(record, 16), 2u);
+      ++ticks;
+    } else if (Kind(record) == 8) {
+      Read32(record, 12) == 10 ? ++once : ++perSecond;
+    }
+  }
+  EXPECT_EQ(once, 1);
+  EXPECT_EQ(perSecond, 2) << "each tick's record follows its event";
+}
+
+TEST(StandinEvents, ScenarioHappeningsArriveAsRegistered) {
+  StandinProcess standin({"--speed", "4", "--scenario",
+                          TempFile("s.txt",
+                                   "0.4 hat\n0.8 view 2d\n0.8 view 2d\n1.2 pause on\n"
+                                   "1.6 menu Exit\n2.0 quit\n")});
+  RawClient program(standin.port());
+  RawClient inputOff(standin.port());
+  ASSERT_EQ(program.Open().size(), 308u);
+  ASSERT_EQ(inputOff.Open().size(), 308u);
+  program.Send(ProgramRegistration(true));
+  inputOff.Send(ProgramRegistration(false));
+
+  auto happenings = [](RawClient& client) {
+    std::vector<std::vector<std::uint32_t>> seen;
+    for (Bytes record = client.NextRecord(); !record.empty(); record = client.NextRecord()) {
+      if (Kind(record) == 3) {
+        seen.push_back({3});
+        break;
+      }
+      if (Kind(record) == 4 && Read32(record, 16) != 2) {  // not 1sec
+        seen.push_back({Read32(record, 12), Read32(record, 16), Read32(record, 20)});
+      }
+    }
+    return seen;
+  };
+  const std::uint32_t none = 0xFFFFFFFFu;
+  std::vector<std::vector<std::uint32_t>> expected = {
+      {0, 18, 0}, {none, 1, 1}, {none, 0, 1}, {0, 20, 12345}, {3}};
+  EXPECT_EQ(happenings(program), expected);
+  expected.erase(expected.begin());  // its input group is off: no hat
+  EXPECT_EQ(happenings(inputOff), expected);
+}
+
+TEST(StandinTrace, CameraCommandIsAppliedAndTraced) {
+  std::string trace = TempFile("trace.jsonl", "");
+  StandinProcess standin({"--trace", trace, "--scenario", TempFile("s.txt", "0.2 end\n")});
+  {
+    RawClient client(standin.port());
+    ASSERT_EQ(client.Open().size(), 308u);
+    client.Send(Camera(2, 8.0f, 0.0f, -28.648735f));
+    client.Send(MenuAddItem(3, "Vantilo", 19));
+  }  // the stand-in reads what was sent before it sees the close
+  EXPECT_EQ(standin.WaitForExit(5000), 0);
+  std::string text = FileText(trace);
+  EXPECT_NE(text.find("\"kind\":\"camera\",\"client\":1,\"delta_x\":0,\"delta_y\":0,"
+                      "\"delta_z\":0,\"pitch\":8,\"bank\":0,\"heading\":-28.648735,"
+                      "\"heading_bits\":\"0xc1e5309c\"}"),
+            std::string::npos);
+  EXPECT_NE(text.find("\"client\":1,\"send_id\":3,\"protocol\":2,\"size\":280,"
+                      "\"type\":\"MenuAddItem\",\"args\":{\"text\":\"Vantilo\","
+                      "\"menu_event_id\":19,\"data\":12345}}"),
+            std::string::npos);
+  EXPECT_NE(standin.Output().find("camera commands       1\n"), std::string::npos);
+}
+
+TEST(StandinQueue, ClientThatDoesNotReadLosesFramesAndOthersGoOn) {
+  std::string trace = TempFile("trace.jsonl", "");
+  StandinProcess standin(
+      {"--fps", "1000", "--trace", trace, "--scenario", TempFile("s", "60 end")});
+  RawClient lazy(standin.port());
+  ASSERT_EQ(lazy.Open().size(), 308u);
+  for (std::uint32_t i = 0; i < 200; ++i)
+    lazy.Send(AddDatum(2 + i, 0, "PLANE BANK DEGREES", "Radians"));
+  lazy.Send(RequestData(300, 1, 0, 2));  // 1640-byte records, 1000 a second, never read
+
+  RawClient steady(standin.port());
+  ASSERT_EQ(steady.Open().size(), 308u);
+  steady.Send(AddDatum(2, 0, "PLANE BANK DEGREES", "Radians"));
+  steady.Send(RequestData(3, 1, 0, 2));
+  int records = 0;
+  std::string text;
+  // Safety bound only: drops start after a few hundred kilobytes, well under a second.
+  while (text.find("\"dropped\":true") == std::string::npos && records < 30000) {
+    ASSERT_EQ(steady.NextRecord().size(), 48u) << "after " << records << " records";
+    if (++records % 100 == 0) text = FileText(trace);
+  }
+  std::istringstream lines(text);
+  int drops = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("\"dropped\":true") == std::string::npos) continue;
+    ++drops;
+    EXPECT_NE(line.find("\"client\":1,\"record\":\"SIMOBJECT_DATA\""), std::string::npos) << line;
+  }
+  EXPECT_GT(drops, 0);
+}
+
+}  // namespace
+}  // namespace standin_test
