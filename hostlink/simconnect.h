@@ -9,6 +9,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(VANTILO_VENDOR_SDK)
+// Built against the vendor's SDK: its header, which needs the Windows types
+// declared first, gives all of the below; its default arguments go unused.
+// clang-format off
+#include <windows.h>
+#include <SimConnect.h>
+// clang-format on
+#define SIMCONNECT_CALL CALLBACK
+#else
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -207,6 +217,8 @@ HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, flo
                                                          float fPitchDeg, float fBankDeg,
                                                          float fHeadingDeg);
 }
+
+#endif  // VANTILO_VENDOR_SDK
 
 // The published layout, pinned: a host link and the program read these fields
 // at these offsets. offsetof on derived records is supported by every

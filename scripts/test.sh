@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: installs what is missing, then the warnings-
-# as-errors build and the sanitizer build, each with its whole test suite.
+# as-errors build and the sanitizer build, each with its whole test suite,
+# then the 32-bit Windows build with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,3 +13,6 @@ for preset in ci asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+# The 32-bit Windows program and its tests under Wine.
+scripts/test-windows.sh

@@ -347,9 +347,39 @@ HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, flo
                 {fDeltaX, fDeltaY, fDeltaZ, fPitchDeg, fBankDeg, fHeadingDeg});
 }
 
-void Sleep(DWORD dwMilliseconds) {
+}  // extern "C"
+
+namespace {
+
+// The virtual clock's Sleep: recorded, and it costs no real time.
+void VirtualSleep(DWORD dwMilliseconds) {
   Record("Sleep", Num(dwMilliseconds));
   S().clockMs += dwMilliseconds;
 }
 
-}  // extern "C"
+}  // namespace
+
+#if defined(_WIN32)
+// The program calls Sleep as windows.h declares it: through kernel32's
+// import pointer. Defining that pointer here makes the linker take it from
+// the fake instead of kernel32's import library, with the program's code
+// unchanged. Every Sleep in the test process comes here; the test programs
+// run one thread, so only the program sleeps.
+#if !defined(__GNUC__)
+#error "the fake's Sleep needs GCC's asm labels to name kernel32's import pointer"
+#endif
+#if defined(_WIN64)
+#define FAKE_SLEEP_IMPORT "__imp_Sleep"
+#else
+#define FAKE_SLEEP_IMPORT "__imp__Sleep@4"
+#endif
+namespace {
+void WINAPI SleepThroughImport(DWORD dwMilliseconds) { VirtualSleep(dwMilliseconds); }
+}  // namespace
+extern "C" {
+extern void(WINAPI* fakeSleepImport)(DWORD) __asm__(FAKE_SLEEP_IMPORT);
+void(WINAPI* fakeSleepImport)(DWORD) = SleepThroughImport;
+}
+#else
+extern "C" void Sleep(DWORD dwMilliseconds) { VirtualSleep(dwMilliseconds); }
+#endif

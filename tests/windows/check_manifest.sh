@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Checks an application manifest's text: one dependency, exactly on the
+# SimConnect client assembly 10.0.60905.0 (name with its trailing blank), run
+# as invoker, and no Visual C++ runtime assembly. Prints each fault; exit 1.
+# Usage: check_manifest.sh MANIFEST_FILE
+set -euo pipefail
+
+file=$1
+faults=0
+fault() {
+  echo "manifest: $*"
+  faults=$((faults + 1))
+}
+
+# One line, so elements split over lines match like any other.
+text=$(tr '\r\n\t' '   ' <"$file")
+
+if grep -qi 'VC90' <<<"$text"; then
+  fault "depends on the Visual C++ 2008 runtime (Microsoft.VC90.CRT)"
+fi
+
+levels=$(grep -o '<requestedExecutionLevel[^>]*>' <<<"$text" || true)
+if [[ $(grep -c . <<<"$levels") -ne 1 ]]; then
+  fault "expected one requestedExecutionLevel, found: ${levels:-none}"
+elif ! grep -q ' level="asInvoker"' <<<"$levels"; then
+  fault "execution level is not asInvoker: $levels"
+fi
+
+dependencies=$(grep -o '<dependentAssembly>.*</dependentAssembly>' <<<"$text" || true)
+count=$(grep -o '<dependentAssembly>' <<<"$dependencies" | grep -c . || true)
+if [[ $count -ne 1 ]]; then
+  fault "expected exactly one dependentAssembly, found $count"
+else
+  identity=$(grep -o '<assemblyIdentity[^>]*>' <<<"$dependencies" || true)
+  # The attributes as name="value" lines, sorted: compared as a whole, so a
+  # missing, extra or changed attribute all show.
+  attributes=$(grep -o '[A-Za-z]*="[^"]*"' <<<"$identity" | LC_ALL=C sort)
+  expected=$(
+    LC_ALL=C sort <<'EOF'
+type="win32"
+name="Microsoft.FlightSimulator.SimConnect "
+version="10.0.60905.0"
+processorArchitecture="x86"
+publicKeyToken="67c7c14424d61b5b"
+EOF
+  )
+  if [[ "$attributes" != "$expected" ]]; then
+    fault "dependency identity differs:"
+    diff <(echo "$expected") <(echo "$attributes") | sed 's/^/  /' || true
+  fi
+fi
+
+if ((faults)); then
+  exit 1
+fi
+echo "manifest: ok"

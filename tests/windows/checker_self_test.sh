@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Shows that the exe inspection can fail: check_manifest.sh must reject each
+# one-fault variant of our manifest with the fault named, and inspect_exe.sh
+# must reject a program with no manifest and no SimConnect imports.
+# Usage: checker_self_test.sh MANIFEST OBJDUMP OBJCOPY OTHER_EXE
+set -uo pipefail
+
+manifest=$1
+objdump=$2
+objcopy=$3
+other_exe=$4
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# expect_rejection NAME EXPECTED_TEXT COMMAND...: the command must exit 1
+# and print EXPECTED_TEXT.
+expect_rejection() {
+  local name=$1 expected=$2
+  shift 2
+  local out status
+  out=$("$@" 2>&1)
+  status=$?
+  if [[ $status -ne 1 ]] || ! grep -qF -- "$expected" <<<"$out"; then
+    echo "FAIL $name: status $status, wanted 1 and \"$expected\"; output:"
+    sed 's/^/  /' <<<"$out"
+    failures=$((failures + 1))
+  else
+    echo "ok   $name"
+  fi
+}
+
+# variant NAME SED_SCRIPT EXPECTED_TEXT: our manifest edited by SED_SCRIPT.
+variant() {
+  local name=$1 script=$2 expected=$3
+  sed "$script" "$manifest" >"$work/$name.manifest"
+  if cmp -s "$manifest" "$work/$name.manifest"; then
+    echo "FAIL $name: the edit changed nothing"
+    failures=$((failures + 1))
+    return
+  fi
+  expect_rejection "$name" "$expected" "$here/check_manifest.sh" "$work/$name.manifest"
+}
+
+if out=$("$here/check_manifest.sh" "$manifest"); then
+  echo "ok   unchanged manifest accepted"
+else
+  echo "FAIL unchanged manifest rejected:"
+  sed 's/^/  /' <<<"$out"
+  failures=$((failures + 1))
+fi
+
+differs="dependency identity differs"
+variant name_without_blank 's/SimConnect " /SimConnect" /' "$differs"
+variant other_version 's/10\.0\.60905\.0/10.0.61259.0/' "$differs"
+variant other_architecture 's/processorArchitecture="x86"/processorArchitecture="amd64"/' "$differs"
+variant other_token 's/67c7c14424d61b5b/67c7c14424d61b5c/' "$differs"
+variant wrong_type 's/type="win32"/type="win32-policy"/' "$differs"
+variant extra_attribute 's/type="win32"/type="win32" language="*"/' "$differs"
+variant vc90_runtime 's#</dependency>#</dependency><dependency><dependentAssembly><assemblyIdentity type="win32" name="Microsoft.VC90.CRT" version="9.0.21022.8" processorArchitecture="x86" publicKeyToken="1fc8b3b9a1e18e3b"/></dependentAssembly></dependency>#' \
+  "Visual C++ 2008 runtime"
+variant second_dependency 's#</dependency>#</dependency><dependency><dependentAssembly><assemblyIdentity type="win32" name="Other" version="1.0.0.0" processorArchitecture="x86" publicKeyToken="0000000000000000"/></dependentAssembly></dependency>#' \
+  "exactly one dependentAssembly, found 2"
+variant no_dependency '/<dependency>/,/<\/dependency>/d' "exactly one dependentAssembly, found 0"
+variant administrator 's/asInvoker/requireAdministrator/' "not asInvoker"
+variant no_execution_level '/requestedExecutionLevel/d' "expected one requestedExecutionLevel"
+
+expect_rejection exe_without_manifest "no manifest resource (type 24, id 1)" \
+  "$here/inspect_exe.sh" "$objdump" "$objcopy" "$other_exe"
+expect_rejection exe_without_simconnect "imported DLLs differ" \
+  "$here/inspect_exe.sh" "$objdump" "$objcopy" "$other_exe"
+expect_rejection not_an_exe "objdump cannot read" \
+  "$here/inspect_exe.sh" "$objdump" "$objcopy" "$manifest"
+
+echo "$failures failure(s)"
+[[ $failures -eq 0 ]]

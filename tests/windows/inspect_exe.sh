@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Inspects vantilo.exe as Windows would see it: a PE32 i386 console image
+# that imports the SimConnect operations by plain name from SimConnect.dll,
+# no runtime DLL beyond the system's, and its manifest (resource 1 of type
+# RT_MANIFEST) checked by check_manifest.sh. Prints each fault; exit 1.
+# Usage: inspect_exe.sh OBJDUMP OBJCOPY EXE
+set -euo pipefail
+
+objdump=$1
+objcopy=$2
+exe=$3
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+faults=0
+fault() {
+  echo "exe: $*"
+  faults=$((faults + 1))
+}
+
+# Compares two newline-separated lists; on a difference prints both sides.
+same_list() {
+  local what=$1 expected=$2 actual=$3
+  if [[ "$expected" != "$actual" ]]; then
+    fault "$what differ:"
+    diff <(echo "$expected") <(echo "$actual") | sed 's/^/  /' || true
+  fi
+}
+
+"$objdump" -p "$exe" >"$work/headers" 2>&1 || {
+  cat "$work/headers"
+  echo "exe: objdump cannot read $exe"
+  exit 1
+}
+
+# The image.
+grep -q 'file format pei-i386$' "$work/headers" || fault "not a pei-i386 image"
+grep -qP '^Magic\t+010b\t\(PE32\)$' "$work/headers" || fault "not PE32 (optional header magic)"
+grep -qP '^Subsystem\t+00000003\t\(Windows CUI\)$' "$work/headers" ||
+  fault "not a console program (subsystem 3)"
+
+# The imports, as "DLL<TAB>name" lines from objdump's import tables: a
+# "DLL Name" line, then one tab-indented line per imported name.
+awk '
+  /^[^\t]/ { dll = "" }
+  /^\tDLL Name: / { dll = $3; next }
+  /^\t[0-9a-f]+\t/ && dll != "" { print dll "\t" $3 }
+' "$work/headers" >"$work/imports"
+grep -P '^\tDLL Name: ' "$work/headers" | awk '{ print $3 }' >"$work/dlls"
+
+dlls=$(LC_ALL=C sort "$work/dlls")
+same_list "imported DLLs" "$(printf '%s\n' KERNEL32.dll SimConnect.dll WINMM.DLL msvcrt.dll)" "$dlls"
+
+simconnect=$(awk -F'\t' '$1 == "SimConnect.dll" { print $2 }' "$work/imports" | LC_ALL=C sort)
+expected_simconnect=$(
+  LC_ALL=C sort <<'EOF'
+SimConnect_AddClientEventToNotificationGroup
+SimConnect_AddToDataDefinition
+SimConnect_CallDispatch
+SimConnect_CameraSetRelative6DOF
+SimConnect_Close
+SimConnect_MapClientEventToSimEvent
+SimConnect_MapInputEventToClientEvent
+SimConnect_MenuAddItem
+SimConnect_MenuAddSubItem
+SimConnect_MenuDeleteItem
+SimConnect_MenuDeleteSubItem
+SimConnect_Open
+SimConnect_RequestDataOnSimObject
+SimConnect_SetInputGroupState
+SimConnect_SubscribeToSystemEvent
+EOF
+)
+same_list "SimConnect.dll imports" "$expected_simconnect" "$simconnect"
+
+winmm=$(awk -F'\t' '$1 == "WINMM.DLL" { print $2 }' "$work/imports" | LC_ALL=C sort)
+same_list "WINMM.DLL imports" "$(printf '%s\n' timeBeginPeriod timeEndPeriod)" "$winmm"
+
+# The manifest: the resource tree's type 24 (RT_MANIFEST), name 1, first
+# language. objdump indents each level two more; the leaf gives RVA and size.
+leaf=$(awk '
+  /Entry: ID: / { depth = index($0, "Entry"); gsub(",", "") }
+  /Entry: ID: / && depth < 8 { type = $4 }
+  /Entry: ID: / && depth >= 8 && depth < 10 { name = $4 }
+  /Leaf: Addr: / && type == "0x000018" && name == "0x000001" && !found {
+    gsub(",", ""); print $4, $6; found = 1
+  }
+' "$work/headers")
+if [[ -z "$leaf" ]]; then
+  fault "no manifest resource (type 24, id 1)"
+else
+  read -r rva size <<<"$leaf"
+  image_base=$(awk '$1 == "ImageBase" { print $2 }' "$work/headers")
+  rsrc_vma=$("$objdump" -h "$exe" | awk '$2 == ".rsrc" { print $4 }')
+  offset=$((rva + 0x$image_base - 0x$rsrc_vma))
+  "$objcopy" -O binary --only-section=.rsrc "$exe" "$work/rsrc.bin"
+  tail -c +$((offset + 1)) "$work/rsrc.bin" | head -c $((size)) >"$work/manifest.xml"
+  "$here/check_manifest.sh" "$work/manifest.xml" | sed 's/^/exe: /' || faults=$((faults + 1))
+fi
+
+if ((faults)); then
+  exit 1
+fi
+echo "exe: ok"
