@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what Vantilo's build and tests need, and only what is missing:
 # Debian packages (when run as root) and the npm packages of the peer tests.
-# Safe to run again and again.
+# Safe to run again and again. With --native, skips what only the tests use.
 set -euo pipefail
+native_only=0
+[[ ${1:-} == --native ]] && native_only=1
 cd "$(dirname "$0")/.."
 
 missing=()
@@ -12,9 +14,11 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 have_cmd cmake || missing+=(cmake)
 have_cmd g++ || missing+=(g++)
 have_cmd make || missing+=(make)
-have_pkg libgtest-dev || missing+=(libgtest-dev)
-have_cmd node || missing+=(nodejs)
-have_cmd npm || missing+=(npm)
+if ((!native_only)); then
+  have_pkg libgtest-dev || missing+=(libgtest-dev)
+  have_cmd node || missing+=(nodejs)
+  have_cmd npm || missing+=(npm)
+fi
 
 if ((${#missing[@]})); then
   if [[ $(id -u) -ne 0 ]]; then
@@ -28,7 +32,7 @@ if ((${#missing[@]})); then
 fi
 
 # node-simconnect, pinned in tests/peer/package-lock.json, as a peer client.
-if [[ ! -d tests/peer/node_modules/node-simconnect ]]; then
+if ((!native_only)) && [[ ! -d tests/peer/node_modules/node-simconnect ]]; then
   echo "setup: installing the peer tests' npm packages"
   (cd tests/peer && npm ci --no-audit --no-fund --loglevel=error)
 fi

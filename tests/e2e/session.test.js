@@ -1,0 +1,174 @@
+// Vantilo against the stand-in simulator through a SimConnect.cfg: the
+// console text, the registration sequence, every camera command's bits, the
+// suspension after the hat, the menu's pause, and the tear-down after Exit.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const h = require('./harness');
+
+// A scenario that exercises every behaviour in a few simulated seconds:
+// turns both ways, a hat input while banked (re-engaged on the 4th tick),
+// a view change away and back, the menu's Pause twice, then Exit.
+const SCENARIO = `
+0.0 roll right 25 over 1.5
+2.5 hat
+3.0 roll left 20 over 4
+7.2 view 2d
+7.6 view virtual
+8.0 roll right 10 over 3
+8.2 menu Pause
+9.4 menu Pause
+11.5 menu Exit
+12.0 end
+`;
+
+const REGISTRATION = [
+  ['Open', { application_name: 'Vantilo', version_major: 0, version_minor: 0, build_major: 60905,
+             build_minor: 0 }],
+  ['MenuAddItem', { text: 'Vantilo', menu_event_id: 19, data: 12345 }],
+  ['MenuAddSubItem', { menu_event_id: 19, text: 'Pause', sub_menu_event_id: 21, data: 12345 }],
+  ['MenuAddSubItem', { menu_event_id: 19, text: 'Exit', sub_menu_event_id: 20, data: 12345 }],
+  ['MapClientEventToSimEvent', { event_id: 21, event_name: '' }],
+  ['MapClientEventToSimEvent', { event_id: 20, event_name: '' }],
+  ['MapClientEventToSimEvent', { event_id: 18, event_name: '' }],
+  ['MapInputEventToClientEvent', { group_id: 0, input_definition: 'joystick:0:POV',
+                                   down_event_id: 18, down_value: 0, up_event_id: 4294967295,
+                                   up_value: 0, maskable: 0 }],
+  ['AddClientEventToNotificationGroup', { group_id: 0, event_id: 18, maskable: 0 }],
+  ['AddClientEventToNotificationGroup', { group_id: 0, event_id: 21, maskable: 0 }],
+  ['AddClientEventToNotificationGroup', { group_id: 0, event_id: 20, maskable: 0 }],
+  ['SetInputGroupState', { group_id: 0, state: 1 }],
+  ['SubscribeToSystemEvent', { event_id: 0, event_name: 'Pause' }],
+  ['SubscribeToSystemEvent', { event_id: 1, event_name: 'View' }],
+  ['SubscribeToSystemEvent', { event_id: 2, event_name: '1sec' }],
+  ['SubscribeToSystemEvent', { event_id: 3, event_name: 'Frame' }],
+  ['AddToDataDefinition', { define_id: 0, datum_name: 'PLANE PITCH DEGREES', units_name: 'Radians',
+                            datum_type: 4, epsilon: 0, datum_id: 4294967295 }],
+  ['AddToDataDefinition', { define_id: 0, datum_name: 'PLANE BANK DEGREES', units_name: 'Radians',
+                            datum_type: 4, epsilon: 0, datum_id: 4294967295 }],
+  ['RequestDataOnSimObject', { request_id: 1, define_id: 0, object_id: 0, period: 2, flags: 0,
+                               origin: 0, interval: 0, limit: 0 }],
+];
+
+// The controller as the program must behave, run over the records the
+// stand-in sent: for each attitude record, the heading bits it must answer
+// with, or null when the camera is held.
+function expectedAnswers(records) {
+  let active = true;
+  let paused = false;
+  let seconds = 0;
+  const answers = [];
+  for (const r of records) {
+    if (r.record === 'EVENT') {
+      if (r.event_id === 1) active = r.data === 2;
+      if (r.event_id === 2 && ++seconds > 3) active = true;
+      if (r.event_id === 18) { active = false; seconds = 0; }
+      if (r.event_id === 21) paused = !paused;
+    } else if (r.record === 'SIMOBJECT_DATA' && r.request_id === 1) {
+      answers.push({ record: r, bits: active && !paused ? h.headingBits(r.values[1]) : null });
+    }
+  }
+  return answers;
+}
+
+let run;  // one session, shared by the checks below
+
+test.before(async () => {
+  const dir = h.tempDir();
+  const standin = await h.startStandin(dir, SCENARIO, ['--speed', '2']);
+  h.writeCfg(dir, standin.port);
+  const vantilo = await h.runVantilo(dir);
+  const server = await standin.done;
+  const trace = h.readTrace(standin.tracePath);
+  const ofClient = (kind) => trace.filter((e) => e.kind === kind && e.client === 1);
+  run = { vantilo, server, trace, packets: ofClient('packet'), records: ofClient('record'),
+          cameras: ofClient('camera') };
+});
+
+test('the program prints the banner, the connection report and nothing else', () => {
+  assert.equal(run.vantilo.code, 0);
+  assert.equal(run.vantilo.stdout,
+               h.BANNER +
+               'Now connected to Vantilo Stand-in Version 10\n' +
+               "Note - you must be in 'Virtual Cockpit View' to enable.\n\n" +
+               'Vantilo is ready!\n');
+  assert.equal(run.vantilo.stderr, '');
+  assert.equal(run.server.code, 0);
+});
+
+test('registration: every call with every argument, in order, send ids from 1', () => {
+  const first = run.packets.slice(0, REGISTRATION.length);
+  assert.deepEqual(first.map((p) => [p.type, p.args]).map(([type, args]) => {
+    if (type !== 'Open') return [type, args];
+    const { application_name, version_major, version_minor, build_major, build_minor } = args;
+    return [type, { application_name, version_major, version_minor, build_major, build_minor }];
+  }), REGISTRATION);
+  assert.deepEqual(first.map((p) => p.send_id), REGISTRATION.map((_, i) => i + 1));
+  assert.equal(run.records.filter((r) => r.record === 'EXCEPTION').length, 0);
+});
+
+test('camera commands: one per attitude record while following, exact bits', () => {
+  const answers = expectedAnswers(run.records.filter((r) => !r.dropped));
+  const wanted = answers.filter((a) => a.bits !== null).map((a) => a.bits);
+  const got = run.cameras.map((c) => c.heading_bits);
+  // Records that arrive with the Exit may still be answered; nothing later is.
+  const exitAt = run.records.findIndex((r) => r.record === 'EVENT' && r.event_id === 20);
+  const beforeExit = expectedAnswers(run.records.slice(0, exitAt).filter((r) => !r.dropped))
+    .filter((a) => a.bits !== null).length;
+  assert.ok(got.length >= beforeExit, `${got.length} commands, ${beforeExit} expected`);
+  assert.deepEqual(got, wanted.slice(0, got.length));
+  for (const c of run.cameras) {
+    assert.deepEqual([c.delta_x, c.delta_y, c.delta_z, c.pitch, c.bank], [0, 0, 0, 8, 0]);
+  }
+  // Turns both ways: the camera looked both ways.
+  assert.ok(run.cameras.some((c) => c.heading > 5) && run.cameras.some((c) => c.heading < -5));
+});
+
+// Indexes, in the records sent, of the events with this id.
+function eventsAt(id) {
+  return run.records.map((r, i) => [r, i])
+    .filter(([r]) => r.record === 'EVENT' && r.event_id === id).map(([, i]) => i);
+}
+
+// Checks that the camera is held for the attitude records sent between two
+// record indexes, and that the program's next command answers the first
+// record after the hold: nothing was sent for the held ones.
+function assertHeldBetween(from, to) {
+  const answers = expectedAnswers(run.records);
+  const at = (a) => run.records.indexOf(a.record);
+  const held = answers.filter((a) => at(a) > from && at(a) < to);
+  assert.ok(held.length > 30, `${held.length} attitude records while held`);
+  assert.ok(held.every((a) => a.bits === null));
+  const answeredBefore = answers.filter((a) => a.bits !== null && at(a) < from).length;
+  const next = answers.find((a) => a.bits !== null && at(a) > to);
+  assert.equal(run.cameras[answeredBefore].heading_bits, next.bits);
+  assert.notEqual(run.cameras[answeredBefore - 1].heading_bits, next.bits, 'the bank moved');
+}
+
+test('hat input holds the camera until the fourth 1sec tick', () => {
+  const hat = eventsAt(18);
+  assert.equal(hat.length, 1);
+  const ticks = eventsAt(2).filter((i) => i > hat[0]);
+  assertHeldBetween(hat[0], ticks[3]);
+});
+
+test("the menu's Pause stops the commands and the second Pause resumes them", () => {
+  const pauses = eventsAt(21);
+  assert.equal(pauses.length, 2);
+  assertHeldBetween(pauses[0], pauses[1]);
+});
+
+test('after Exit: sub-items 21 then 20, the item 19, then the connection closes', () => {
+  const exitRecord = run.records.find((r) => r.record === 'EVENT' && r.event_id === 20);
+  const exitAt = run.trace.indexOf(exitRecord);
+  const later = run.trace.slice(exitAt).filter((e) => e.client === 1 &&
+                                                      (e.kind === 'packet' || e.kind === 'disconnect'));
+  const teardown = later.filter((e) => e.type !== 'CameraSetRelative6DOF');
+  assert.deepEqual(teardown.map((e) => [e.kind, e.type, e.args]), [
+    ['packet', 'MenuDeleteSubItem', { menu_event_id: 19, sub_menu_event_id: 21 }],
+    ['packet', 'MenuDeleteSubItem', { menu_event_id: 19, sub_menu_event_id: 20 }],
+    ['packet', 'MenuDeleteItem', { menu_event_id: 19 }],
+    ['disconnect', undefined, undefined],
+  ]);
+  assert.equal(later[later.length - 1].kind, 'disconnect');
+});
