@@ -3,11 +3,11 @@
 // out); only LoadLinkSettings touches the file system.
 #include "hostlink/net/config.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <fstream>
 #include <sstream>
+
+#include "hostlink/net/program_folder.h"
 
 namespace vantilo_net {
 
@@ -170,18 +170,6 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
   return true;
 }
 
-// The folder of the running executable, with a trailing slash, or "".
-std::string ExecutableFolder() {
-  char path[4096];
-  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) {
-    return std::string();
-  }
-  std::string exe(path, static_cast<std::size_t>(length));
-  std::size_t slash = exe.rfind('/');
-  return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
-}
-
 }  // namespace
 
 LinkSettings LoadLinkSettings(std::uint32_t configIndex) {
@@ -192,7 +180,7 @@ LinkSettings LoadLinkSettings(std::uint32_t configIndex) {
   if (ReadWholeFile(kFileName, &text)) {
     return ParseSimConnectCfg(text, configIndex);
   }
-  const std::string folder = ExecutableFolder();
+  const std::string folder = ProgramFolder();
   if (!folder.empty() && ReadWholeFile(folder + kFileName, &text)) {
     return ParseSimConnectCfg(text, configIndex);
   }

@@ -1,10 +1,12 @@
 // The TCP socket under the host link: a connect with a time bound, sends
 // that give up after about two seconds of a full socket, and reads that
-// never wait. Knows nothing about packets or records.
+// never wait. Knows nothing about packets or records. connection_posix.cpp
+// implements it over POSIX sockets, connection_win32.cpp over Winsock.
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "hostlink/net/config.h"
@@ -34,10 +36,13 @@ class Connection {
   // without waiting; false when the stream has ended or failed.
   bool ReadAvailable(RecordSplitter* splitter, std::size_t maxBytes);
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return socket_ != kNoSocket; }
 
  private:
-  int fd_ = -1;
+  // The platform's socket: a file descriptor, or a Winsock SOCKET (whose
+  // INVALID_SOCKET is all ones, so -1 here too).
+  static constexpr std::intptr_t kNoSocket = -1;
+  std::intptr_t socket_ = kNoSocket;
 };
 
 }  // namespace vantilo_net

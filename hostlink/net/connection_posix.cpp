@@ -96,28 +96,34 @@ bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
     return false;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
-  for (const struct addrinfo* address = addresses; address != nullptr && fd_ < 0;
+  int fd = -1;
+  for (const struct addrinfo* address = addresses; address != nullptr && fd < 0;
        address = address->ai_next) {
-    fd_ = ConnectOne(address, deadline, problem);
+    fd = ConnectOne(address, deadline, problem);
   }
   freeaddrinfo(addresses);
-  return fd_ >= 0;
+  if (fd < 0) {
+    return false;
+  }
+  socket_ = fd;
+  return true;
 }
 
 bool Connection::Send(const Bytes& packet) {
-  if (fd_ < 0) {
+  if (socket_ == kNoSocket) {
     return false;
   }
+  const int fd = static_cast<int>(socket_);
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
   std::size_t sent = 0;
   while (sent < packet.size()) {
-    ssize_t count = send(fd_, packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
+    ssize_t count = send(fd, packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
     if (count > 0) {
       sent += static_cast<std::size_t>(count);
     } else if (count < 0 && errno == EINTR) {
       continue;
     } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!WaitFor(fd_, POLLOUT, deadline)) {
+      if (!WaitFor(fd, POLLOUT, deadline)) {
         return false;
       }
     } else {
@@ -128,13 +134,14 @@ bool Connection::Send(const Bytes& packet) {
 }
 
 bool Connection::ReadAvailable(RecordSplitter* splitter, std::size_t maxBytes) {
-  if (fd_ < 0) {
+  if (socket_ == kNoSocket) {
     return false;
   }
+  const int fd = static_cast<int>(socket_);
   std::uint8_t chunk[16 * 1024];
   std::size_t total = 0;
   while (total < maxBytes) {
-    ssize_t count = recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+    ssize_t count = recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
     if (count > 0) {
       splitter->Append(chunk, static_cast<std::size_t>(count));
       total += static_cast<std::size_t>(count);
@@ -150,9 +157,9 @@ bool Connection::ReadAvailable(RecordSplitter* splitter, std::size_t maxBytes) {
 }
 
 void Connection::Close() {
-  if (fd_ >= 0) {
-    close(fd_);
-    fd_ = -1;
+  if (socket_ != kNoSocket) {
+    close(static_cast<int>(socket_));
+    socket_ = kNoSocket;
   }
 }
 
