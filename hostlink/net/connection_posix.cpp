@@ -1,8 +1,6 @@
 // POSIX sockets for the host link. The socket is non-blocking from the
 // start: connect and send wait in poll() with a deadline, reads take only
 // what is already there.
-#include "hostlink/net/connection.h"
-
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,6 +11,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "hostlink/net/connection.h"
 
 namespace vantilo_net {
 

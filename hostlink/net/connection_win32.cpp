@@ -2,13 +2,13 @@
 // behaviour as connection_posix.cpp: a non-blocking socket, connect and send
 // bounded by a deadline, reads that take only what is there. Winsock is
 // started for each connection and cleaned up when it closes.
-#include "hostlink/net/connection.h"
-
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <chrono>
 #include <cstring>
+
+#include "hostlink/net/connection.h"
 
 namespace vantilo_net {
 
