@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: installs what is missing, then the warnings-
 # as-errors build and the sanitizer build, each with its whole test suite,
-# then the 32-bit Windows build with its tests under Wine.
+# the fuzz targets for a bounded time each, then the 32-bit Windows build
+# with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,10 @@ for preset in ci asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+# The fuzz targets, each for a bounded time (clang's libFuzzer).
+echo "== fuzz: configure, build, bounded runs"
+cmake --workflow --preset fuzz
 
 # The 32-bit Windows program and its tests under Wine.
 scripts/test-windows.sh

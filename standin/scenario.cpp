@@ -166,19 +166,22 @@ class LineParser {
   std::string rest_;  // the line after the action word, trimmed
 };
 
+// The blanks that separate words: the same set as the word splitter (isspace),
+// so a menu's text starts where its third word does.
+const char kBlanks[] = " \t\n\v\f\r";
+
 std::string Trim(const std::string& text) {
-  const char* blanks = " \t\r";
-  std::size_t first = text.find_first_not_of(blanks);
+  std::size_t first = text.find_first_not_of(kBlanks);
   if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 // The text after the first two words of a trimmed line.
 std::string AfterTwoWords(const std::string& line) {
   std::size_t at = 0;
   for (int word = 0; word < 2; ++word) {
-    at = line.find_first_not_of(" \t", at);
-    at = line.find_first_of(" \t", at);
+    at = line.find_first_not_of(kBlanks, at);
+    at = line.find_first_of(kBlanks, at);
     if (at == std::string::npos) return "";
   }
   return Trim(line.substr(at));

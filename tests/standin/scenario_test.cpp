@@ -71,6 +71,15 @@ TEST(ScenarioParse, OtherActionsCommentsAndBlankLines) {
   EXPECT_EQ(actions[9].time, 8.0);
 }
 
+// Any blank separates words, so the menu text starts at the third word
+// whatever blank precedes it.
+TEST(ScenarioParse, MenuTextAfterAnyBlank) {
+  std::vector<Action> actions = Parse("0\tmenu\vExit now\n1 menu\fPause\n");
+  ASSERT_EQ(actions.size(), 2u);
+  EXPECT_EQ(actions[0].text, "Exit now");
+  EXPECT_EQ(actions[1].text, "Pause");
+}
+
 TEST(ScenarioParse, BadLinesNameTheirLine) {
   const std::pair<const char*, const char*> cases[] = {
       {"1 hat\nsoon hat\n", "line 2: bad time 'soon' (seconds, 0 or more)"},

@@ -1,0 +1,160 @@
+// Fuzz target for the stand-in's packet handling: an arbitrary client byte
+// stream, cut by the input's trailer (fuzz_input.h), is written into one end
+// of a socket pair whose other end a stand-in Connection reads, so its own
+// framing and its Session see the bytes as from a client. Each cut code's
+// top three bits also pick a happening of the world to deliver after the
+// piece; every code is used at least once, even after the stream's end.
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz/fuzz_input.h"
+#include "hostlink/net/reassembly.h"
+#include "hostlink/simconnect.h"
+#include "standin/scenario.h"
+#include "standin/server.h"
+
+namespace {
+
+using standin::Connection;
+using standin::Session;
+using standin::SystemEvent;
+
+void Check(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+// Piece lengths by the low five bits of a cut code: around the header's and
+// the packets' sizes, and up to the largest packet the stand-in accepts.
+const std::size_t kPieceLengths[32] = {0,   1,   2,   3,   4,   5,   7,   8,    11,   12,   15,
+                                       16,  17,  20,  24,  28,  31,  32,  36,   48,   64,   100,
+                                       272, 288, 292, 300, 528, 544, 545, 1024, 4096, 65536};
+
+standin::TraceFile traceFile;
+std::FILE* logFile = nullptr;
+
+void Happen(Session& session, unsigned what) {
+  switch (what) {
+    case 1:
+      session.Hat();
+      break;
+    case 2:
+      session.FrameRendered(60.0f, 1.0f);
+      break;
+    case 3:
+      session.SecondPassed();
+      break;
+    case 4:
+      session.SystemEventOccurred(SystemEvent::kView, standin::ViewFlag(standin::View::kCockpit2D));
+      break;
+    case 5:
+      session.SystemEventOccurred(SystemEvent::kPause, 1);
+      break;
+    case 6:
+      session.ChooseMenu("Pause");
+      session.ChooseMenu("Exit");
+      break;
+    case 7:
+      session.Quit();
+      break;
+    default:
+      break;
+  }
+}
+
+// The client's side: takes every record the stand-in has queued and checks
+// that the record stream is well formed.
+class ClientEnd {
+ public:
+  explicit ClientEnd(int fd) : fd_(fd) {}
+
+  void Drain(Connection& connection) {
+    std::string reason;
+    while (connection.HasOutput()) {
+      Check(connection.Flush(&reason));
+      std::uint8_t chunk[65536];
+      ssize_t got;
+      while ((got = recv(fd_, chunk, sizeof chunk, 0)) > 0) {
+        splitter_.Append(chunk, static_cast<std::size_t>(got));
+      }
+    }
+
+    vantilo_net::AlignedRecord record;
+    vantilo_net::RecordSplitter::Status status;
+    while ((status = splitter_.Next(&record)) == vantilo_net::RecordSplitter::Status::kRecord) {
+      const std::uint32_t id = vantilo_fuzz::ReadU32(record.Bytes() + 8);
+      Check(id == SIMCONNECT_RECV_ID_EXCEPTION || id == SIMCONNECT_RECV_ID_OPEN ||
+            id == SIMCONNECT_RECV_ID_QUIT || id == SIMCONNECT_RECV_ID_EVENT ||
+            id == SIMCONNECT_RECV_ID_EVENT_FRAME || id == SIMCONNECT_RECV_ID_SIMOBJECT_DATA);
+    }
+    Check(status == vantilo_net::RecordSplitter::Status::kNeedMore);
+    Check(splitter_.Pending() == 0);  // the stand-in queues whole records only
+  }
+
+ private:
+  int fd_;
+  vantilo_net::RecordSplitter splitter_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  Check(traceFile.Open("/dev/null"));
+  logFile = std::fopen("/dev/null", "w");
+  Check(logFile != nullptr);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  vantilo_fuzz::StreamInput input = vantilo_fuzz::SplitStreamInput(data, size);
+  bool cutting = false;  // codes of only zero lengths would never move on
+  for (std::size_t i = 0; i < input.codeCount; ++i) {
+    cutting = cutting || kPieceLengths[input.codes[i] & 0x1Fu] != 0;
+  }
+
+  int fds[2];
+  Check(socketpair(AF_UNIX, SOCK_STREAM, 0, fds) == 0);
+  Check(fcntl(fds[0], F_SETFL, O_NONBLOCK) == 0 && fcntl(fds[1], F_SETFL, O_NONBLOCK) == 0);
+  standin::World world;
+  standin::Reporter reporter(&traceFile, logFile);
+  {
+    Connection connection(fds[0], 1, world, reporter);  // closes fds[0]
+    ClientEnd client(fds[1]);
+    // The stand-in's framing stops at a size word under 16 or over 65536.
+    vantilo_fuzz::SizeWordWalk expected(standin::kPacketHeaderSize, standin::kMaxPacketSize);
+    bool alive = true;
+    std::size_t fed = 0;
+    std::size_t piece = 0;
+    do {
+      const std::uint8_t code = input.codeCount > 0 ? input.codes[piece++ % input.codeCount] : 0;
+      std::size_t length = input.streamSize - fed;
+      if (cutting && kPieceLengths[code & 0x1Fu] < length) {
+        length = kPieceLengths[code & 0x1Fu];
+      }
+      if (length > 0) {
+        Check(write(fds[1], input.stream + fed, length) == static_cast<ssize_t>(length));
+        fed += length;
+        std::string reason;  // one receive takes a whole piece (at most 64 KiB)
+        alive = connection.ReadAndHandle(&reason);
+        expected.Advance(input.stream, fed);
+        Check(alive == !expected.corrupt());
+      }
+      if (alive) {
+        Happen(connection.session(), code >> 5);
+      }
+      client.Drain(connection);
+      Session& session = connection.session();
+      Check(!session.opened() || (session.protocol() >= 2 && session.protocol() <= 4));
+    } while (alive && (fed < input.streamSize || piece < input.codeCount));
+  }
+  close(fds[1]);
+  return 0;
+}

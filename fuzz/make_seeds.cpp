@@ -1,0 +1,220 @@
+// Writes the fuzz targets' seed corpora: records from the stand-in's record
+// builders, packets from the host link's encoders (what Vantilo sends), and
+// SimConnect.cfg and scenario texts. Usage: fuzz_make_seeds CORPUS_DIR
+// (writes CORPUS_DIR/<target>/<seed>); the committed corpus is its output.
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "hostlink/net/packets.h"
+#include "standin/bytes.h"
+#include "standin/records.h"
+#include "standin/scenario.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string corpusDir;
+bool failed = false;
+
+void Write(const std::string& target, const std::string& name, const Bytes& bytes) {
+  const std::string folder = corpusDir + "/" + target;
+  mkdir(corpusDir.c_str(), 0755);
+  mkdir(folder.c_str(), 0755);
+  std::FILE* file = std::fopen((folder + "/" + name).c_str(), "wb");
+  if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+    std::fprintf(stderr, "cannot write %s/%s\n", folder.c_str(), name.c_str());
+    failed = true;
+  }
+  if (file != nullptr) std::fclose(file);
+}
+
+void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+
+Bytes Cut(const Bytes& bytes, std::size_t size) {
+  return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+}
+
+// A stream input: the stream, its cut codes, and their count (fuzz_input.h).
+Bytes WithCuts(Bytes stream, const Bytes& codes) {
+  Append(stream, codes);
+  stream.push_back(static_cast<std::uint8_t>(codes.size()));
+  return stream;
+}
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// An attitude record for request 1 (pitch, then bank, in radians).
+Bytes Attitude(double bankRadians) {
+  return standin::ObjectDataRecord(2, 1, 0, {-0.05, bankRadians});
+}
+
+// What the stand-in sends Vantilo over a run: open, view, frames, the hat
+// and four "1sec" ticks, the menu's Pause twice, an exception, Exit, quit.
+Bytes RecordSession() {
+  const std::uint32_t p = 2;
+  Bytes s = standin::OpenRecord(p);
+  Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 1, 2));
+  Append(s, standin::FrameRecord(p, 3, 60.0f, 1.0f));
+  Append(s, Attitude(0.349));
+  Append(s, standin::EventRecord(p, 0, 18, 0));
+  Append(s, Attitude(-0.2));
+  for (int i = 0; i < 4; ++i) Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 2, 0));
+  Append(s, Attitude(0.1));
+  Append(s, standin::EventRecord(p, 0, 21, 12345));
+  Append(s, Attitude(0.3));
+  Append(s, standin::EventRecord(p, 0, 21, 12345));
+  Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 1, 1));
+  Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 0, 1));
+  Append(s, standin::ExceptionRecord(p, 3, 7, 2));
+  Append(s, standin::EventRecord(p, 0, 20, 12345));
+  Append(s, standin::QuitRecord(p));
+  return s;
+}
+
+void CameraDispatchSeeds() {
+  const char* t = "fuzz_camera_dispatch";
+  Write(t, "open", standin::OpenRecord(2));
+  Write(t, "attitude", Attitude(0.349));
+  Write(t, "session", RecordSession());
+  Write(t, "event_cut_short", Cut(standin::EventRecord(2, 0, 18, 0), 20));
+  Write(t, "attitude_cut_short", Cut(Attitude(0.349), 50));
+  Write(t, "exception", standin::ExceptionRecord(2, 1, 4, 0xFFFFFFFFu));
+}
+
+void ReassemblySeeds() {
+  const char* t = "fuzz_reassembly";
+  const Bytes session = RecordSession();
+  Write(t, "session_whole", WithCuts(session, {}));
+  Write(t, "session_bytewise", WithCuts(session, {1}));
+  Write(t, "session_cuts", WithCuts(session, {3, 12, 200, 7, 0}));
+  // The largest record allowed: 40 bytes of header and 8187 doubles.
+  Write(t, "largest_record",
+        WithCuts(standin::ObjectDataRecord(2, 1, 0, std::vector<double>(8187, 0.25)), {240}));
+  Bytes oversized = standin::QuitRecord(2);
+  standin::PutU32(oversized, 65537);
+  Write(t, "oversized_after_quit", WithCuts(oversized, {}));
+  Bytes undersized = standin::QuitRecord(2);
+  standin::PutU32(undersized, 11);
+  Write(t, "undersized_after_quit", WithCuts(undersized, {13, 2}));
+}
+
+// Vantilo's whole call sequence, as its host link encodes it.
+Bytes ProgramPackets() {
+  using namespace vantilo_net;
+  const std::uint32_t kUnused = 0xFFFFFFFFu;
+  std::uint32_t id = 1;
+  Bytes s = EncodeOpen(id++, "Vantilo");
+  Append(s, EncodeMenuAddItem(id++, "Vantilo", 19, 12345));
+  Append(s, EncodeMenuAddSubItem(id++, 19, "Pause", 21, 12345));
+  Append(s, EncodeMenuAddSubItem(id++, 19, "Exit", 20, 12345));
+  for (std::uint32_t event : {21u, 20u, 18u}) {
+    Append(s, EncodeMapClientEventToSimEvent(id++, event, ""));
+  }
+  Append(s, EncodeMapInputEventToClientEvent(id++, 0, "joystick:0:POV", 18, 0, kUnused, 0, 0));
+  for (std::uint32_t event : {18u, 21u, 20u}) {
+    Append(s, EncodeAddClientEventToNotificationGroup(id++, 0, event, 0));
+  }
+  Append(s, EncodeSetInputGroupState(id++, 0, 1));
+  const char* events[] = {"Pause", "View", "1sec", "Frame"};
+  for (std::uint32_t event = 0; event < 4; ++event) {
+    Append(s, EncodeSubscribeToSystemEvent(id++, event, events[event]));
+  }
+  Append(s, EncodeAddToDataDefinition(id++, 0, "PLANE PITCH DEGREES", "Radians", 4, 0.0f, kUnused));
+  Append(s, EncodeAddToDataDefinition(id++, 0, "PLANE BANK DEGREES", "Radians", 4, 0.0f, kUnused));
+  Append(s, EncodeRequestDataOnSimObject(id++, 1, 0, 0, 2, 0, 0, 0, 0));
+  Append(s, EncodeCameraSetRelative6DOF(id++, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, -20.0f));
+  return s;
+}
+
+Bytes ProgramTearDown(std::uint32_t id) {
+  using namespace vantilo_net;
+  Bytes s = EncodeMenuDeleteSubItem(id, 19, 21);
+  Append(s, EncodeMenuDeleteSubItem(id + 1, 19, 20));
+  Append(s, EncodeMenuDeleteItem(id + 2, 19));
+  return s;
+}
+
+void StandinPacketSeeds() {
+  using namespace vantilo_net;
+  const char* t = "fuzz_standin_packets";
+  Bytes run = ProgramPackets();
+  Append(run, ProgramTearDown(100));
+  Write(t, "program_run", WithCuts(run, {}));
+  // Piece codes: low five bits pick a length (31: all), top three a happening.
+  Write(t, "program_then_world",
+        WithCuts(ProgramPackets(), {31, 0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0, 0xE0}));
+  Write(t, "program_bytewise_with_frames", WithCuts(ProgramPackets(), {1, 0x41, 0x61}));
+  Bytes unopened = EncodeCameraSetRelative6DOF(1, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, 1.0f);
+  Append(unopened, EncodeOpen(2, "Vantilo"));
+  Append(unopened, EncodeOpen(3, "Vantilo"));  // a second open is refused
+  Write(t, "camera_before_open", WithCuts(unopened, {}));
+  Bytes protocol4 = EncodeOpen(1, "node-simconnect");
+  standin::SetU32(protocol4, 4, 4);
+  Write(t, "open_protocol_4", WithCuts(protocol4, {0x40 | 22}));
+  Bytes odd = EncodeOpen(1, "Vantilo");
+  Bytes unknown = EncodeMenuDeleteItem(2, 19);
+  standin::SetU32(unknown, 8, 0xF0000099u);
+  Append(odd, unknown);
+  Bytes mismatch = EncodeMenuDeleteItem(3, 19);
+  mismatch.push_back(0);
+  standin::SetU32(mismatch, 0, static_cast<std::uint32_t>(mismatch.size()));
+  Append(odd, mismatch);
+  Bytes tooShort = Cut(EncodeMenuDeleteItem(4, 19), 15);
+  standin::SetU32(tooShort, 0, 15);
+  Append(odd, tooShort);
+  Write(t, "unknown_mismatched_corrupt", WithCuts(odd, {5, 17}));
+}
+
+Bytes Cfg(std::uint32_t index, const std::string& text) {
+  Bytes out;
+  standin::PutU32(out, index);
+  Append(out, Text(text));
+  return out;
+}
+
+void SimConnectCfgSeeds() {
+  const char* t = "fuzz_simconnect_cfg";
+  Write(t, "ipv4", Cfg(0, "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=500\n"));
+  Write(t, "ipv6_index_1",
+        Cfg(1,
+            "; two sections\r\n[SimConnect]\r\nPort=2048\r\n[SimConnect.1]\r\n"
+            "Protocol=Ipv6\r\nPort = 4506   # local\r\n"));
+  Write(t, "pipe", Cfg(0, "[SimConnect]\nProtocol=Pipe\nAddress=.\n"));
+  Write(t, "bad_port", Cfg(0, "[simconnect]\nport=70000\n"));
+  Write(t, "no_section_for_index", Cfg(2, "[SimConnect.1]\nProtocol=Auto\nPort=1\n"));
+  Write(t, "largest_index", Cfg(0xFFFFFFFEu, "[SimConnect.4294967294]\nProtocol=Auto\n"));
+}
+
+void ScenarioSeeds() {
+  const char* t = "fuzz_scenario";
+  Write(t, "default", Text(standin::DefaultScenarioText()));
+  Write(t, "every_form",
+        Text("0 roll left 180 over 3600\n0 roll right 0.5\n0.5 roll level\n1 pitch up 90\n"
+             "1 pitch down 2 over 0.25\n2 pitch level over 1\n3 hat\n4 view external\n"
+             "5 view 2d\n6 view virtual\n7 pause\n8 pause on\n9 pause off\n"
+             "10 menu  Some  Entry  \n11 quit\n12 end\n"));
+  Write(t, "bad_angle", Text("0 hat\n1 roll left 181\n"));
+  Write(t, "time_goes_back", Text("5 hat\n\t# a comment\n4 hat\n"));
+  Write(t, "bad_duration", Text("1 pitch up 3 over 0\n"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
+    return 2;
+  }
+  corpusDir = argv[1];
+  CameraDispatchSeeds();
+  ReassemblySeeds();
+  StandinPacketSeeds();
+  SimConnectCfgSeeds();
+  ScenarioSeeds();
+  return failed ? 1 : 0;
+}
