@@ -1,0 +1,239 @@
+// vantilo against a host that fails under it: a stream that ends inside a
+// record, record sizes out of bounds, garbage, a host that stops reading, a
+// stand-in killed or restarted. Each time the program must end through its
+// normal tear-down with status 0, having reported the connection, and with
+// no sanitizer report; it never sends anything on a link it has given up.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+
+#include "fault_server.h"
+#include "runs.h"
+#include "standin_process.h"
+#include "trace_lines.h"
+#include "work_dir.h"
+
+namespace faults {
+namespace {
+
+using net_test::ToHex;
+
+const std::size_t kRegistrationPackets = 18;
+const std::uint32_t kFirstCameraSendId = 20;  // after the Open and the registration
+const int kCloseWaitMs = 10000;
+
+// Bytes of the camera command with the given send id (one byte) and
+// heading: for a bank of 0.5 rad -28.648735f, for -0.25 rad 14.3243675f.
+std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
+  char id[3];
+  std::snprintf(id, sizeof id, "%02x", sendId);
+  return net_test::Hex("28000000 02000000 300000f0 " + std::string(id) +
+                       "000000 00000000 00000000 00000000 00000041 00000000 " + headingHex);
+}
+const char kHeadingForHalfRadian[] = "9c30e5c1";
+const char kHeadingForMinusQuarterRadian[] = "9c306541";
+
+// The program connected, registered and following: three attitude records
+// answered by three camera commands.
+class ProgramAgainstFaultServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_.WriteCfgForPort(server_.port());
+    program_ = StartProgram();
+    ASSERT_TRUE(server_.AcceptOpen());
+    ASSERT_EQ(server_.ReadPackets(kRegistrationPackets).size(), kRegistrationPackets);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+      ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, 0.5)));
+      std::vector<Bytes> packets = server_.ReadPackets(1);
+      ASSERT_EQ(packets.size(), 1u);
+      EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + i, kHeadingForHalfRadian));
+    }
+  }
+
+  net_test::WorkDir dir_;  // first: the program starts in it
+  FaultServer server_;
+  std::unique_ptr<ChildProcess> program_;
+};
+
+// The well-behaved end, so that the fault cases' "nothing more was sent"
+// is known to be able to see the tear-down.
+TEST_F(ProgramAgainstFaultServer, MenuExitSendsTheTearDownThenCloses) {
+  ASSERT_TRUE(server_.Send(EventRecord(20, 12345)));
+  Bytes rest;
+  ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+  EXPECT_EQ(ToHex(rest),
+            net_test::Hex("18000000 02000000 340000f0 17000000 13000000 15000000"  // sub-item 21
+                          "18000000 02000000 340000f0 18000000 13000000 14000000"  // sub-item 20
+                          "14000000 02000000 320000f0 19000000 13000000"));        // item 19
+  ExpectCleanProgramEnd(*program_, kServerName);
+}
+
+TEST_F(ProgramAgainstFaultServer, RecordsAtTheSizeBoundsAreTakenAndFollowingGoesOn) {
+  ASSERT_TRUE(server_.Send(ZeroRecord(0, 0)));                    // 12 bytes: header only
+  ASSERT_TRUE(server_.Send(ZeroRecord(0x7777, 64 * 1024 - 12)));  // exactly 64 KiB
+  ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, -0.25)));
+  std::vector<Bytes> packets = server_.ReadPackets(1);
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
+  server_.CloseClient();
+  ExpectCleanProgramEnd(*program_, kServerName);
+}
+
+TEST_F(ProgramAgainstFaultServer, HostThatStopsReadingIsGivenUpAfterTheSendLimit) {
+  // The program answers every record until its socket is full, waits out
+  // its send limit, counts the connection lost and ends on its own.
+  EXPECT_GT(server_.FloodWithoutReading(1000), 0u);
+  ExpectCleanProgramEnd(*program_, kServerName);
+  Bytes rest;
+  EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+}
+
+// A stream that breaks after the program has begun to follow.
+struct BrokenStream {
+  const char* name;
+  Bytes bytes;        // sent after the good records
+  bool serverCloses;  // else the server keeps the connection open
+};
+
+// A record header with any size word (id SIMOBJECT_DATA).
+Bytes Header(std::uint32_t size) {
+  Bytes bytes;
+  for (std::uint32_t value : {size, 2u, 8u}) net_test::PutWord(&bytes, value);
+  return bytes;
+}
+
+Bytes Cut(const Bytes& bytes, std::size_t count) {
+  return Bytes(bytes.begin(), bytes.begin() + count);
+}
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes RandomBytes(std::size_t count) {
+  std::mt19937 random(7);  // fixed seed: the same bytes every run
+  Bytes bytes(count);
+  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
+// Well-framed records with random bodies, of the kinds the program reads and
+// of others, then a size under 12. None ends the program (no QUIT, no menu
+// Exit) and no attitude record is whole, so none of them may be answered.
+Bytes RandomRecordsThenBadSize() {
+  std::mt19937 random(11);
+  const std::uint32_t ids[] = {0, 1, 2, 4, 5, 7, 8, 9, 15, 26, 40, 0x7FFFFFFFu};
+  const std::uint32_t kEvent = 4;
+  const std::uint32_t kSimObjectData = 8;
+  Bytes stream;
+  for (int i = 0; i < 400; ++i) {
+    std::uint32_t id = ids[random() % (sizeof ids / sizeof ids[0])];
+    Bytes body(random() % 300);
+    for (std::uint8_t& byte : body) byte = static_cast<std::uint8_t>(random());
+    if (id == kEvent && body.size() >= 8) {
+      body[4] = static_cast<std::uint8_t>(random() % 20);  // events 0-19: hat, view, 1sec...
+      body[5] = body[6] = body[7] = 0;
+    }
+    if (id == kSimObjectData) {
+      body.resize(body.size() % 44);  // under 56 bytes in all: short of the bank
+      if (body.size() >= 4) {
+        body[0] = 1;  // request 1
+        body[1] = body[2] = body[3] = 0;
+      }
+    }
+    Bytes record = net_test::Record(id, body);
+    stream.insert(stream.end(), record.begin(), record.end());
+  }
+  Bytes bad = Header(7);
+  stream.insert(stream.end(), bad.begin(), bad.end());
+  return stream;
+}
+
+std::vector<BrokenStream> BrokenStreams() {
+  const Bytes attitude = AttitudeRecord(0.05, 0.5);
+  return {
+      {"EndsBetweenRecords", {}, true},
+      {"EndsInsideARecordHeader", Cut(attitude, 2), true},
+      {"EndsInsideARecordBody", Cut(attitude, 30), true},
+      {"SizeZero", Header(0), false},
+      {"SizeEleven", Header(11), false},
+      {"SizeOneOverTheLimit", Header(64 * 1024 + 1), false},
+      {"SizeAllOnes", Header(0xFFFFFFFFu), false},
+      {"TextOfAnotherProtocol", Text("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"), false},
+      {"RandomBytes", RandomBytes(4096), false},  // its first word is no record size
+      {"RandomRecordsThenASizeUnderTwelve", RandomRecordsThenBadSize(), false},
+  };
+}
+
+// Failure messages name the row, not its bytes.
+void PrintTo(const BrokenStream& stream, std::ostream* out) { *out << stream.name; }
+
+class ProgramOnBrokenStream : public ProgramAgainstFaultServer,
+                              public ::testing::WithParamInterface<BrokenStream> {};
+
+TEST_P(ProgramOnBrokenStream, EndsThroughItsTearDownAndSendsNothingMore) {
+  ASSERT_TRUE(server_.Send(GetParam().bytes));
+  if (GetParam().serverCloses) {
+    server_.CloseClient();
+  } else {
+    // A corrupt stream is the program's to notice: the server waits.
+    Bytes rest;
+    EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+    EXPECT_EQ(ToHex(rest), "");
+  }
+  ExpectCleanProgramEnd(*program_, kServerName);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnBrokenStream, ::testing::ValuesIn(BrokenStreams()),
+                         [](const ::testing::TestParamInfo<BrokenStream>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// A stand-in that keeps the aircraft rolling for ten minutes.
+std::string RollingScenario() {
+  return standin_test::TempFile("rolling.txt",
+                                "0 roll left 30 over 5\n5 roll right 30 over 10\n600 end\n");
+}
+
+// vantilo following the stand-in, which keeps the aircraft rolling.
+class ProgramAgainstStandin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standin_ = std::make_unique<Standin>(
+        std::vector<std::string>{"--scenario", RollingScenario(), "--trace", trace_});
+    ASSERT_NE(standin_->port(), 0) << standin_->process().Stderr();
+    dir_.WriteCfgForPort(standin_->port());
+    program_ = StartProgram();
+    ASSERT_TRUE(WaitForLine(trace_, "\"kind\":\"camera\"", kCloseWaitMs));
+  }
+
+  const std::string trace_ = standin_test::TempFile("trace.jsonl", "");
+  net_test::WorkDir dir_;
+  std::unique_ptr<Standin> standin_;
+  std::unique_ptr<ChildProcess> program_;
+};
+
+TEST_F(ProgramAgainstStandin, EndsWhenTheStandinIsKilled) {
+  standin_->process().Signal(SIGKILL);
+  EXPECT_EQ(standin_->process().WaitForExit(kCloseWaitMs), 128 + SIGKILL);
+  ExpectCleanProgramEnd(*program_, "Vantilo Stand-in");
+}
+
+TEST_F(ProgramAgainstStandin, EndsWhenTheStandinIsRestartedAndNeverReconnects) {
+  standin_->process().Signal(SIGTERM);
+  EXPECT_EQ(standin_->process().WaitForExit(kCloseWaitMs), 128 + SIGTERM);
+  ExpectNoSanitizerReport(standin_->process(), "first stand-in");
+  const std::string secondTrace = standin_test::TempFile("second.jsonl", "");
+  Standin second({"--scenario", RollingScenario(), "--trace", secondTrace}, standin_->port());
+  ASSERT_EQ(second.port(), standin_->port()) << second.process().Stderr();
+  ExpectCleanProgramEnd(*program_, "Vantilo Stand-in");
+
+  second.process().Signal(SIGTERM);
+  EXPECT_EQ(second.process().WaitForExit(kCloseWaitMs), 128 + SIGTERM);
+  EXPECT_EQ(CountLines(secondTrace, "\"kind\":\"connect\""), 0u);
+  EXPECT_NE(second.process().Stdout().find("clients served        0\n"), std::string::npos)
+      << second.process().Stdout();
+  ExpectNoSanitizerReport(second.process(), "second stand-in");
+}
+
+}  // namespace
+}  // namespace faults

@@ -1,0 +1,147 @@
+// The soak: vantilo against the stand-in at 1000 fps for VANTILO_SOAK_SECONDS
+// simulated seconds (60 by default, 20 at least; scripts/soak.sh runs it longer), the
+// aircraft rolling all along, then menu Exit. Every frame's attitude record
+// must be answered by its own camera command, and the program's resident
+// memory must stay flat after a warm-up.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <iostream>
+#include <thread>
+
+#include "runs.h"
+#include "standin_process.h"
+#include "trace_lines.h"
+#include "work_dir.h"
+
+namespace faults {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const long kMemorySlackKiB = 256;
+const std::uint64_t kFramesPerSecond = 1000;
+
+int SoakSeconds() {
+  const char* text = std::getenv("VANTILO_SOAK_SECONDS");
+  int seconds = text == nullptr ? 0 : std::atoi(text);
+  return seconds >= 20 ? seconds : 60;
+}
+
+// Rolls of 30 degrees left and right, three seconds each, until menu Exit.
+std::string SoakScenario(int seconds) {
+  std::string text;
+  for (int t = 0; t + 3 <= seconds; t += 3) {
+    text += std::to_string(t) + (t % 6 == 0 ? " roll left 30 over 3\n" : " roll right 30 over 3\n");
+  }
+  return text + std::to_string(seconds) + " menu Exit\n" + std::to_string(seconds + 1) + " end\n";
+}
+
+// The heading bits vantilo must send for a bank in radians, as the trace
+// writes them: the angle in double, narrowed once.
+std::string HeadingBits(double bankRadians) {
+  float heading = static_cast<float>(bankRadians * -180.0 / static_cast<double>(3.1415f));
+  std::uint32_t bits;
+  std::memcpy(&bits, &heading, sizeof bits);
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08x", bits);
+  return text;
+}
+
+// The program's side of the trace: data records sent to it and camera
+// commands from it, paired in order (it answers in order). The stand-in's
+// own count of frames without a command is not used: it counts a frame
+// whose command came after the next frame began, which the 1 ms pause of
+// the program's loop makes common at 1000 fps; it is printed for the record.
+struct Pairing {
+  std::uint64_t records = 0;
+  std::uint64_t recordsBeforeExit = 0;
+  std::uint64_t dropped = 0;
+  std::uint64_t commands = 0;
+  std::uint64_t mismatched = 0;  // a command whose heading is not its record's
+  std::uint64_t unasked = 0;     // a command with no record left to answer
+};
+
+Pairing PairRecordsWithCommands(const std::string& trace) {
+  Pairing pairing;
+  bool exitSent = false;
+  std::deque<std::string> unanswered;
+  ForEachLine(trace, [&](const std::string& line) {
+    const std::string kind = Field(line, "kind");
+    const std::string record = Field(line, "record");
+    if (kind == "record" && record == "SIMOBJECT_DATA") {
+      if (Field(line, "dropped") == "true") {
+        ++pairing.dropped;
+        return;
+      }
+      ++pairing.records;
+      if (!exitSent) ++pairing.recordsBeforeExit;
+      unanswered.push_back(HeadingBits(std::strtod(Field(line, "bank").c_str(), nullptr)));
+    } else if (kind == "record" && record == "EVENT" && Field(line, "event_id") == "20") {
+      exitSent = true;
+    } else if (kind == "camera") {
+      ++pairing.commands;
+      if (unanswered.empty()) {
+        ++pairing.unasked;
+        return;
+      }
+      if (Field(line, "heading_bits") != unanswered.front()) ++pairing.mismatched;
+      unanswered.pop_front();
+    }
+  });
+  return pairing;
+}
+
+TEST(Soak, EveryFrameIsAnsweredAndMemoryStaysFlat) {
+  const int seconds = SoakSeconds();
+  const std::string trace = standin_test::TempFile("soak.jsonl", "");
+  Standin standin({"--fps", std::to_string(kFramesPerSecond), "--scenario",
+                   standin_test::TempFile("soak.txt", SoakScenario(seconds)), "--trace", trace});
+  ASSERT_NE(standin.port(), 0) << standin.process().Stderr();
+  net_test::WorkDir dir;
+  dir.WriteCfgForPort(standin.port());
+  std::unique_ptr<ChildProcess> program = StartProgram({kSmallQuarantine});
+
+  // Resident memory every quarter second; the first tenth of the run (at
+  // least ten seconds: a sanitizer build fills its quarantine by then) is
+  // warm-up.
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point warmedUp = start + std::chrono::seconds(std::max(10, seconds / 10));
+  const Clock::time_point safetyBound = start + std::chrono::seconds(seconds + 60);
+  long baseline = -1;
+  long highest = -1;
+  while (program->WaitForExit(250) == -1 && Clock::now() < safetyBound) {
+    long now = ResidentKiB(program->pid());
+    if (Clock::now() < warmedUp || now < 0) continue;
+    if (baseline < 0) baseline = now;
+    highest = std::max(highest, now);
+  }
+  ExpectCleanProgramEnd(*program, "Vantilo Stand-in");
+  EXPECT_EQ(standin.process().WaitForExit(15000), 0);
+  ExpectNoSanitizerReport(standin.process(), "stand-in");
+  ASSERT_GT(baseline, 0);
+  EXPECT_LE(highest - baseline, kMemorySlackKiB)
+      << "VmRSS " << baseline << " KiB after warm-up, at most " << highest;
+
+  const Pairing pairing = PairRecordsWithCommands(trace);
+  const std::uint64_t frames = kFramesPerSecond * static_cast<std::uint64_t>(seconds);
+  EXPECT_EQ(pairing.dropped, 0u);
+  EXPECT_GE(pairing.recordsBeforeExit, frames * 9 / 10);   // it followed the whole run
+  EXPECT_GE(pairing.commands, pairing.recordsBeforeExit);  // each of them answered
+  EXPECT_EQ(pairing.mismatched, 0u);
+  EXPECT_EQ(pairing.unasked, 0u);
+  const std::string standinOutput = standin.process().Stdout();
+  const std::size_t summary = standinOutput.find("Stand-in summary");
+  std::cout << "soak: " << seconds << " s at " << kFramesPerSecond << " fps; " << pairing.records
+            << " data records (" << pairing.recordsBeforeExit << " before Exit), "
+            << pairing.commands << " commands; VmRSS " << baseline << " KiB after warm-up, at most "
+            << highest << " KiB\n"
+            << (summary == std::string::npos ? "" : standinOutput.substr(summary));
+}
+
+}  // namespace
+}  // namespace faults

@@ -1,0 +1,261 @@
+// The stand-in under hostile clients: a thousand that come and go (some
+// mid-packet, some after Open, some with garbage) must leave no descriptor
+// or memory behind and must not disturb a client that stays; a client that
+// never reads must get a bounded queue (its frame data dropped) without
+// stalling the frame loop or the other clients.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+
+#include "client_packets.h"
+#include "runs.h"
+#include "standin_process.h"
+#include "trace_lines.h"
+
+namespace faults {
+namespace {
+
+using standin_test::Bytes;
+using standin_test::RawClient;
+
+const int kFps = 1000;
+const int kWaitMs = 10000;
+const long kMemorySlackKiB = 512;
+const std::uint32_t kRecordSimObjectData = 8;
+
+std::string LongScenario() {
+  return standin_test::TempFile("long.txt",
+                                "0 roll left 30 over 5\n5 roll right 30 over 10\n600 end\n");
+}
+
+// Reads the records the client has received, waiting at most waitMs for
+// the first, and returns how many of them were data records.
+std::size_t DrainDataRecords(RawClient& client, int waitMs = 0) {
+  std::size_t count = 0;
+  for (Bytes record = client.NextRecord(waitMs); !record.empty(); record = client.NextRecord(0)) {
+    if (standin_test::Read32(record, 8) == kRecordSimObjectData) ++count;
+  }
+  return count;
+}
+
+// A client registered as the program registers: data every frame.
+void RegisterAsProgram(RawClient& client) {
+  ASSERT_EQ(client.Open().size(), 308u);
+  client.Send(standin_test::ProgramRegistration());
+}
+
+// What the trace says about one client's data records.
+struct DataRecordsSeen {
+  std::vector<long> frames;  // of the records queued, in order
+  std::vector<double> walls;
+  std::size_t dropped = 0;
+  double firstDropWall = -1.0;
+  std::size_t queuedAfterFirstDrop = 0;
+};
+
+DataRecordsSeen DataRecordsOf(const std::string& trace, int client) {
+  DataRecordsSeen seen;
+  const std::string id = std::to_string(client);
+  ForEachLine(trace, [&](const std::string& line) {
+    if (Field(line, "record") != "SIMOBJECT_DATA" || Field(line, "client") != id) return;
+    if (Field(line, "dropped") == "true") {
+      if (seen.dropped++ == 0) seen.firstDropWall = std::atof(Field(line, "wall").c_str());
+      return;
+    }
+    if (seen.dropped > 0) ++seen.queuedAfterFirstDrop;
+    seen.frames.push_back(std::atol(Field(line, "frame").c_str()));
+    seen.walls.push_back(std::atof(Field(line, "wall").c_str()));
+  });
+  return seen;
+}
+
+// Frames in the list that do not follow the frame before them.
+std::size_t Gaps(const std::vector<long>& frames) {
+  std::size_t gaps = 0;
+  for (std::size_t i = 1; i < frames.size(); ++i) gaps += frames[i] != frames[i - 1] + 1;
+  return gaps;
+}
+
+// The kinds of passing client, in turn. Each round ends with one that waits
+// for its OPEN record, which shows that the stand-in accepted every client
+// before it.
+enum class Passer { kConnectOnly, kHalfAnOpen, kGarbage, kRegistrationCut, kOpenThenLeave };
+const int kPasserKinds = 5;
+
+void Pass(int port, Passer kind) {
+  RawClient client(port);
+  ASSERT_TRUE(client.connected());
+  Bytes bytes;
+  switch (kind) {
+    case Passer::kConnectOnly:
+      break;
+    case Passer::kHalfAnOpen:
+      bytes = standin_test::OpenPacket(2);
+      bytes.resize(bytes.size() / 2);
+      client.Send(bytes);
+      break;
+    case Passer::kGarbage:
+      client.Send(Bytes(64, 0xA5));  // size word 0xA5A5A5A5: a corrupt stream
+      ASSERT_TRUE(client.ClosedByPeer(kWaitMs));
+      break;
+    case Passer::kRegistrationCut:
+      bytes = standin_test::OpenPacket(2);
+      for (std::uint8_t byte : standin_test::ProgramRegistration()) bytes.push_back(byte);
+      bytes.resize(bytes.size() - 100);  // leaves inside the last packet
+      client.Send(bytes);
+      break;
+    case Passer::kOpenThenLeave:
+      ASSERT_EQ(client.Open().size(), 308u);
+      break;
+  }
+}
+
+// Reads the client's records until the stand-in closes the connection and
+// returns how many were data records.
+std::size_t DataRecordsUntilClosed(RawClient& client) {
+  std::size_t count = 0;
+  for (Bytes record = client.NextRecord(kWaitMs); !record.empty();
+       record = client.NextRecord(kWaitMs)) {
+    if (standin_test::Read32(record, 8) == kRecordSimObjectData) ++count;
+  }
+  return count;
+}
+
+// The stand-in at 1000 fps with its trace, and client 1 following it as the
+// program does, reading every record; its data records are counted.
+class StandinWithFollower : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standin_ = std::make_unique<Standin>(
+        std::vector<std::string>{"--fps", std::to_string(kFps), "--start-now", "--scenario",
+                                 LongScenario(), "--trace", trace_},
+        0, std::vector<std::string>{kSmallQuarantine});
+    ASSERT_NE(standin_->port(), 0) << standin_->process().Stderr();
+    follower_ = std::make_unique<RawClient>(standin_->port());
+    ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(*follower_));
+    followed_ = DrainDataRecords(*follower_, kWaitMs);
+    ASSERT_GT(followed_, 0u);
+  }
+
+  pid_t pid() const { return standin_->process().pid(); }
+  // Lets the follower read while more is true (at most twice kWaitMs).
+  void FollowWhile(const std::function<bool()>& more) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 * kWaitMs);
+    while (more() && std::chrono::steady_clock::now() < deadline) {
+      followed_ += DrainDataRecords(*follower_, 50);
+    }
+  }
+  // Passing clients of the five kinds in turn, the follower reading between them.
+  void PassMany(int count) {
+    for (int i = 0; i < count; ++i) {
+      ASSERT_NO_FATAL_FAILURE(Pass(standin_->port(), static_cast<Passer>(i % kPasserKinds)))
+          << "client " << i;
+      followed_ += DrainDataRecords(*follower_);
+    }
+  }
+  // Stops the stand-in (SIGTERM) and checks that it ended cleanly and that
+  // the follower got a data record every frame it was there, and all of them.
+  void StopAndCheckFollower() {
+    standin_->process().Signal(SIGTERM);
+    followed_ += DataRecordsUntilClosed(*follower_);
+    EXPECT_EQ(standin_->process().WaitForExit(kWaitMs), 128 + SIGTERM);
+    ExpectNoSanitizerReport(standin_->process(), "stand-in");
+    followerSeen_ = DataRecordsOf(trace_, 1);
+    EXPECT_EQ(followerSeen_.dropped, 0u);
+    EXPECT_EQ(Gaps(followerSeen_.frames), 0u);
+    EXPECT_EQ(followerSeen_.frames.size(), followed_);
+  }
+
+  const std::string trace_ = standin_test::TempFile("trace.jsonl", "");
+  std::unique_ptr<Standin> standin_;
+  std::unique_ptr<RawClient> follower_;
+  std::size_t followed_ = 0;
+  DataRecordsSeen followerSeen_;
+};
+
+TEST_F(StandinWithFollower, AThousandPassingClientsLeaveNothingBehindAndDisturbNoOne) {
+  const int descriptors = OpenDescriptors(pid());
+  // A warm-up as long as the measured run, so that the allocator's pools
+  // (and under ASan its small quarantine) are full before memory is counted.
+  const int kWarmUp = 1000;
+  const int kPassers = 1000;  // whole rounds of the five kinds
+  ASSERT_NO_FATAL_FAILURE(PassMany(kWarmUp));
+  FollowWhile([&] { return OpenDescriptors(pid()) != descriptors; });
+  ASSERT_EQ(OpenDescriptors(pid()), descriptors);
+  const long memoryBefore = ResidentKiB(pid());
+  ASSERT_NO_FATAL_FAILURE(PassMany(kPassers));
+  FollowWhile([&] { return OpenDescriptors(pid()) != descriptors; });
+  EXPECT_EQ(OpenDescriptors(pid()), descriptors);
+  const long memoryAfter = ResidentKiB(pid());
+  EXPECT_LE(memoryAfter - memoryBefore, kMemorySlackKiB)
+      << "VmRSS " << memoryBefore << " KiB before, " << memoryAfter << " KiB after";
+
+  StopAndCheckFollower();
+  const std::size_t clients = 1 + kWarmUp + kPassers;
+  EXPECT_EQ(CountLines(trace_, "\"kind\":\"connect\""), clients);
+  EXPECT_EQ(CountLines(trace_, "\"kind\":\"disconnect\"", "corrupt stream"),
+            static_cast<std::size_t>((kWarmUp + kPassers) / kPasserKinds));
+  EXPECT_NE(standin_->process().Stdout().find("clients served        " + std::to_string(clients)),
+            std::string::npos);
+}
+
+// A client asking for data every frame in as many bytes as it can: 64
+// datums to a record, 552 bytes a frame.
+Bytes HeavyRegistration() {
+  Bytes bytes;
+  for (std::uint32_t datum = 0; datum < 64; ++datum) {
+    for (std::uint8_t byte :
+         standin_test::AddDatum(2 + datum, 0, "PLANE BANK DEGREES", "Radians")) {
+      bytes.push_back(byte);
+    }
+  }
+  for (std::uint8_t byte : standin_test::RequestData(66, 1, 0, 2)) bytes.push_back(byte);
+  return bytes;
+}
+
+// Frames per second of wall time, over the records traced at wall time from
+// or later.
+double FrameRateSince(const DataRecordsSeen& seen, double from) {
+  std::size_t first = 0;
+  while (first < seen.walls.size() && seen.walls[first] < from) ++first;
+  if (first + 1 >= seen.walls.size()) return 0.0;
+  double span = seen.walls.back() - seen.walls[first];
+  return span > 0 ? static_cast<double>(seen.frames.back() - seen.frames[first]) / span : 0.0;
+}
+
+TEST_F(StandinWithFollower, AClientThatNeverReadsLosesFrameDataButStallsNothing) {
+  RawClient sleeper(standin_->port());  // client 2: reads its OPEN record, then nothing
+  ASSERT_EQ(sleeper.Open().size(), 308u);
+  sleeper.Send(HeavyRegistration());
+
+  // Its queue fills up and its frame data starts to be dropped.
+  const std::string sleeperData = "\"client\":2,\"record\":\"SIMOBJECT_DATA\"";
+  FollowWhile([&] { return CountLines(trace_, sleeperData, "\"dropped\":true") == 0; });
+  ASSERT_GT(CountLines(trace_, sleeperData, "\"dropped\":true"), 0u);
+  const long memoryAtFirstDrop = ResidentKiB(pid());
+
+  // Two thousand frames more (over a megabyte for the sleeper).
+  const std::size_t wanted = followed_ + 2000;
+  FollowWhile([&] { return followed_ < wanted; });
+  EXPECT_GE(followed_, wanted);
+  const long memoryAtEnd = ResidentKiB(pid());
+  EXPECT_LE(memoryAtEnd - memoryAtFirstDrop, kMemorySlackKiB)
+      << "VmRSS " << memoryAtFirstDrop << " KiB at the first drop, " << memoryAtEnd
+      << " at the end";
+
+  StopAndCheckFollower();
+  // The sleeper's queue stayed full: once dropping began, nothing was queued.
+  DataRecordsSeen sleeperSeen = DataRecordsOf(trace_, 2);
+  EXPECT_GT(sleeperSeen.dropped, 0u);
+  EXPECT_EQ(sleeperSeen.queuedAfterFirstDrop, 0u);
+  EXPECT_EQ(CountLines(trace_, "\"client\":2,\"reason\":\"the stand-in stops\""), 1u);
+  // Frames kept coming at a good share of the rate (a generous bound: a
+  // stalled loop would come nowhere near it).
+  EXPECT_GE(FrameRateSince(followerSeen_, sleeperSeen.firstDropWall), kFps / 4.0);
+}
+
+}  // namespace
+}  // namespace faults

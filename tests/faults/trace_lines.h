@@ -1,0 +1,30 @@
+// The stand-in's trace as the fault tests read it: one JSON object per line,
+// a line's top-level fields looked up by name. Enough JSON for the trace's
+// own flat lines; no general parser.
+#ifndef VANTILO_TESTS_FAULTS_TRACE_LINES_H
+#define VANTILO_TESTS_FAULTS_TRACE_LINES_H
+
+#include <functional>
+#include <string>
+
+namespace faults {
+
+// A top-level field of one line: a string without its quotes (escapes left
+// as written), a number, true or false, an object or array as written;
+// empty when the line has no such field.
+std::string Field(const std::string& line, const std::string& name);
+
+// Calls visit with each whole line of the file (a line still being written
+// is left out); false when the file cannot be read.
+bool ForEachLine(const std::string& path, const std::function<void(const std::string&)>& visit);
+
+// Whole lines of the file that contain every one of the texts.
+std::size_t CountLines(const std::string& path, const std::string& text,
+                       const std::string& alsoText = "");
+
+// Waits at most timeoutMs until the file has a line as CountLines counts them.
+bool WaitForLine(const std::string& path, const std::string& text, int timeoutMs);
+
+}  // namespace faults
+
+#endif
