@@ -70,9 +70,9 @@ bool KeyAction(int key, const World& world, const Simulator& simulator, Action* 
   }
 }
 
-int MillisecondsUntil(Clock::time_point when) {
-  auto left = std::chrono::duration_cast<std::chrono::microseconds>(when - Clock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
+std::chrono::nanoseconds TimeUntil(Clock::time_point when) {
+  auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(when - Clock::now());
+  return left.count() <= 0 ? std::chrono::nanoseconds(0) : left;
 }
 
 }  // namespace
@@ -89,8 +89,15 @@ int RunStandin(const Options& options) {
     std::fprintf(stderr, "vantilo-standin: cannot write trace %s\n", options.tracePath.c_str());
     return 2;
   }
+  LatencyLog latency;
+  if (!options.latencyPath.empty() && !latency.Open(options.latencyPath)) {
+    std::fprintf(stderr, "vantilo-standin: cannot write latency log %s\n",
+                 options.latencyPath.c_str());
+    return 2;
+  }
   bool live = OutputIsTerminal() && !options.noLive;
   Reporter reporter(trace.open() ? &trace : nullptr, live ? nullptr : stdout);
+  if (latency.open()) reporter.latency = &latency;
   World world;
   Simulator simulator(actions, options.fps, options.speed, world, reporter);
   Server server(world, reporter, simulator);
@@ -129,7 +136,7 @@ int RunStandin(const Options& options) {
       nextDraw = now + kRedrawEvery;
     }
     Clock::time_point wake = live ? std::min(nextFrame, nextDraw) : nextFrame;
-    if (server.Poll(MillisecondsUntil(std::min(wake, finishBy)), keys ? STDIN_FILENO : -1)) {
+    if (server.Poll(TimeUntil(std::min(wake, finishBy)), keys ? STDIN_FILENO : -1)) {
       int key = terminal.ReadKey();
       Action action;
       if (key < 0) keys = false;  // the terminal has gone away

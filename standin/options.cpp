@@ -26,6 +26,7 @@ const char* UsageText() {
          "  --print-scenario   print the built-in scenario and exit\n"
          "  --start-now        start the scenario clock at once, not at the first Open\n"
          "  --trace FILE       write a JSON line per event to FILE\n"
+         "  --latency FILE     write when each frame's record went out and was answered\n"
          "  --no-live          plain log lines even on a terminal\n"
          "  --help             this text\n";
 }
@@ -42,7 +43,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
     } else if (name == "--help" || name == "-h") {
       options->help = true;
     } else if (name == "--address" || name == "--port" || name == "--fps" || name == "--speed" ||
-               name == "--scenario" || name == "--trace") {
+               name == "--scenario" || name == "--trace" || name == "--latency") {
       if (i + 1 >= argc) {
         *error = "missing value after " + name;
         return false;
@@ -55,6 +56,8 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
         options->scenarioPath = value;
       } else if (name == "--trace") {
         options->tracePath = value;
+      } else if (name == "--latency") {
+        options->latencyPath = value;
       } else if (name == "--port") {
         if (!ToNumber(value, 0, 65535, &number) || number != std::floor(number)) {
           *error = "bad port '" + value + "' (0 to 65535)";

@@ -13,6 +13,7 @@ struct Options {
   double speed = 1.0;
   std::string scenarioPath;  // empty: the built-in scenario
   std::string tracePath;     // empty: no trace
+  std::string latencyPath;   // empty: no latency log
   bool startNow = false;
   bool noLive = false;
   bool printScenario = false;

@@ -10,6 +10,7 @@
 #include <deque>
 #include <string>
 
+#include "standin/latency.h"
 #include "standin/packets.h"
 #include "standin/trace.h"
 
@@ -32,6 +33,7 @@ class Reporter {
 
   void SetClock(double simTime, std::uint64_t frame);
   double simTime() const { return simTime_; }
+  std::uint64_t frame() const { return frame_; }
 
   // A trace line that already holds "t", "frame" and "kind".
   JsonLine Line(const char* kind) const;
@@ -45,6 +47,8 @@ class Reporter {
   std::string Summary() const;
 
   Stats stats;
+  // The latency log (--latency), or null.
+  LatencyLog* latency = nullptr;
 
  private:
   TraceFile* trace_;

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace standin {
 
@@ -125,7 +126,7 @@ bool Server::Listen(const std::string& address, int port, std::string* error) {
   return true;
 }
 
-bool Server::Poll(int timeoutMs, int extraFd) {
+bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   std::vector<pollfd> fds;
   fds.push_back({listenFd_, POLLIN, 0});
   for (const auto& connection : connections_) {
@@ -134,7 +135,10 @@ bool Server::Poll(int timeoutMs, int extraFd) {
     fds.push_back({connection->fd(), events, 0});
   }
   if (extraFd >= 0) fds.push_back({extraFd, POLLIN, 0});
-  if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return false;
+  struct timespec wait;
+  wait.tv_sec = static_cast<time_t>(timeout.count() / 1000000000);
+  wait.tv_nsec = static_cast<long>(timeout.count() % 1000000000);
+  if (ppoll(fds.data(), fds.size(), &wait, nullptr) <= 0) return false;
 
   // Connections first, newest last, so an index keeps naming its connection.
   for (std::size_t i = connections_.size(); i-- > 0;) {

@@ -4,6 +4,7 @@
 #ifndef VANTILO_STANDIN_SERVER_H
 #define VANTILO_STANDIN_SERVER_H
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,9 +53,11 @@ class Server {
   // Binds and listens; port 0 picks a free port.
   bool Listen(const std::string& address, int port, std::string* error);
   int port() const { return port_; }
-  // Waits up to timeoutMs for activity, then accepts, reads and handles it.
+  // Waits up to timeout for activity, then accepts, reads and handles it.
   // Also watches extraFd (when >= 0) and returns whether it is readable.
-  bool Poll(int timeoutMs, int extraFd);
+  // The wait is as fine as the kernel allows, so frames keep their pace
+  // even at 1000 fps.
+  bool Poll(std::chrono::nanoseconds timeout, int extraFd);
   void FlushAll();
   std::size_t clientCount() const { return connections_.size(); }
   void CloseAll();

@@ -89,6 +89,7 @@ void Session::HandleOpen(const Packet& p) {
   opened_ = true;
   protocol_ = p.protocol;
   name_ = p.Text(1);
+  if (reporter_.latency != nullptr) reporter_.latency->ClientOpened(id_, name_);
   JsonLine line = RecordLine("OPEN");
   line.Str("application_name", kApplicationName).Int("version_major", kApplicationVersionMajor);
   Send(OpenRecord(protocol_), false, line);
@@ -190,6 +191,7 @@ void Session::RequestData(const Packet& p) {
 }
 
 void Session::SetCamera(const Packet& p) {
+  if (reporter_.latency != nullptr) reporter_.latency->CommandApplied(id_, MonotonicNanoseconds());
   float values[6];
   for (std::size_t i = 0; i < 6; ++i) values[i] = p.F32(i + 1);
   world_.ApplyCamera(id_, values);

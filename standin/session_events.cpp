@@ -150,6 +150,11 @@ void Session::SendData(DataRequest& request) {
       sink_.Deliver(ObjectDataRecord(protocol_, request.id, request.defineId, values), true);
   if (queued) {
     reporter_.stats.dataRecords++;
+    bool perFrame = request.period == SIMCONNECT_PERIOD_VISUAL_FRAME ||
+                    request.period == SIMCONNECT_PERIOD_SIM_FRAME;
+    if (perFrame && reporter_.latency != nullptr) {
+      reporter_.latency->RecordSent(id_, reporter_.frame(), MonotonicNanoseconds());
+    }
   } else {
     reporter_.stats.dataDropped++;
     line.Bool("dropped", true);

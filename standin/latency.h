@@ -1,0 +1,55 @@
+// The latency log (--latency FILE): for each client that follows the frames,
+// when each frame's attitude record went out and when the camera command
+// answering it was applied, as tab-separated rows for the benchmarks.
+#ifndef VANTILO_STANDIN_LATENCY_H
+#define VANTILO_STANDIN_LATENCY_H
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <string>
+
+namespace standin {
+
+// Monotonic clock (CLOCK_MONOTONIC through steady_clock) in nanoseconds.
+std::int64_t MonotonicNanoseconds();
+
+// Rows, after one header line starting with '#':
+//   open  CLIENT NAME                       a client opened, with its name
+//   frame CLIENT FRAME SENT_NS APPLIED_NS   a frame's record and its command
+//   frame CLIENT FRAME SENT_NS -            no command came for it
+// A client that follows answers every record, in order, so the commands
+// pair with the records first in, first out: a command answers the oldest
+// record not yet answered, however many frames have gone out since (that
+// shows as latency). A command with no record waiting writes nothing;
+// records still unanswered when the log closes are written with "-".
+class LatencyLog {
+ public:
+  LatencyLog() = default;
+  LatencyLog(const LatencyLog&) = delete;
+  LatencyLog& operator=(const LatencyLog&) = delete;
+  ~LatencyLog();
+
+  bool Open(const std::string& path);
+  bool open() const { return file_ != nullptr; }
+  void Close();
+
+  void ClientOpened(int client, const std::string& name);
+  // A per-frame attitude record queued for the client.
+  void RecordSent(int client, std::uint64_t frame, std::int64_t nowNs);
+  // A camera command from the client applied.
+  void CommandApplied(int client, std::int64_t nowNs);
+
+ private:
+  struct Unanswered {
+    std::uint64_t frame;
+    std::int64_t sentNs;
+  };
+  std::FILE* file_ = nullptr;
+  std::map<int, std::deque<Unanswered>> unanswered_;  // by client, oldest first
+};
+
+}  // namespace standin
+
+#endif
