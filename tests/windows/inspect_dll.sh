@@ -8,33 +8,16 @@ set -euo pipefail
 
 objdump=$1
 dll=$2
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-faults=0
-fault() {
-  echo "dll: $*"
-  faults=$((faults + 1))
-}
-
-# Compares two newline-separated lists; on a difference prints both sides.
-same_list() {
-  local what=$1 expected=$2 actual=$3
-  if [[ "$expected" != "$actual" ]]; then
-    fault "$what differ:"
-    diff <(echo "$expected") <(echo "$actual") | sed 's/^/  /' || true
-  fi
-}
-
-"$objdump" -p "$dll" >"$work/headers" 2>&1 || {
-  cat "$work/headers"
-  echo "dll: objdump cannot read $dll"
-  exit 1
-}
+label=dll
+source "$here/pe_checks.sh"
+read_headers "$objdump" "$dll"
 
 # The image: PE32 for i386, with the DLL flag among its characteristics.
-grep -q 'file format pei-i386$' "$work/headers" || fault "not a pei-i386 image"
-grep -qP '^Magic\t+010b\t\(PE32\)$' "$work/headers" || fault "not PE32 (optional header magic)"
+check_pe32_i386
 awk '/^Characteristics / { inside = 1; next } inside && /^\t/ { print; next } { inside = 0 }' \
   "$work/headers" | grep -qx $'\tDLL' || fault "not a DLL (characteristics)"
 
@@ -44,34 +27,12 @@ exports=$(awk '
   inside && /^\t\[/ { print $NF; next }
   { inside = 0 }
 ' "$work/headers" | LC_ALL=C sort)
-expected_exports=$(
-  LC_ALL=C sort <<'NAMES'
-SimConnect_AddClientEventToNotificationGroup
-SimConnect_AddToDataDefinition
-SimConnect_CallDispatch
-SimConnect_CameraSetRelative6DOF
-SimConnect_Close
-SimConnect_MapClientEventToSimEvent
-SimConnect_MapInputEventToClientEvent
-SimConnect_MenuAddItem
-SimConnect_MenuAddSubItem
-SimConnect_MenuDeleteItem
-SimConnect_MenuDeleteSubItem
-SimConnect_Open
-SimConnect_RequestDataOnSimObject
-SimConnect_SetInputGroupState
-SimConnect_SubscribeToSystemEvent
-NAMES
-)
-same_list "exported names" "$expected_exports" "$exports"
+same_list "exported names" "$(simconnect_operations)" "$exports"
 awk '$1 == "Name" && $3 == "SimConnect.dll" { found = 1 } END { exit !found }' "$work/headers" ||
   fault "the export directory does not name SimConnect.dll"
 
 # The imported DLLs: Windows' kernel, C runtime and sockets, nothing else.
-dlls=$(grep -P '^\tDLL Name: ' "$work/headers" | awk '{ print $3 }' | LC_ALL=C sort)
+dlls=$(imported_dlls)
 same_list "imported DLLs" "$(printf '%s\n' KERNEL32.dll WS2_32.dll msvcrt.dll)" "$dlls"
 
-if ((faults)); then
-  exit 1
-fi
-echo "dll: ok"
+finish

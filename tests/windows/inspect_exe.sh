@@ -13,30 +13,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-faults=0
-fault() {
-  echo "exe: $*"
-  faults=$((faults + 1))
-}
-
-# Compares two newline-separated lists; on a difference prints both sides.
-same_list() {
-  local what=$1 expected=$2 actual=$3
-  if [[ "$expected" != "$actual" ]]; then
-    fault "$what differ:"
-    diff <(echo "$expected") <(echo "$actual") | sed 's/^/  /' || true
-  fi
-}
-
-"$objdump" -p "$exe" >"$work/headers" 2>&1 || {
-  cat "$work/headers"
-  echo "exe: objdump cannot read $exe"
-  exit 1
-}
+label=exe
+source "$here/pe_checks.sh"
+read_headers "$objdump" "$exe"
 
 # The image.
-grep -q 'file format pei-i386$' "$work/headers" || fault "not a pei-i386 image"
-grep -qP '^Magic\t+010b\t\(PE32\)$' "$work/headers" || fault "not PE32 (optional header magic)"
+check_pe32_i386
 grep -qP '^Subsystem\t+00000003\t\(Windows CUI\)$' "$work/headers" ||
   fault "not a console program (subsystem 3)"
 
@@ -47,32 +29,11 @@ awk '
   /^\tDLL Name: / { dll = $3; next }
   /^\t[0-9a-f]+\t/ && dll != "" { print dll "\t" $3 }
 ' "$work/headers" >"$work/imports"
-grep -P '^\tDLL Name: ' "$work/headers" | awk '{ print $3 }' >"$work/dlls"
-
-dlls=$(LC_ALL=C sort "$work/dlls")
+dlls=$(imported_dlls)
 same_list "imported DLLs" "$(printf '%s\n' KERNEL32.dll SimConnect.dll WINMM.DLL msvcrt.dll)" "$dlls"
 
 simconnect=$(awk -F'\t' '$1 == "SimConnect.dll" { print $2 }' "$work/imports" | LC_ALL=C sort)
-expected_simconnect=$(
-  LC_ALL=C sort <<'EOF'
-SimConnect_AddClientEventToNotificationGroup
-SimConnect_AddToDataDefinition
-SimConnect_CallDispatch
-SimConnect_CameraSetRelative6DOF
-SimConnect_Close
-SimConnect_MapClientEventToSimEvent
-SimConnect_MapInputEventToClientEvent
-SimConnect_MenuAddItem
-SimConnect_MenuAddSubItem
-SimConnect_MenuDeleteItem
-SimConnect_MenuDeleteSubItem
-SimConnect_Open
-SimConnect_RequestDataOnSimObject
-SimConnect_SetInputGroupState
-SimConnect_SubscribeToSystemEvent
-EOF
-)
-same_list "SimConnect.dll imports" "$expected_simconnect" "$simconnect"
+same_list "SimConnect.dll imports" "$(simconnect_operations)" "$simconnect"
 
 winmm=$(awk -F'\t' '$1 == "WINMM.DLL" { print $2 }' "$work/imports" | LC_ALL=C sort)
 same_list "WINMM.DLL imports" "$(printf '%s\n' timeBeginPeriod timeEndPeriod)" "$winmm"
@@ -99,7 +60,4 @@ else
   "$here/check_manifest.sh" "$work/manifest.xml" | sed 's/^/exe: /' || faults=$((faults + 1))
 fi
 
-if ((faults)); then
-  exit 1
-fi
-echo "exe: ok"
+finish
