@@ -1,0 +1,39 @@
+# How tests are registered. Every CTest name starts with its area (program.,
+# net., standin., faults., e2e., peer., windows., bench., fuzz.) and carries
+# the area as its LABEL, so `ctest -L net` runs one area. node, which runs
+# the end-to-end and peer tests, is looked up here once.
+include_guard(GLOBAL)
+
+find_program(NODE_EXECUTABLE NAMES node nodejs)
+set(VANTILO_PEER_DIR ${PROJECT_SOURCE_DIR}/tests/peer)
+# node-simconnect, pinned in tests/peer and installed by scripts/setup.sh.
+if(NODE_EXECUTABLE AND EXISTS ${VANTILO_PEER_DIR}/node_modules/node-simconnect)
+  set(VANTILO_HAVE_NODE_SIMCONNECT ON)
+else()
+  set(VANTILO_HAVE_NODE_SIMCONNECT OFF)
+endif()
+
+# vantilo_discover_tests(TARGET AREA [TIMEOUT SECONDS] [gtest_discover_tests options...])
+# Registers a GoogleTest program's cases as AREA.Suite.Case, labelled AREA.
+function(vantilo_discover_tests target area)
+  cmake_parse_arguments(arg "" "TIMEOUT" "" ${ARGN})
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 60)
+  endif()
+  include(GoogleTest)
+  gtest_discover_tests(${target} TEST_PREFIX "${area}." DISCOVERY_TIMEOUT 60
+                       ${arg_UNPARSED_ARGUMENTS}
+                       PROPERTIES TIMEOUT ${arg_TIMEOUT} LABELS ${area})
+endfunction()
+
+# vantilo_add_test(AREA NAME [TIMEOUT SECONDS] COMMAND command args...)
+# One test named AREA.NAME, labelled AREA; set further properties on
+# AREA.NAME afterwards.
+function(vantilo_add_test area name)
+  cmake_parse_arguments(arg "" "TIMEOUT" "COMMAND" ${ARGN})
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 60)
+  endif()
+  add_test(NAME ${area}.${name} COMMAND ${arg_COMMAND})
+  set_tests_properties(${area}.${name} PROPERTIES TIMEOUT ${arg_TIMEOUT} LABELS ${area})
+endfunction()
