@@ -27,8 +27,12 @@ double Seconds(const timeval& value) {
   dup2(out, STDOUT_FILENO);
   dup2(err, STDERR_FILENO);
   int devNull = open("/dev/null", O_RDONLY);
-  if (devNull >= 0) dup2(devNull, STDIN_FILENO);
-  if (cwd[0] != '\0' && chdir(cwd) != 0) _exit(126);
+  if (devNull >= 0) {
+    dup2(devNull, STDIN_FILENO);
+  }
+  if (cwd[0] != '\0' && chdir(cwd) != 0) {
+    _exit(126);
+  }
   execvp(args[0], args.data());
   const char message[] = "exec failed\n";
   ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
@@ -39,7 +43,9 @@ double Seconds(const timeval& value) {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0) Wait(std::chrono::steady_clock::now());
+  if (pid_ > 0) {
+    Wait(std::chrono::steady_clock::now());
+  }
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& cwd,
@@ -49,15 +55,23 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string
   int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (out < 0 || err < 0 || argv.empty()) {
     *error = "cannot create " + outPath + " or " + errPath;
-    if (out >= 0) close(out);
-    if (err >= 0) close(err);
+    if (out >= 0) {
+      close(out);
+    }
+    if (err >= 0) {
+      close(err);
+    }
     return false;
   }
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : argv) {
+    args.push_back(const_cast<char*>(arg.c_str()));
+  }
   args.push_back(nullptr);
   pid_ = fork();
-  if (pid_ == 0) ExecChild(args, cwd.c_str(), out, err);
+  if (pid_ == 0) {
+    ExecChild(args, cwd.c_str(), out, err);
+  }
   close(out);
   close(err);
   if (pid_ < 0) {
@@ -69,12 +83,16 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string
 
 ChildResult ChildProcess::Wait(std::chrono::steady_clock::time_point deadline) {
   ChildResult result;
-  if (pid_ <= 0) return result;
+  if (pid_ <= 0) {
+    return result;
+  }
   int status = 0;
   rusage usage{};
   while (true) {
     pid_t done = wait4(pid_, &status, WNOHANG, &usage);
-    if (done == pid_) break;
+    if (done == pid_) {
+      break;
+    }
     if (done < 0 && errno != EINTR) {
       pid_ = -1;  // not our child any more: nothing to report
       return result;

@@ -30,9 +30,13 @@ bool ParseRates(const std::string& text, std::vector<int>* rates) {
     std::size_t comma = text.find(',', start);
     std::string item = text.substr(start, comma - start);
     int rate = std::atoi(item.c_str());
-    if (rate < 1 || rate > 1000 || std::to_string(rate) != item) return false;
+    if (rate < 1 || rate > 1000 || std::to_string(rate) != item) {
+      return false;
+    }
     rates->push_back(rate);
-    if (comma == std::string::npos) break;
+    if (comma == std::string::npos) {
+      break;
+    }
     start = comma + 1;
   }
   return !rates->empty();
@@ -50,13 +54,19 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       options->apart = true;
       continue;
     }
-    if (i + 1 >= argc) return false;
+    if (i + 1 >= argc) {
+      return false;
+    }
     std::string value = argv[++i];
     if (name == "--seconds") {
       options->setup.seconds = std::atoi(value.c_str());
-      if (options->setup.seconds < 1 || options->setup.seconds > 3600) return false;
+      if (options->setup.seconds < 1 || options->setup.seconds > 3600) {
+        return false;
+      }
     } else if (name == "--rates") {
-      if (!ParseRates(value, &options->rates)) return false;
+      if (!ParseRates(value, &options->rates)) {
+        return false;
+      }
     } else if (name == "--work") {
       options->setup.folder = value;
     } else if (name == "--standin") {
@@ -98,7 +108,9 @@ void PrintRate(int fps, const bench::RunFigures& figures) {
     const bench::ClientFigures& f = *both[i];
     if (!f.ok) {
       std::fprintf(stderr, "vantilo-latency-bench: %d fps: %s\n", fps, f.problem.c_str());
-      for (auto& row : cells) row[i] = "failed";
+      for (auto& row : cells) {
+        row[i] = "failed";
+      }
       continue;
     }
     std::string frames = std::to_string(f.withoutCommand + f.answered);

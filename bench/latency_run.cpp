@@ -48,7 +48,9 @@ int WaitForPort(const std::string& errPath, std::string* error) {
     std::string text = ReadFile(errPath);
     std::size_t at = text.find(marker);
     std::size_t end = at == std::string::npos ? at : text.find('\n', at);
-    if (end != std::string::npos) return std::stoi(text.substr(at + marker.size()));
+    if (end != std::string::npos) {
+      return std::stoi(text.substr(at + marker.size()));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   *error = "the stand-in did not start listening: " + ReadFile(errPath);
@@ -95,7 +97,9 @@ bool RunLatency(const RunSetup& setup, RunFigures* figures, std::string* error) 
     return false;
   }
   int port = WaitForPort(dir + "standin.err", error);
-  if (port <= 0) return false;
+  if (port <= 0) {
+    return false;
+  }
   WriteFile(dir + "SimConnect.cfg",
             "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(port) + "\n");
 
@@ -127,8 +131,12 @@ bool RunLatency(const RunSetup& setup, RunFigures* figures, std::string* error) 
     *error = dir + "latency.tsv: " + *error;
     return false;
   }
-  if (setup.withVantilo) Measure(kVantiloName, vantiloEnd, clients, setup, &figures->vantilo);
-  if (setup.withNode) Measure(kNodeClientName, nodeEnd, clients, setup, &figures->node);
+  if (setup.withVantilo) {
+    Measure(kVantiloName, vantiloEnd, clients, setup, &figures->vantilo);
+  }
+  if (setup.withNode) {
+    Measure(kNodeClientName, nodeEnd, clients, setup, &figures->node);
+  }
   return true;
 }
 

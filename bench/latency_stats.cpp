@@ -18,16 +18,22 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   while (true) {
     std::size_t tab = line.find('\t', start);
     fields.push_back(line.substr(start, tab - start));
-    if (tab == std::string::npos) return fields;
+    if (tab == std::string::npos) {
+      return fields;
+    }
     start = tab + 1;
   }
 }
 
 bool ToInt(const std::string& text, std::int64_t* value) {
-  if (text.empty()) return false;
+  if (text.empty()) {
+    return false;
+  }
   char* end = nullptr;
   long long parsed = std::strtoll(text.c_str(), &end, 10);
-  if (*end != '\0') return false;
+  if (*end != '\0') {
+    return false;
+  }
   *value = parsed;
   return true;
 }
@@ -51,7 +57,9 @@ bool AddFrame(const std::vector<std::string>& fields, std::uint64_t untilFrame,
     *problem = "command applied before its record was sent";
     return false;
   }
-  if (static_cast<std::uint64_t>(frame) >= untilFrame) return true;
+  if (static_cast<std::uint64_t>(frame) >= untilFrame) {
+    return true;
+  }
   found->second.sentNs.push_back(sent);
   if (answered) {
     found->second.latenciesNs.push_back(applied - sent);
@@ -69,7 +77,9 @@ bool ReadLatencyLog(std::istream& in, std::uint64_t untilFrame,
   int number = 0;
   while (std::getline(in, line)) {
     ++number;
-    if (line.empty() || line[0] == '#') continue;
+    if (line.empty() || line[0] == '#') {
+      continue;
+    }
     std::vector<std::string> fields = SplitTabs(line);
     std::string problem;
     std::int64_t client = 0;
@@ -91,7 +101,9 @@ bool ReadLatencyLog(std::istream& in, std::uint64_t untilFrame,
 const ClientFrames* FindClient(const std::map<int, ClientFrames>& clients,
                                const std::string& name) {
   for (const auto& entry : clients) {
-    if (entry.second.name == name) return &entry.second;
+    if (entry.second.name == name) {
+      return &entry.second;
+    }
   }
   return nullptr;
 }
@@ -99,13 +111,17 @@ const ClientFrames* FindClient(const std::map<int, ClientFrames>& clients,
 std::uint64_t CloseRecords(const std::vector<std::int64_t>& sentNs, std::int64_t minGapNs) {
   std::uint64_t close = 0;
   for (std::size_t i = 1; i < sentNs.size(); ++i) {
-    if (sentNs[i] - sentNs[i - 1] < minGapNs) close++;
+    if (sentNs[i] - sentNs[i - 1] < minGapNs) {
+      close++;
+    }
   }
   return close;
 }
 
 std::int64_t Percentile(std::vector<std::int64_t> values, double percent) {
-  if (values.empty()) return 0;
+  if (values.empty()) {
+    return 0;
+  }
   std::sort(values.begin(), values.end());
   // percent * size first: exact for whole percents, so 99 of 100 is rank 99.
   double rank = std::ceil(percent * static_cast<double>(values.size()) / 100.0);

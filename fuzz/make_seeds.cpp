@@ -30,7 +30,9 @@ void Write(const std::string& target, const std::string& name, const Bytes& byte
     std::fprintf(stderr, "cannot write %s/%s\n", folder.c_str(), name.c_str());
     failed = true;
   }
-  if (file != nullptr) std::fclose(file);
+  if (file != nullptr) {
+    std::fclose(file);
+  }
 }
 
 void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
@@ -63,7 +65,9 @@ Bytes RecordSession() {
   Append(s, Attitude(0.349));
   Append(s, standin::EventRecord(p, 0, 18, 0));
   Append(s, Attitude(-0.2));
-  for (int i = 0; i < 4; ++i) Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 2, 0));
+  for (int i = 0; i < 4; ++i) {
+    Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 2, 0));
+  }
   Append(s, Attitude(0.1));
   Append(s, standin::EventRecord(p, 0, 21, 12345));
   Append(s, Attitude(0.3));

@@ -17,7 +17,7 @@ have_cmd make || missing+=(make)
 if ((!native_only)); then
   have_pkg libgtest-dev || missing+=(libgtest-dev)
   have_pkg libbenchmark-dev || missing+=(libbenchmark-dev)
-  have_cmd clang-format || missing+=(clang-format)
+  have_cmd clang-format-16 || missing+=(clang-format-16)
   have_cmd clang++ || missing+=(clang)
   have_pkg libclang-rt-14-dev || missing+=(libclang-rt-14-dev)
   have_cmd node || missing+=(nodejs)

@@ -35,7 +35,9 @@ bool LoadScenario(const Options& options, std::vector<Action>* actions, std::str
     content << file.rdbuf();
     text = content.str();
   }
-  if (ParseScenario(text, actions, error)) return true;
+  if (ParseScenario(text, actions, error)) {
+    return true;
+  }
   *error = "scenario " + (options.scenarioPath.empty() ? "(built-in)" : options.scenarioPath) +
            ": " + *error;
   return false;
@@ -62,7 +64,9 @@ bool KeyAction(int key, const World& world, const Simulator& simulator, Action* 
     default: {
       std::vector<std::string> choices = MenuChoices(simulator.sessions());
       std::size_t index = static_cast<std::size_t>(key - '1');
-      if (key < '1' || key > '9' || index >= choices.size()) return false;
+      if (key < '1' || key > '9' || index >= choices.size()) {
+        return false;
+      }
       action->kind = ActionKind::kMenu;
       action->text = choices[index];
       return true;
@@ -97,7 +101,9 @@ int RunStandin(const Options& options) {
   }
   bool live = OutputIsTerminal() && !options.noLive;
   Reporter reporter(trace.open() ? &trace : nullptr, live ? nullptr : stdout);
-  if (latency.open()) reporter.latency = &latency;
+  if (latency.open()) {
+    reporter.latency = &latency;
+  }
   World world;
   Simulator simulator(actions, options.fps, options.speed, world, reporter);
   Server server(world, reporter, simulator);
@@ -108,11 +114,15 @@ int RunStandin(const Options& options) {
 
   InstallSignalHandlers();
   Terminal terminal;
-  if (live) terminal.BeginLive(kLiveViewLines);
+  if (live) {
+    terminal.BeginLive(kLiveViewLines);
+  }
   bool keys = terminal.BeginKeys();
   std::fprintf(stderr, "listening on %s:%d\n", options.address.c_str(), server.port());
   std::fflush(stderr);
-  if (options.startNow) simulator.Start();
+  if (options.startNow) {
+    simulator.Start();
+  }
 
   const auto period =
       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options.fps));
@@ -125,11 +135,17 @@ int RunStandin(const Options& options) {
       simulator.Frame();
       server.FlushAll();
       nextFrame += period;
-      if (now - nextFrame > kMostBehind) nextFrame = now + period;
+      if (now - nextFrame > kMostBehind) {
+        nextFrame = now + period;
+      }
     }
     if (simulator.finished()) {
-      if (finishBy == Clock::time_point::max()) finishBy = now + kFinishWait;
-      if (server.clientCount() == 0 || now >= finishBy) break;
+      if (finishBy == Clock::time_point::max()) {
+        finishBy = now + kFinishWait;
+      }
+      if (server.clientCount() == 0 || now >= finishBy) {
+        break;
+      }
     }
     if (live && now >= nextDraw) {
       terminal.Draw(RenderLiveView(world, simulator, reporter));
@@ -139,8 +155,12 @@ int RunStandin(const Options& options) {
     if (server.Poll(TimeUntil(std::min(wake, finishBy)), keys ? STDIN_FILENO : -1)) {
       int key = terminal.ReadKey();
       Action action;
-      if (key < 0) keys = false;  // the terminal has gone away
-      if (key >= 0 && KeyAction(key, world, simulator, &action)) simulator.Perform(action);
+      if (key < 0) {
+        keys = false;  // the terminal has gone away
+      }
+      if (key >= 0 && KeyAction(key, world, simulator, &action)) {
+        simulator.Perform(action);
+      }
     }
     server.FlushAll();
   }

@@ -15,7 +15,9 @@ std::string PrintableName(const std::string& name) {
   std::string out = name;
   for (char& c : out) {
     unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
+    if (byte < 0x20 || byte == 0x7F) {
+      c = '?';
+    }
   }
   return out;
 }
@@ -32,7 +34,9 @@ LatencyLog::~LatencyLog() { Close(); }
 
 bool LatencyLog::Open(const std::string& path) {
   file_ = std::fopen(path.c_str(), "w");
-  if (file_ == nullptr) return false;
+  if (file_ == nullptr) {
+    return false;
+  }
   std::fputs(
       "# vantilo-standin latency log: open CLIENT NAME | frame CLIENT FRAME SENT_NS "
       "APPLIED_NS (- when the next frame came first)\n",
@@ -55,19 +59,27 @@ void LatencyLog::Close() {
 }
 
 void LatencyLog::ClientOpened(int client, const std::string& name) {
-  if (file_ == nullptr) return;
+  if (file_ == nullptr) {
+    return;
+  }
   std::fprintf(file_, "open\t%d\t%s\n", client, PrintableName(name).c_str());
 }
 
 void LatencyLog::RecordSent(int client, std::uint64_t frame, std::int64_t nowNs) {
-  if (file_ == nullptr) return;
+  if (file_ == nullptr) {
+    return;
+  }
   unanswered_[client].push_back({frame, nowNs});
 }
 
 void LatencyLog::CommandApplied(int client, std::int64_t nowNs) {
-  if (file_ == nullptr) return;
+  if (file_ == nullptr) {
+    return;
+  }
   auto waiting = unanswered_.find(client);
-  if (waiting == unanswered_.end() || waiting->second.empty()) return;
+  if (waiting == unanswered_.end() || waiting->second.empty()) {
+    return;
+  }
   const Unanswered record = waiting->second.front();
   waiting->second.pop_front();
   std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t%" PRId64 "\n", client, record.frame,

@@ -32,7 +32,9 @@ const char* ViewName(View view) {
 
 std::string ClientLine(const Session& session, const std::vector<std::string>& choices) {
   std::string line = "  #" + std::to_string(session.id()) + " ";
-  if (!session.opened()) return line + "connected, not opened";
+  if (!session.opened()) {
+    return line + "connected, not opened";
+  }
   line += session.name() + " (protocol " + std::to_string(session.protocol()) + ")";
   line += session.Following() ? ", following" : "";
   for (const MenuItem& menu : session.menus()) {
@@ -48,19 +50,27 @@ std::string ClientLine(const Session& session, const std::vector<std::string>& c
 }  // namespace
 
 std::string DescribeBank(double degrees) {
-  if (std::fabs(degrees) < 0.05) return "level";
+  if (std::fabs(degrees) < 0.05) {
+    return "level";
+  }
   return Format("%.1f", std::fabs(degrees)) + (degrees > 0 ? " left" : " right");
 }
 
 std::vector<std::string> MenuChoices(const std::vector<Session*>& sessions) {
   std::vector<std::string> choices;
   auto add = [&](const std::string& text) {
-    if (std::find(choices.begin(), choices.end(), text) == choices.end()) choices.push_back(text);
+    if (std::find(choices.begin(), choices.end(), text) == choices.end()) {
+      choices.push_back(text);
+    }
   };
   for (const Session* session : sessions) {
     for (const MenuItem& menu : session->menus()) {
-      if (menu.subItems.empty()) add(menu.text);
-      for (const MenuSubItem& sub : menu.subItems) add(sub.text);
+      if (menu.subItems.empty()) {
+        add(menu.text);
+      }
+      for (const MenuSubItem& sub : menu.subItems) {
+        add(sub.text);
+      }
     }
   }
   return choices;

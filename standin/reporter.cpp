@@ -32,11 +32,15 @@ JsonLine Reporter::Line(const char* kind) const {
 }
 
 void Reporter::Trace(const JsonLine& line) {
-  if (trace_ != nullptr) trace_->Write(line);
+  if (trace_ != nullptr) {
+    trace_->Write(line);
+  }
 }
 
 void Reporter::TracePacket(int client, const Packet& packet) {
-  if (trace_ == nullptr) return;
+  if (trace_ == nullptr) {
+    return;
+  }
   JsonLine line = Line("packet");
   line.Int("client", client).Int("send_id", packet.sendId).Int("protocol", packet.protocol);
   line.Int("size", packet.size);
@@ -71,7 +75,9 @@ void Reporter::Note(const std::string& text) {
     std::fflush(log_);
   }
   recent_.push_back(stamp + text);
-  if (recent_.size() > kRecentEvents) recent_.pop_front();
+  if (recent_.size() > kRecentEvents) {
+    recent_.pop_front();
+  }
 }
 
 std::string Reporter::Summary() const {

@@ -72,14 +72,30 @@ class LineParser {
 
   std::string Parse(Action* action) {
     const std::string& word = words_[1];
-    if (word == "roll") return ParseMotion(action, ActionKind::kRoll, "left", "right", 180.0);
-    if (word == "pitch") return ParseMotion(action, ActionKind::kPitch, "down", "up", 90.0);
-    if (word == "hat") return Bare(action, ActionKind::kHat);
-    if (word == "quit") return Bare(action, ActionKind::kQuit);
-    if (word == "end") return Bare(action, ActionKind::kEnd);
-    if (word == "view") return ParseView(action);
-    if (word == "pause") return ParsePause(action);
-    if (word == "menu") return ParseMenu(action);
+    if (word == "roll") {
+      return ParseMotion(action, ActionKind::kRoll, "left", "right", 180.0);
+    }
+    if (word == "pitch") {
+      return ParseMotion(action, ActionKind::kPitch, "down", "up", 90.0);
+    }
+    if (word == "hat") {
+      return Bare(action, ActionKind::kHat);
+    }
+    if (word == "quit") {
+      return Bare(action, ActionKind::kQuit);
+    }
+    if (word == "end") {
+      return Bare(action, ActionKind::kEnd);
+    }
+    if (word == "view") {
+      return ParseView(action);
+    }
+    if (word == "pause") {
+      return ParsePause(action);
+    }
+    if (word == "menu") {
+      return ParseMenu(action);
+    }
     return "unknown action '" + word + "'";
   }
 
@@ -98,13 +114,17 @@ class LineParser {
                           const char* negative, double limit) {
     action->kind = kind;
     std::size_t at = 2;
-    if (words_.size() <= at) return std::string("missing direction after ") + words_[1];
+    if (words_.size() <= at) {
+      return std::string("missing direction after ") + words_[1];
+    }
     const std::string& direction = words_[at++];
     if (direction == "level") {
       action->degrees = 0.0;
     } else if (direction == positive || direction == negative) {
       double degrees = 0.0;
-      if (words_.size() <= at) return "missing angle after " + direction;
+      if (words_.size() <= at) {
+        return "missing angle after " + direction;
+      }
       if (!ParseNumber(words_[at], &degrees) || degrees < 0.0 || degrees > limit) {
         return "bad angle '" + words_[at] + "' (0 to " + std::to_string(int(limit)) + " degrees)";
       }
@@ -114,21 +134,29 @@ class LineParser {
       return "bad direction '" + direction + "' (" + positive + ", " + negative + " or level)";
     }
     if (words_.size() > at) {
-      if (words_[at] != "over") return Unexpected(at);
-      if (words_.size() <= at + 1) return "missing seconds after over";
+      if (words_[at] != "over") {
+        return Unexpected(at);
+      }
+      if (words_.size() <= at + 1) {
+        return "missing seconds after over";
+      }
       double seconds = 0.0;
       if (!ParseNumber(words_[at + 1], &seconds) || seconds <= 0.0 || seconds > kLongestDuration) {
         return "bad duration '" + words_[at + 1] + "' (more than 0, at most 3600 seconds)";
       }
       action->seconds = seconds;
-      if (words_.size() > at + 2) return Unexpected(at + 2);
+      if (words_.size() > at + 2) {
+        return Unexpected(at + 2);
+      }
     }
     return "";
   }
 
   std::string ParseView(Action* action) {
     action->kind = ActionKind::kView;
-    if (words_.size() < 3) return "missing view after view";
+    if (words_.size() < 3) {
+      return "missing view after view";
+    }
     const std::string& name = words_[2];
     if (name == "virtual") {
       action->view = View::kVirtualCockpit;
@@ -144,7 +172,9 @@ class LineParser {
 
   std::string ParsePause(Action* action) {
     action->kind = ActionKind::kPause;
-    if (words_.size() == 2) return "";
+    if (words_.size() == 2) {
+      return "";
+    }
     if (words_[2] == "on") {
       action->pause = PauseMode::kOn;
     } else if (words_[2] == "off") {
@@ -157,7 +187,9 @@ class LineParser {
 
   std::string ParseMenu(Action* action) {
     action->kind = ActionKind::kMenu;
-    if (words_.size() < 3) return "missing menu text after menu";
+    if (words_.size() < 3) {
+      return "missing menu text after menu";
+    }
     action->text = rest_;
     return "";
   }
@@ -172,7 +204,9 @@ const char kBlanks[] = " \t\n\v\f\r";
 
 std::string Trim(const std::string& text) {
   std::size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string::npos) return "";
+  if (first == std::string::npos) {
+    return "";
+  }
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
@@ -182,7 +216,9 @@ std::string AfterTwoWords(const std::string& line) {
   for (int word = 0; word < 2; ++word) {
     at = line.find_first_not_of(kBlanks, at);
     at = line.find_first_of(kBlanks, at);
-    if (at == std::string::npos) return "";
+    if (at == std::string::npos) {
+      return "";
+    }
   }
   return Trim(line.substr(at));
 }
@@ -200,8 +236,12 @@ bool ParseScenario(const std::string& text, std::vector<Action>* actions, std::s
     std::string line = Trim(raw.substr(0, raw.find('#')));
     std::istringstream wordStream(line);
     std::vector<std::string> words;
-    for (std::string word; wordStream >> word;) words.push_back(word);
-    if (words.empty()) continue;
+    for (std::string word; wordStream >> word;) {
+      words.push_back(word);
+    }
+    if (words.empty()) {
+      continue;
+    }
 
     auto fail = [&](const std::string& message) {
       *error = "line " + std::to_string(number) + ": " + message;
@@ -215,9 +255,13 @@ bool ParseScenario(const std::string& text, std::vector<Action>* actions, std::s
     if (action.time < previous) {
       return fail("time " + words[0] + " is before the line above");
     }
-    if (words.size() < 2) return fail("missing action after the time");
+    if (words.size() < 2) {
+      return fail("missing action after the time");
+    }
     std::string problem = LineParser(words, AfterTwoWords(line)).Parse(&action);
-    if (!problem.empty()) return fail(problem);
+    if (!problem.empty()) {
+      return fail(problem);
+    }
     previous = action.time;
     actions->push_back(action);
   }

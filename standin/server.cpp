@@ -35,7 +35,9 @@ Connection::~Connection() { close(fd_); }
 
 bool Connection::Deliver(const Bytes& record, bool droppable) {
   std::size_t queued = out_.size() - outStart_;
-  if (droppable && queued + record.size() > kDropAbove) return false;
+  if (droppable && queued + record.size() > kDropAbove) {
+    return false;
+  }
   if (queued + record.size() > kDropClientAbove) {
     overflowed_ = true;
     return false;
@@ -52,7 +54,9 @@ bool Connection::ReadAndHandle(std::string* reason) {
     return false;
   }
   if (got < 0) {
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+      return true;
+    }
     *reason = std::string("receive failed: ") + std::strerror(errno);
     return false;
   }
@@ -81,7 +85,9 @@ bool Connection::Flush(std::string* reason) {
   while (HasOutput()) {
     ssize_t sent = send(fd_, out_.data() + outStart_, out_.size() - outStart_, MSG_NOSIGNAL);
     if (sent < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        break;
+      }
       *reason = std::string("send failed: ") + std::strerror(errno);
       return false;
     }
@@ -131,14 +137,20 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   fds.push_back({listenFd_, POLLIN, 0});
   for (const auto& connection : connections_) {
     short events = POLLIN;
-    if (connection->HasOutput()) events |= POLLOUT;
+    if (connection->HasOutput()) {
+      events |= POLLOUT;
+    }
     fds.push_back({connection->fd(), events, 0});
   }
-  if (extraFd >= 0) fds.push_back({extraFd, POLLIN, 0});
+  if (extraFd >= 0) {
+    fds.push_back({extraFd, POLLIN, 0});
+  }
   struct timespec wait;
   wait.tv_sec = static_cast<time_t>(timeout.count() / 1000000000);
   wait.tv_nsec = static_cast<long>(timeout.count() % 1000000000);
-  if (ppoll(fds.data(), fds.size(), &wait, nullptr) <= 0) return false;
+  if (ppoll(fds.data(), fds.size(), &wait, nullptr) <= 0) {
+    return false;
+  }
 
   // Connections first, newest last, so an index keeps naming its connection.
   for (std::size_t i = connections_.size(); i-- > 0;) {
@@ -147,34 +159,48 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
     if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       Session& session = connections_[i]->session();
       bool alive = connections_[i]->ReadAndHandle(&reason);
-      if (session.opened()) simulator_.Start();
+      if (session.opened()) {
+        simulator_.Start();
+      }
       if (!alive) {
         Drop(i, reason);
         continue;
       }
     }
-    if ((revents & POLLOUT) != 0 && !connections_[i]->Flush(&reason)) Drop(i, reason);
+    if ((revents & POLLOUT) != 0 && !connections_[i]->Flush(&reason)) {
+      Drop(i, reason);
+    }
   }
-  if ((fds[0].revents & POLLIN) != 0) Accept();
+  if ((fds[0].revents & POLLIN) != 0) {
+    Accept();
+  }
   return extraFd >= 0 && (fds.back().revents & (POLLIN | POLLHUP)) != 0;
 }
 
 void Server::FlushAll() {
   for (std::size_t i = connections_.size(); i-- > 0;) {
     std::string reason;
-    if (!connections_[i]->Flush(&reason)) Drop(i, reason);
+    if (!connections_[i]->Flush(&reason)) {
+      Drop(i, reason);
+    }
   }
 }
 
 void Server::CloseAll() {
-  while (!connections_.empty()) Drop(connections_.size() - 1, "the stand-in stops");
-  if (listenFd_ >= 0) close(listenFd_);
+  while (!connections_.empty()) {
+    Drop(connections_.size() - 1, "the stand-in stops");
+  }
+  if (listenFd_ >= 0) {
+    close(listenFd_);
+  }
   listenFd_ = -1;
 }
 
 void Server::Accept() {
   int fd = accept(listenFd_, nullptr, nullptr);
-  if (fd < 0) return;
+  if (fd < 0) {
+    return;
+  }
   MakeNonBlocking(fd);
   int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);

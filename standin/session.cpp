@@ -15,7 +15,9 @@ namespace {
 const char kPovInput[] = "joystick:0:pov";
 
 std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
   return text;
 }
 
@@ -50,8 +52,12 @@ void Session::HandlePacket(const std::uint8_t* data, std::size_t size) {
   if (result == DecodeResult::kSizeMismatch) {
     return Fail(p, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, kUnknownIndex);
   }
-  if (p.FunctionId() == fn::kOpen) return HandleOpen(p);
-  if (!opened_) return Fail(p, SIMCONNECT_EXCEPTION_UNOPENED, kUnknownIndex);
+  if (p.FunctionId() == fn::kOpen) {
+    return HandleOpen(p);
+  }
+  if (!opened_) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNOPENED, kUnknownIndex);
+  }
   switch (p.FunctionId()) {
     case fn::kMapClientEventToSimEvent:
       return MapClientEvent(p);
@@ -81,7 +87,9 @@ void Session::HandlePacket(const std::uint8_t* data, std::size_t size) {
 }
 
 void Session::HandleOpen(const Packet& p) {
-  if (opened_) return Fail(p, SIMCONNECT_EXCEPTION_ERROR, kUnknownIndex);
+  if (opened_) {
+    return Fail(p, SIMCONNECT_EXCEPTION_ERROR, kUnknownIndex);
+  }
   if (p.protocol < 2 || p.protocol > 4) {
     Note("Open with protocol " + std::to_string(p.protocol) + " refused");
     return Fail(p, SIMCONNECT_EXCEPTION_VERSION_MISMATCH, kUnknownIndex);
@@ -89,7 +97,9 @@ void Session::HandleOpen(const Packet& p) {
   opened_ = true;
   protocol_ = p.protocol;
   name_ = p.Text(1);
-  if (reporter_.latency != nullptr) reporter_.latency->ClientOpened(id_, name_);
+  if (reporter_.latency != nullptr) {
+    reporter_.latency->ClientOpened(id_, name_);
+  }
   JsonLine line = RecordLine("OPEN");
   line.Str("application_name", kApplicationName).Int("version_major", kApplicationVersionMajor);
   Send(OpenRecord(protocol_), false, line);
@@ -97,15 +107,21 @@ void Session::HandleOpen(const Packet& p) {
 }
 
 void Session::MapClientEvent(const Packet& p) {
-  if (EventIdInUse(p.U32(1))) return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 1);
+  if (EventIdInUse(p.U32(1))) {
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 1);
+  }
   // The stand-in has no simulator events of its own: only private events map.
-  if (!p.Text(2).empty()) return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
+  if (!p.Text(2).empty()) {
+    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
+  }
   clientEvents_.insert(p.U32(1));
 }
 
 void Session::AddToNotificationGroup(const Packet& p) {
   std::uint32_t eventId = p.U32(2);
-  if (clientEvents_.count(eventId) == 0) return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+  if (clientEvents_.count(eventId) == 0) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+  }
   if (eventGroups_.count(eventId) != 0) {
     return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 2);
   }
@@ -114,11 +130,17 @@ void Session::AddToNotificationGroup(const Packet& p) {
 
 void Session::MapInputEvent(const Packet& p) {
   std::uint32_t group = p.U32(1);
-  if (Lower(p.Text(2)) != kPovInput) return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
-  for (const InputMapping& mapping : inputMappings_) {
-    if (mapping.group == group) return Fail(p, SIMCONNECT_EXCEPTION_DUPLICATE_ID, 2);
+  if (Lower(p.Text(2)) != kPovInput) {
+    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
   }
-  if (clientEvents_.count(p.U32(3)) == 0) return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 3);
+  for (const InputMapping& mapping : inputMappings_) {
+    if (mapping.group == group) {
+      return Fail(p, SIMCONNECT_EXCEPTION_DUPLICATE_ID, 2);
+    }
+  }
+  if (clientEvents_.count(p.U32(3)) == 0) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 3);
+  }
   if (p.U32(5) != SIMCONNECT_UNUSED && clientEvents_.count(p.U32(5)) == 0) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 5);
   }
@@ -128,13 +150,19 @@ void Session::MapInputEvent(const Packet& p) {
 
 void Session::SetInputGroupState(const Packet& p) {
   auto group = inputGroupsOn_.find(p.U32(1));
-  if (group == inputGroupsOn_.end()) return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
-  if (p.U32(2) > SIMCONNECT_STATE_ON) return Fail(p, kExceptionInvalidEnum, 2);
+  if (group == inputGroupsOn_.end()) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+  }
+  if (p.U32(2) > SIMCONNECT_STATE_ON) {
+    return Fail(p, kExceptionInvalidEnum, 2);
+  }
   group->second = p.U32(2) == SIMCONNECT_STATE_ON;
 }
 
 void Session::Subscribe(const Packet& p) {
-  if (EventIdInUse(p.U32(1))) return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 1);
+  if (EventIdInUse(p.U32(1))) {
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 1);
+  }
   SystemEvent kind;
   if (!SystemEventByName(p.Text(2), &kind)) {
     return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
@@ -157,7 +185,9 @@ void Session::AddToDataDefinition(const Packet& p) {
   } else {
     return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 3);
   }
-  if (p.U32(4) != SIMCONNECT_DATATYPE_FLOAT64) return Fail(p, kExceptionInvalidDataType, 4);
+  if (p.U32(4) != SIMCONNECT_DATATYPE_FLOAT64) {
+    return Fail(p, kExceptionInvalidDataType, 4);
+  }
   datum.datumId = p.U32(6);
   std::vector<Datum>& definition = definitions_[p.U32(1)];
   for (const Datum& other : definition) {
@@ -170,15 +200,23 @@ void Session::AddToDataDefinition(const Packet& p) {
 
 void Session::RequestData(const Packet& p) {
   const std::uint32_t kChangedFlag = 1;
-  if (definitions_.count(p.U32(2)) == 0) return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+  if (definitions_.count(p.U32(2)) == 0) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+  }
   if (p.U32(3) != SIMCONNECT_OBJECT_ID_USER && p.U32(3) != kUserObjectId) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 3);
   }
-  if (p.U32(4) > SIMCONNECT_PERIOD_SECOND) return Fail(p, kExceptionInvalidEnum, 4);
-  if ((p.U32(5) & ~kChangedFlag) != 0) return Fail(p, kExceptionInvalidEnum, 5);
+  if (p.U32(4) > SIMCONNECT_PERIOD_SECOND) {
+    return Fail(p, kExceptionInvalidEnum, 4);
+  }
+  if ((p.U32(5) & ~kChangedFlag) != 0) {
+    return Fail(p, kExceptionInvalidEnum, 5);
+  }
   // A request id asked again replaces the request; NEVER ends it.
   requests_.erase(p.U32(1));
-  if (p.U32(4) == SIMCONNECT_PERIOD_NEVER) return;
+  if (p.U32(4) == SIMCONNECT_PERIOD_NEVER) {
+    return;
+  }
   DataRequest request;
   request.id = p.U32(1);
   request.defineId = p.U32(2);
@@ -191,47 +229,65 @@ void Session::RequestData(const Packet& p) {
 }
 
 void Session::SetCamera(const Packet& p) {
-  if (reporter_.latency != nullptr) reporter_.latency->CommandApplied(id_, MonotonicNanoseconds());
+  if (reporter_.latency != nullptr) {
+    reporter_.latency->CommandApplied(id_, MonotonicNanoseconds());
+  }
   float values[6];
-  for (std::size_t i = 0; i < 6; ++i) values[i] = p.F32(i + 1);
+  for (std::size_t i = 0; i < 6; ++i) {
+    values[i] = p.F32(i + 1);
+  }
   world_.ApplyCamera(id_, values);
   reporter_.stats.cameraCommands++;
   const char* names[6] = {"delta_x", "delta_y", "delta_z", "pitch", "bank", "heading"};
   JsonLine line = reporter_.Line("camera");
   line.Int("client", id_);
-  for (std::size_t i = 0; i < 6; ++i) line.Float(names[i], values[i]);
+  for (std::size_t i = 0; i < 6; ++i) {
+    line.Float(names[i], values[i]);
+  }
   line.Str("heading_bits", Hex32(FloatBits(values[5])));
   reporter_.Trace(line);
 }
 
 void Session::MenuAddItem(const Packet& p) {
-  if (MenuIdInUse(p.U32(2))) return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 2);
+  if (MenuIdInUse(p.U32(2))) {
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 2);
+  }
   menus_.push_back({p.U32(2), p.Text(1), p.U32(3), {}});
   Note("menu '" + p.Text(1) + "' added");
 }
 
 void Session::MenuAddSubItem(const Packet& p) {
   MenuItem* menu = FindMenu(p.U32(1));
-  if (menu == nullptr) return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
-  if (MenuIdInUse(p.U32(3))) return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 3);
+  if (menu == nullptr) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+  }
+  if (MenuIdInUse(p.U32(3))) {
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 3);
+  }
   menu->subItems.push_back({p.U32(3), p.Text(2), p.U32(4)});
   Note("menu '" + menu->text + "' got '" + p.Text(2) + "'");
 }
 
 void Session::MenuDeleteItem(const Packet& p) {
   MenuItem* menu = FindMenu(p.U32(1));
-  if (menu == nullptr) return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+  if (menu == nullptr) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+  }
   Note("menu '" + menu->text + "' removed");
   menus_.erase(menus_.begin() + (menu - menus_.data()));
 }
 
 void Session::MenuDeleteSubItem(const Packet& p) {
   MenuItem* menu = FindMenu(p.U32(1));
-  if (menu == nullptr) return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+  if (menu == nullptr) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+  }
   auto& items = menu->subItems;
   auto item = std::find_if(items.begin(), items.end(),
                            [&](const MenuSubItem& sub) { return sub.id == p.U32(2); });
-  if (item == items.end()) return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+  if (item == items.end()) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+  }
   Note("menu '" + menu->text + "' lost '" + item->text + "'");
   items.erase(item);
 }
@@ -255,9 +311,13 @@ bool Session::EventIdInUse(std::uint32_t eventId) const {
 
 bool Session::MenuIdInUse(std::uint32_t menuId) const {
   for (const MenuItem& menu : menus_) {
-    if (menu.id == menuId) return true;
+    if (menu.id == menuId) {
+      return true;
+    }
     for (const MenuSubItem& sub : menu.subItems) {
-      if (sub.id == menuId) return true;
+      if (sub.id == menuId) {
+        return true;
+      }
     }
   }
   return false;
@@ -265,7 +325,9 @@ bool Session::MenuIdInUse(std::uint32_t menuId) const {
 
 MenuItem* Session::FindMenu(std::uint32_t menuId) {
   for (MenuItem& menu : menus_) {
-    if (menu.id == menuId) return &menu;
+    if (menu.id == menuId) {
+      return &menu;
+    }
   }
   return nullptr;
 }

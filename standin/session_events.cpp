@@ -12,9 +12,13 @@ const double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 }
 
 void Session::Hat() {
-  if (!opened_) return;
+  if (!opened_) {
+    return;
+  }
   for (const InputMapping& mapping : inputMappings_) {
-    if (!inputGroupsOn_[mapping.group]) continue;
+    if (!inputGroupsOn_[mapping.group]) {
+      continue;
+    }
     // Input events reach the client through the notification group of the event.
     if (eventGroups_.count(mapping.downEvent) != 0) {
       SendEvent(GroupOf(mapping.downEvent), mapping.downEvent, mapping.downValue);
@@ -26,7 +30,9 @@ void Session::Hat() {
 }
 
 bool Session::ChooseMenu(const std::string& text) {
-  if (!opened_) return false;
+  if (!opened_) {
+    return false;
+  }
   for (const MenuItem& menu : menus_) {
     for (const MenuSubItem& sub : menu.subItems) {
       if (sub.text == text) {
@@ -45,16 +51,24 @@ bool Session::ChooseMenu(const std::string& text) {
 }
 
 void Session::SystemEventOccurred(SystemEvent kind, std::uint32_t data) {
-  if (!opened_) return;
+  if (!opened_) {
+    return;
+  }
   for (const auto& subscription : subscriptions_) {
-    if (subscription.second == kind) SendEvent(kUnknownGroup, subscription.first, data);
+    if (subscription.second == kind) {
+      SendEvent(kUnknownGroup, subscription.first, data);
+    }
   }
 }
 
 void Session::FrameRendered(float frameRate, float simSpeed) {
-  if (!opened_) return;
+  if (!opened_) {
+    return;
+  }
   for (const auto& subscription : subscriptions_) {
-    if (subscription.second != SystemEvent::kFrame) continue;
+    if (subscription.second != SystemEvent::kFrame) {
+      continue;
+    }
     JsonLine line = RecordLine("EVENT_FRAME");
     line.Int("event_id", subscription.first).Float("frame_rate", frameRate);
     line.Float("sim_speed", simSpeed);
@@ -77,14 +91,20 @@ void Session::FrameRendered(float frameRate, float simSpeed) {
 
 void Session::SecondPassed() {
   SystemEventOccurred(SystemEvent::kOneSecond, 0);
-  if (!opened_) return;
+  if (!opened_) {
+    return;
+  }
   for (auto& entry : requests_) {
-    if (entry.second.period == SIMCONNECT_PERIOD_SECOND) SendData(entry.second);
+    if (entry.second.period == SIMCONNECT_PERIOD_SECOND) {
+      SendData(entry.second);
+    }
   }
 }
 
 void Session::Quit() {
-  if (!opened_) return;
+  if (!opened_) {
+    return;
+  }
   Send(QuitRecord(protocol_), false, RecordLine("QUIT"));
 }
 
@@ -105,7 +125,9 @@ JsonLine Session::RecordLine(const char* record) const {
 }
 
 void Session::Send(const Bytes& record, bool droppable, JsonLine line) {
-  if (!sink_.Deliver(record, droppable)) line.Bool("dropped", true);
+  if (!sink_.Deliver(record, droppable)) {
+    line.Bool("dropped", true);
+  }
   reporter_.Trace(line);
 }
 
@@ -118,9 +140,15 @@ void Session::SendEvent(std::uint32_t group, std::uint32_t eventId, std::uint32_
 void Session::SendData(DataRequest& request) {
   const std::uint32_t kChangedFlag = 1;
   std::uint64_t period = request.periodsSeen++;
-  if (period < request.origin) return;
-  if ((period - request.origin) % (static_cast<std::uint64_t>(request.interval) + 1) != 0) return;
-  if (request.limit != 0 && request.sent >= request.limit) return;
+  if (period < request.origin) {
+    return;
+  }
+  if ((period - request.origin) % (static_cast<std::uint64_t>(request.interval) + 1) != 0) {
+    return;
+  }
+  if (request.limit != 0 && request.sent >= request.limit) {
+    return;
+  }
 
   std::vector<double> values;
   int bankIndex = -1;
@@ -133,14 +161,18 @@ void Session::SendData(DataRequest& request) {
     }
     values.push_back(datum.degrees ? degrees : degrees * kRadiansPerDegree);
   }
-  if ((request.flags & kChangedFlag) != 0 && request.sent != 0 && values == request.last) return;
+  if ((request.flags & kChangedFlag) != 0 && request.sent != 0 && values == request.last) {
+    return;
+  }
   request.last = values;
   request.sent++;
 
   JsonLine line = RecordLine("SIMOBJECT_DATA");
   line.Int("request_id", request.id).Int("define_id", request.defineId);
   std::string list;
-  for (double value : values) list += (list.empty() ? "" : ",") + JsonNumber(value);
+  for (double value : values) {
+    list += (list.empty() ? "" : ",") + JsonNumber(value);
+  }
   line.Raw("values", "[" + list + "]");
   if (bankIndex >= 0) {
     line.Num("bank", values[static_cast<std::size_t>(bankIndex)]);

@@ -26,14 +26,18 @@ void Simulator::RemoveSession(Session* session) {
 }
 
 void Simulator::Start() {
-  if (world_.started) return;
+  if (world_.started) {
+    return;
+  }
   world_.started = true;
   reporter_.Trace(reporter_.Line("start"));
   reporter_.Note("scenario clock started");
 }
 
 void Simulator::Frame() {
-  if (!world_.started) return;
+  if (!world_.started) {
+    return;
+  }
   ++frame_;
   double step = speed_ / fps_;
   world_.time = static_cast<double>(frame_) * step;
@@ -49,7 +53,9 @@ void Simulator::Frame() {
   }
   world_.Advance(step);
   while (nextTick_ <= world_.time + kTimeSlack) {
-    for (Session* session : sessions_) session->SecondPassed();
+    for (Session* session : sessions_) {
+      session->SecondPassed();
+    }
     nextTick_ += 1.0;
   }
   lastFrameFollowed_ = false;
@@ -77,7 +83,9 @@ void Simulator::Perform(const Action& action) {
     case ActionKind::kHat:
       TraceAction(action, line);
       reporter_.Note("hat: joystick 0 POV");
-      for (Session* session : sessions_) session->Hat();
+      for (Session* session : sessions_) {
+        session->Hat();
+      }
       break;
     case ActionKind::kView:
       TraceAction(action, line.Str("view", ViewWord(action.view)));
@@ -93,7 +101,9 @@ void Simulator::Perform(const Action& action) {
     case ActionKind::kQuit:
       TraceAction(action, line);
       reporter_.Note("the simulator quits");
-      for (Session* session : sessions_) session->Quit();
+      for (Session* session : sessions_) {
+        session->Quit();
+      }
       finished_ = true;
       break;
     case ActionKind::kEnd:
@@ -106,7 +116,9 @@ void Simulator::Perform(const Action& action) {
 
 void Simulator::TraceAction(const Action& action, JsonLine line) {
   line.Str("source", action.line > 0 ? "scenario" : "key");
-  if (action.line > 0) line.Int("line", action.line);
+  if (action.line > 0) {
+    line.Int("line", action.line);
+  }
   reporter_.Trace(line);
 }
 
@@ -126,7 +138,9 @@ void Simulator::ChangePause(const Action& action, JsonLine line) {
   bool paused =
       action.pause == PauseMode::kToggle ? !world_.paused : action.pause == PauseMode::kOn;
   TraceAction(action, line.Bool("paused", paused));
-  if (paused == world_.paused) return;
+  if (paused == world_.paused) {
+    return;
+  }
   world_.paused = paused;
   reporter_.Note(paused ? "simulator paused" : "simulator running");
   for (Session* session : sessions_) {
@@ -136,7 +150,9 @@ void Simulator::ChangePause(const Action& action, JsonLine line) {
 
 void Simulator::ChooseMenu(const Action& action) {
   bool chosen = false;
-  for (Session* session : sessions_) chosen = session->ChooseMenu(action.text) || chosen;
+  for (Session* session : sessions_) {
+    chosen = session->ChooseMenu(action.text) || chosen;
+  }
   reporter_.Note("menu: '" + action.text + "'" + (chosen ? "" : " (no client has it)"));
 }
 

@@ -21,7 +21,9 @@ void WriteAll(const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
     ssize_t wrote = write(STDOUT_FILENO, text.data() + done, text.size() - done);
-    if (wrote <= 0) return;
+    if (wrote <= 0) {
+      return;
+    }
     done += static_cast<std::size_t>(wrote);
   }
 }
@@ -52,13 +54,19 @@ bool TakeResize() {
 
 bool Terminal::BeginKeys() {
   // A background job touching the terminal's modes would be stopped (SIGTTOU).
-  if (isatty(STDIN_FILENO) != 1 || tcgetpgrp(STDIN_FILENO) != getpgrp()) return false;
-  if (tcgetattr(STDIN_FILENO, &saved_) != 0) return false;
+  if (isatty(STDIN_FILENO) != 1 || tcgetpgrp(STDIN_FILENO) != getpgrp()) {
+    return false;
+  }
+  if (tcgetattr(STDIN_FILENO, &saved_) != 0) {
+    return false;
+  }
   termios raw = saved_;
   raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));  // ISIG stays: Ctrl-C still stops
   raw.c_cc[VMIN] = 0;
   raw.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return false;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) {
+    return false;
+  }
   keys_ = true;
   return true;
 }
@@ -82,8 +90,12 @@ void Terminal::SetScrollRegion() {
 }
 
 void Terminal::Draw(const std::vector<std::string>& lines) {
-  if (!live_) return;
-  if (TakeResize()) SetScrollRegion();
+  if (!live_) {
+    return;
+  }
+  if (TakeResize()) {
+    SetScrollRegion();
+  }
   std::string frame =
       "\x1b"
       "7";

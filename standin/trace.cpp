@@ -40,7 +40,9 @@ std::string JsonString(const std::string& text) {
 std::string JsonNumber(double value) { return NumberText(value, 17); }
 
 void JsonLine::Key(const char* key) {
-  if (!body_.empty()) body_ += ",";
+  if (!body_.empty()) {
+    body_ += ",";
+  }
   body_ += JsonString(key) + ":";
 }
 
@@ -72,7 +74,9 @@ bool TraceFile::Open(const std::string& path) {
 }
 
 void TraceFile::Write(const JsonLine& line) {
-  if (file_ == nullptr) return;
+  if (file_ == nullptr) {
+    return;
+  }
   std::string text = line.Text() + "\n";
   std::fwrite(text.data(), 1, text.size(), file_);
   std::fflush(file_);  // tests read the trace while the stand-in runs

@@ -78,7 +78,9 @@ TEST_F(CameraAngle, RecordAtAnyAlignment) {
     Dispatch(fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5), 56, misalign);
   }
   ASSERT_EQ(CommandCount(), 8u);
-  for (const fake::Call& command : Commands()) EXPECT_EQ(HeadingBits(command), 0xc1e5309cu);
+  for (const fake::Call& command : Commands()) {
+    EXPECT_EQ(HeadingBits(command), 0xc1e5309cu);
+  }
 }
 
 using CameraCommand = ProgramTest;
@@ -92,7 +94,9 @@ TEST_F(CameraCommand, ArgumentsExactly) {
 }
 
 TEST_F(CameraCommand, OnePerAttitudeRecord) {
-  for (int i = 0; i < 5; ++i) Frame(0.1 * i);
+  for (int i = 0; i < 5; ++i) {
+    Frame(0.1 * i);
+  }
   EXPECT_EQ(CommandCount(), 5u);
   // Only the host's camera operation is called: nothing else reaches it.
   EXPECT_EQ(fake::Calls().size(), 5u);

@@ -66,7 +66,9 @@ TEST_F(Records, LargeCodesAndVersionsPrintNegative) {
 
 TEST_F(Records, UnknownEventIdsDoNothing) {
   std::vector<DWORD> ids = {3, 19, 22, 100, 0xFFFFFFFFu};
-  for (DWORD id = 4; id <= 17; ++id) ids.push_back(id);
+  for (DWORD id = 4; id <= 17; ++id) {
+    ids.push_back(id);
+  }
   for (DWORD id : ids) {
     SCOPED_TRACE(id);
     EXPECT_EQ(Printed(fake::EventRecord(id, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D)), "");

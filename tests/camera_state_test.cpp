@@ -44,7 +44,9 @@ TEST_F(Suspension, SecondHatInputRestartsTheCount) {
   EXPECT_EQ(controllerState.secondsSinceHat, 0);
   Hat();
   EXPECT_EQ(controllerState.secondsSinceHat, 0);
-  for (int tick = 1; tick <= 3; ++tick) Tick();
+  for (int tick = 1; tick <= 3; ++tick) {
+    Tick();
+  }
   EXPECT_FALSE(controllerState.active);
   Tick();
   EXPECT_TRUE(controllerState.active);
@@ -68,7 +70,9 @@ TEST_F(Suspension, ViewsOtherThanVirtualCockpitSuspend) {
 }
 
 TEST_F(Suspension, PastTheThresholdEveryTickReengages) {
-  for (int tick = 0; tick < 4; ++tick) Tick();
+  for (int tick = 0; tick < 4; ++tick) {
+    Tick();
+  }
   View(SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D);
   EXPECT_FALSE(FrameSendsCommand());
   Tick();
@@ -110,7 +114,9 @@ TEST_F(Pause, WhilePausedHatViewAndTicksStillChangeTheState) {
   EXPECT_TRUE(controllerState.active);
   View(SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D);
   EXPECT_FALSE(controllerState.active);
-  for (int tick = 0; tick < 3; ++tick) Tick();
+  for (int tick = 0; tick < 3; ++tick) {
+    Tick();
+  }
   EXPECT_TRUE(controllerState.active);
   EXPECT_TRUE(controllerState.paused);
   EXPECT_FALSE(FrameSendsCommand());

@@ -56,7 +56,9 @@ class MainRoutine : public ProgramTest {
   // Runs the program entry with these arguments; returns what it printed.
   static std::string Run(std::vector<std::string> args, int* status) {
     std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
+    for (std::string& arg : args) {
+      argv.push_back(&arg[0]);
+    }
     argv.push_back(nullptr);
     ::testing::internal::CaptureStdout();
     *status = ProgramEntry(static_cast<int>(args.size()), argv.data());
@@ -102,7 +104,9 @@ TEST_F(MainRoutine, ExitAtOnceRegistersLoopsOnceAndTearsDown) {
 
 TEST_F(MainRoutine, QuitDuringADispatchEndsTheLoopAfterThatPassesPause) {
   fake::OnDispatch([](int pass) {
-    if (pass == 2) fake::QueueRecord(fake::QuitRecord());
+    if (pass == 2) {
+      fake::QueueRecord(fake::QuitRecord());
+    }
   });
   Run();
   EXPECT_EQ(fake::CallTexts(), Expected({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)",
@@ -134,7 +138,9 @@ TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {
 
 TEST_F(MainRoutine, OneRecordPerDispatchKeepsPolling) {
   fake::SetDelivery(fake::Delivery::OnePerCall);
-  for (int i = 0; i < 3; ++i) fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5));
+  for (int i = 0; i < 3; ++i) {
+    fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5));
+  }
   fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
   Run();
   EXPECT_EQ(fake::CallsNamed("SimConnect_CallDispatch").size(), 4u);

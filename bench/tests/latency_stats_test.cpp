@@ -76,13 +76,17 @@ TEST(LatencyCloseRecords, CountsGapsUnderTheMinimum) {
 
 TEST(LatencyPercentile, NearestRank) {
   std::vector<std::int64_t> hundred;
-  for (int i = 100; i >= 1; --i) hundred.push_back(i);  // unsorted on purpose
+  for (int i = 100; i >= 1; --i) {
+    hundred.push_back(i);  // unsorted on purpose
+  }
   EXPECT_EQ(Percentile(hundred, 50), 50);
   EXPECT_EQ(Percentile(hundred, 99), 99);
   EXPECT_EQ(Percentile(hundred, 100), 100);
 
   std::vector<std::int64_t> twoHundred;
-  for (int i = 1; i <= 200; ++i) twoHundred.push_back(i * 10);
+  for (int i = 1; i <= 200; ++i) {
+    twoHundred.push_back(i * 10);
+  }
   EXPECT_EQ(Percentile(twoHundred, 99), 1980);
 
   EXPECT_EQ(Percentile({7, 3, 5}, 50), 5);

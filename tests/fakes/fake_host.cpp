@@ -38,14 +38,18 @@ State& S() {
 int handleTag;  // its address is the handle the fake gives out
 
 std::string HandleText(HANDLE h) {
-  if (h == Handle()) return "H";
+  if (h == Handle()) {
+    return "H";
+  }
   char text[32];
   std::snprintf(text, sizeof text, "%p", h);
   return text;
 }
 
 std::string Str(const char* text) {
-  if (text == nullptr) return "null";
+  if (text == nullptr) {
+    return "null";
+  }
   return std::string("\"") + text + "\"";
 }
 
@@ -60,7 +64,9 @@ std::string Flt(float value) {
 std::string Join(std::initializer_list<std::string> parts) {
   std::string out;
   for (const std::string& part : parts) {
-    if (!out.empty()) out += ", ";
+    if (!out.empty()) {
+      out += ", ";
+    }
     out += part;
   }
   return out;
@@ -72,7 +78,9 @@ HRESULT Record(const char* name, std::string args, std::vector<float> floats = {
 }
 
 void Put(std::vector<std::uint8_t>& bytes, std::size_t offset, const void* value, std::size_t n) {
-  if (bytes.size() < offset + n) bytes.resize(offset + n);
+  if (bytes.size() < offset + n) {
+    bytes.resize(offset + n);
+  }
   std::memcpy(bytes.data() + offset, value, n);
 }
 
@@ -95,14 +103,18 @@ const std::vector<Call>& Calls() { return S().calls; }
 
 std::vector<std::string> CallTexts() {
   std::vector<std::string> texts;
-  for (const Call& call : S().calls) texts.push_back(call.Text());
+  for (const Call& call : S().calls) {
+    texts.push_back(call.Text());
+  }
   return texts;
 }
 
 std::vector<std::string> CallTextsWithoutLoop() {
   std::vector<std::string> texts;
   for (const Call& call : S().calls) {
-    if (call.name == "SimConnect_CallDispatch" || call.Text() == "Sleep(1)") continue;
+    if (call.name == "SimConnect_CallDispatch" || call.Text() == "Sleep(1)") {
+      continue;
+    }
     texts.push_back(call.Text());
   }
   return texts;
@@ -111,7 +123,9 @@ std::vector<std::string> CallTextsWithoutLoop() {
 std::vector<Call> CallsNamed(const std::string& name) {
   std::vector<Call> found;
   for (const Call& call : S().calls) {
-    if (call.name == name) found.push_back(call);
+    if (call.name == name) {
+      found.push_back(call);
+    }
   }
   return found;
 }
@@ -213,7 +227,9 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWN
                                         DWORD UserEventWin32, HANDLE hEventHandle,
                                         DWORD ConfigIndex) {
   bool ok = S().openResult >= 0;
-  if (ok && phSimConnect != nullptr) *phSimConnect = fake::Handle();
+  if (ok && phSimConnect != nullptr) {
+    *phSimConnect = fake::Handle();
+  }
   char where[32];
   std::snprintf(where, sizeof where, "%s", phSimConnect == nullptr ? "null" : "&h");
   Record("SimConnect_Open",
@@ -238,12 +254,16 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
   Record("SimConnect_CallDispatch",
          Join({HandleText(hSimConnect), pfcnDispatch == nullptr ? "null" : "proc",
                pContext == nullptr ? "null" : "context"}));
-  if (s.hook) s.hook(number);
+  if (s.hook) {
+    s.hook(number);
+  }
   while (!s.pending.empty()) {
     fake::Pending record = s.pending.front();
     s.pending.pop_front();
     fake::Deliver(record, pfcnDispatch, pContext);
-    if (s.delivery == fake::Delivery::OnePerCall) break;
+    if (s.delivery == fake::Delivery::OnePerCall) {
+      break;
+    }
   }
   return 0;
 }

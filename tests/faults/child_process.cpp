@@ -34,7 +34,9 @@ std::vector<std::string> Environment(const std::vector<std::string>& extraEnv) {
       const std::string name = extra.substr(0, extra.find('=') + 1);  // "NAME="
       replaced = replaced || text.rfind(name, 0) == 0;
     }
-    if (!replaced) all.push_back(text);
+    if (!replaced) {
+      all.push_back(text);
+    }
   }
   all.insert(all.end(), extraEnv.begin(), extraEnv.end());
   return all;
@@ -42,7 +44,9 @@ std::vector<std::string> Environment(const std::vector<std::string>& extraEnv) {
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(&text[0]);
+  for (std::string& text : texts) {
+    pointers.push_back(&text[0]);
+  }
   pointers.push_back(nullptr);
   return pointers;
 }
@@ -51,7 +55,9 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 int OutputFile(std::string* path) {
   char pattern[] = "/tmp/vantilo-fault-output-XXXXXX";
   int fd = mkostemp(pattern, O_CLOEXEC);
-  if (fd >= 0) *path = pattern;
+  if (fd >= 0) {
+    *path = pattern;
+  }
   return fd;
 }
 
@@ -73,7 +79,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
   std::vector<std::string> environment = Environment(extraEnv);
   std::vector<char*> argp = Pointers(arguments);
   std::vector<char*> envp = Pointers(environment);
-  if (out >= 0 && err >= 0) pid_ = fork();
+  if (out >= 0 && err >= 0) {
+    pid_ = fork();
+  }
   if (pid_ == 0) {
     int devNull = open("/dev/null", O_RDONLY);
     dup2(devNull, STDIN_FILENO);
@@ -82,8 +90,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     execve(argp[0], argp.data(), envp.data());
     _exit(127);
   }
-  if (out >= 0) close(out);
-  if (err >= 0) close(err);
+  if (out >= 0) {
+    close(out);
+  }
+  if (err >= 0) {
+    close(err);
+  }
 }
 
 ChildProcess::~ChildProcess() {
@@ -91,8 +103,12 @@ ChildProcess::~ChildProcess() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  if (!outPath_.empty()) unlink(outPath_.c_str());
-  if (!errPath_.empty()) unlink(errPath_.c_str());
+  if (!outPath_.empty()) {
+    unlink(outPath_.c_str());
+  }
+  if (!errPath_.empty()) {
+    unlink(errPath_.c_str());
+  }
 }
 
 int ChildProcess::WaitForExit(int timeoutMs) {
@@ -112,13 +128,17 @@ int ChildProcess::WaitForExit(int timeoutMs) {
 }
 
 void ChildProcess::Signal(int signal) {
-  if (pid_ > 0) kill(pid_, signal);
+  if (pid_ > 0) {
+    kill(pid_, signal);
+  }
 }
 
 bool ChildProcess::WaitForStderr(const std::string& text, int timeoutMs) {
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (Stderr().find(text) == std::string::npos) {
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) {
+      return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
@@ -143,10 +163,14 @@ long ResidentKiB(pid_t pid) {
 
 int OpenDescriptors(pid_t pid) {
   DIR* folder = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
-  if (folder == nullptr) return -1;
+  if (folder == nullptr) {
+    return -1;
+  }
   int count = 0;
   while (const dirent* entry = readdir(folder)) {
-    if (entry->d_name[0] != '.') ++count;
+    if (entry->d_name[0] != '.') {
+      ++count;
+    }
   }
   closedir(folder);
   return count;

@@ -36,7 +36,9 @@ int MillisecondsLeft(Clock::time_point deadline) {
 
 std::uint32_t WordAt(const Bytes& bytes, std::size_t offset) {
   std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | bytes[offset + static_cast<std::size_t>(i)];
+  for (int i = 3; i >= 0; --i) {
+    value = value << 8 | bytes[offset + static_cast<std::size_t>(i)];
+  }
   return value;
 }
 
@@ -61,7 +63,9 @@ Bytes OpenRecord() {
 Bytes AttitudeRecord(double pitchRadians, double bankRadians) {
   Bytes body;
   // request 1, object 1, definition 0, flags 0, entry 1 of 1, two datums
-  for (std::uint32_t value : {1u, 1u, 0u, 0u, 1u, 1u, 2u}) net_test::PutWord(&body, value);
+  for (std::uint32_t value : {1u, 1u, 0u, 0u, 1u, 1u, 2u}) {
+    net_test::PutWord(&body, value);
+  }
   PutDouble(&body, pitchRadians);
   PutDouble(&body, bankRadians);
   return net_test::Record(kRecordSimObjectData, body);
@@ -69,7 +73,9 @@ Bytes AttitudeRecord(double pitchRadians, double bankRadians) {
 
 Bytes EventRecord(std::uint32_t eventId, std::uint32_t data) {
   Bytes body;
-  for (std::uint32_t value : {0u, eventId, data}) net_test::PutWord(&body, value);
+  for (std::uint32_t value : {0u, eventId, data}) {
+    net_test::PutWord(&body, value);
+  }
   return net_test::Record(kRecordEvent, body);
 }
 
@@ -101,9 +107,13 @@ FaultServer::~FaultServer() {
 
 bool FaultServer::AcceptOpen() {
   pollfd entry{listener_, POLLIN, 0};
-  if (poll(&entry, 1, kWaitMs) <= 0) return false;
+  if (poll(&entry, 1, kWaitMs) <= 0) {
+    return false;
+  }
   client_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-  if (client_ < 0) return false;
+  if (client_ < 0) {
+    return false;
+  }
   std::vector<Bytes> open = ReadPackets(1);
   if (open.size() != 1 || open[0].size() != kOpenPacketSize ||
       WordAt(open[0], 8) != kOpenPacketType) {
@@ -114,10 +124,14 @@ bool FaultServer::AcceptOpen() {
 
 bool FaultServer::ReadSome(int timeoutMs) {
   pollfd entry{client_, POLLIN, 0};
-  if (client_ < 0 || poll(&entry, 1, timeoutMs) <= 0) return false;
+  if (client_ < 0 || poll(&entry, 1, timeoutMs) <= 0) {
+    return false;
+  }
   std::uint8_t chunk[16 * 1024];
   ssize_t got = recv(client_, chunk, sizeof chunk, 0);
-  if (got <= 0) return false;
+  if (got <= 0) {
+    return false;
+  }
   pending_.insert(pending_.end(), chunk, chunk + got);
   return true;
 }
@@ -147,8 +161,12 @@ bool FaultServer::Send(const Bytes& bytes) {
       continue;
     }
     pollfd entry{client_, POLLOUT, 0};
-    if (count < 0 && errno != EAGAIN && errno != EINTR) return false;
-    if (poll(&entry, 1, MillisecondsLeft(deadline)) <= 0) return false;
+    if (count < 0 && errno != EAGAIN && errno != EINTR) {
+      return false;
+    }
+    if (poll(&entry, 1, MillisecondsLeft(deadline)) <= 0) {
+      return false;
+    }
   }
   return client_ >= 0;
 }
@@ -171,7 +189,9 @@ std::size_t FaultServer::FloodWithoutReading(int stallMs) {
       offset = (offset + static_cast<std::size_t>(count)) % batch.size();
       lastProgress = Clock::now();
     } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-      if (Clock::now() - lastProgress >= std::chrono::milliseconds(stallMs)) break;
+      if (Clock::now() - lastProgress >= std::chrono::milliseconds(stallMs)) {
+        break;
+      }
       pollfd entry{client_, POLLOUT, 0};
       poll(&entry, 1, 50);
     } else {
@@ -188,16 +208,24 @@ bool FaultServer::ReadUntilClosed(int timeoutMs, Bytes* rest) {
     rest->insert(rest->end(), pending_.begin(), pending_.end());
     pending_.clear();
     pollfd entry{client_, POLLIN, 0};
-    if (client_ < 0 || poll(&entry, 1, MillisecondsLeft(deadline)) <= 0) return false;
+    if (client_ < 0 || poll(&entry, 1, MillisecondsLeft(deadline)) <= 0) {
+      return false;
+    }
     std::uint8_t chunk[16 * 1024];
     ssize_t got = recv(client_, chunk, sizeof chunk, 0);
-    if (got == 0 || (got < 0 && errno == ECONNRESET)) return true;
-    if (got > 0) pending_.insert(pending_.end(), chunk, chunk + got);
+    if (got == 0 || (got < 0 && errno == ECONNRESET)) {
+      return true;
+    }
+    if (got > 0) {
+      pending_.insert(pending_.end(), chunk, chunk + got);
+    }
   }
 }
 
 void FaultServer::CloseClient() {
-  if (client_ >= 0) close(client_);
+  if (client_ >= 0) {
+    close(client_);
+  }
   client_ = -1;
 }
 

@@ -99,7 +99,9 @@ struct BrokenStream {
 // A record header with any size word (id SIMOBJECT_DATA).
 Bytes Header(std::uint32_t size) {
   Bytes bytes;
-  for (std::uint32_t value : {size, 2u, 8u}) net_test::PutWord(&bytes, value);
+  for (std::uint32_t value : {size, 2u, 8u}) {
+    net_test::PutWord(&bytes, value);
+  }
   return bytes;
 }
 
@@ -112,7 +114,9 @@ Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 Bytes RandomBytes(std::size_t count) {
   std::mt19937 random(7);  // fixed seed: the same bytes every run
   Bytes bytes(count);
-  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  for (std::uint8_t& byte : bytes) {
+    byte = static_cast<std::uint8_t>(random());
+  }
   return bytes;
 }
 
@@ -128,7 +132,9 @@ Bytes RandomRecordsThenBadSize() {
   for (int i = 0; i < 400; ++i) {
     std::uint32_t id = ids[random() % (sizeof ids / sizeof ids[0])];
     Bytes body(random() % 300);
-    for (std::uint8_t& byte : body) byte = static_cast<std::uint8_t>(random());
+    for (std::uint8_t& byte : body) {
+      byte = static_cast<std::uint8_t>(random());
+    }
     if (id == kEvent && body.size() >= 8) {
       body[4] = static_cast<std::uint8_t>(random() % 20);  // events 0-19: hat, view, 1sec...
       body[5] = body[6] = body[7] = 0;

@@ -25,10 +25,14 @@ const char kSmallQuarantine[] = "ASAN_OPTIONS=quarantine_size_mb=1";
 Standin::Standin(const std::vector<std::string>& arguments, int port,
                  const std::vector<std::string>& extraEnv)
     : process_(StandinCommand(arguments, port), extraEnv) {
-  if (!process_.WaitForStderr("\n", kStartMs)) return;
+  if (!process_.WaitForStderr("\n", kStartMs)) {
+    return;
+  }
   const std::string text = process_.Stderr();
   std::size_t at = text.find(kListening);
-  if (at != std::string::npos) port_ = std::atoi(text.c_str() + at + sizeof kListening - 1);
+  if (at != std::string::npos) {
+    port_ = std::atoi(text.c_str() + at + sizeof kListening - 1);
+  }
 }
 
 std::unique_ptr<ChildProcess> StartProgram(const std::vector<std::string>& extraEnv) {

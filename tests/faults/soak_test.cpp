@@ -79,7 +79,9 @@ Pairing PairRecordsWithCommands(const std::string& trace) {
         return;
       }
       ++pairing.records;
-      if (!exitSent) ++pairing.recordsBeforeExit;
+      if (!exitSent) {
+        ++pairing.recordsBeforeExit;
+      }
       unanswered.push_back(HeadingBits(std::strtod(Field(line, "bank").c_str(), nullptr)));
     } else if (kind == "record" && record == "EVENT" && Field(line, "event_id") == "20") {
       exitSent = true;
@@ -89,7 +91,9 @@ Pairing PairRecordsWithCommands(const std::string& trace) {
         ++pairing.unasked;
         return;
       }
-      if (Field(line, "heading_bits") != unanswered.front()) ++pairing.mismatched;
+      if (Field(line, "heading_bits") != unanswered.front()) {
+        ++pairing.mismatched;
+      }
       unanswered.pop_front();
     }
   });
@@ -116,8 +120,12 @@ TEST(Soak, EveryFrameIsAnsweredAndMemoryStaysFlat) {
   long highest = -1;
   while (program->WaitForExit(250) == -1 && Clock::now() < safetyBound) {
     long now = ResidentKiB(program->pid());
-    if (Clock::now() < warmedUp || now < 0) continue;
-    if (baseline < 0) baseline = now;
+    if (Clock::now() < warmedUp || now < 0) {
+      continue;
+    }
+    if (baseline < 0) {
+      baseline = now;
+    }
     highest = std::max(highest, now);
   }
   ExpectCleanProgramEnd(*program, "Vantilo Stand-in");

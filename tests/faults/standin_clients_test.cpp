@@ -36,7 +36,9 @@ std::string LongScenario() {
 std::size_t DrainDataRecords(RawClient& client, int waitMs = 0) {
   std::size_t count = 0;
   for (Bytes record = client.NextRecord(waitMs); !record.empty(); record = client.NextRecord(0)) {
-    if (standin_test::Read32(record, 8) == kRecordSimObjectData) ++count;
+    if (standin_test::Read32(record, 8) == kRecordSimObjectData) {
+      ++count;
+    }
   }
   return count;
 }
@@ -60,12 +62,18 @@ DataRecordsSeen DataRecordsOf(const std::string& trace, int client) {
   DataRecordsSeen seen;
   const std::string id = std::to_string(client);
   ForEachLine(trace, [&](const std::string& line) {
-    if (Field(line, "record") != "SIMOBJECT_DATA" || Field(line, "client") != id) return;
-    if (Field(line, "dropped") == "true") {
-      if (seen.dropped++ == 0) seen.firstDropWall = std::atof(Field(line, "wall").c_str());
+    if (Field(line, "record") != "SIMOBJECT_DATA" || Field(line, "client") != id) {
       return;
     }
-    if (seen.dropped > 0) ++seen.queuedAfterFirstDrop;
+    if (Field(line, "dropped") == "true") {
+      if (seen.dropped++ == 0) {
+        seen.firstDropWall = std::atof(Field(line, "wall").c_str());
+      }
+      return;
+    }
+    if (seen.dropped > 0) {
+      ++seen.queuedAfterFirstDrop;
+    }
     seen.frames.push_back(std::atol(Field(line, "frame").c_str()));
     seen.walls.push_back(std::atof(Field(line, "wall").c_str()));
   });
@@ -75,7 +83,9 @@ DataRecordsSeen DataRecordsOf(const std::string& trace, int client) {
 // Frames in the list that do not follow the frame before them.
 std::size_t Gaps(const std::vector<long>& frames) {
   std::size_t gaps = 0;
-  for (std::size_t i = 1; i < frames.size(); ++i) gaps += frames[i] != frames[i - 1] + 1;
+  for (std::size_t i = 1; i < frames.size(); ++i) {
+    gaps += frames[i] != frames[i - 1] + 1;
+  }
   return gaps;
 }
 
@@ -103,7 +113,9 @@ void Pass(int port, Passer kind) {
       break;
     case Passer::kRegistrationCut:
       bytes = standin_test::OpenPacket(2);
-      for (std::uint8_t byte : standin_test::ProgramRegistration()) bytes.push_back(byte);
+      for (std::uint8_t byte : standin_test::ProgramRegistration()) {
+        bytes.push_back(byte);
+      }
       bytes.resize(bytes.size() - 100);  // leaves inside the last packet
       client.Send(bytes);
       break;
@@ -119,7 +131,9 @@ std::size_t DataRecordsUntilClosed(RawClient& client) {
   std::size_t count = 0;
   for (Bytes record = client.NextRecord(kWaitMs); !record.empty();
        record = client.NextRecord(kWaitMs)) {
-    if (standin_test::Read32(record, 8) == kRecordSimObjectData) ++count;
+    if (standin_test::Read32(record, 8) == kRecordSimObjectData) {
+      ++count;
+    }
   }
   return count;
 }
@@ -212,7 +226,9 @@ Bytes HeavyRegistration() {
       bytes.push_back(byte);
     }
   }
-  for (std::uint8_t byte : standin_test::RequestData(66, 1, 0, 2)) bytes.push_back(byte);
+  for (std::uint8_t byte : standin_test::RequestData(66, 1, 0, 2)) {
+    bytes.push_back(byte);
+  }
   return bytes;
 }
 
@@ -220,8 +236,12 @@ Bytes HeavyRegistration() {
 // or later.
 double FrameRateSince(const DataRecordsSeen& seen, double from) {
   std::size_t first = 0;
-  while (first < seen.walls.size() && seen.walls[first] < from) ++first;
-  if (first + 1 >= seen.walls.size()) return 0.0;
+  while (first < seen.walls.size() && seen.walls[first] < from) {
+    ++first;
+  }
+  if (first + 1 >= seen.walls.size()) {
+    return 0.0;
+  }
   double span = seen.walls.back() - seen.walls[first];
   return span > 0 ? static_cast<double>(seen.frames.back() - seen.frames[first]) / span : 0.0;
 }

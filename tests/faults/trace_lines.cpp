@@ -14,14 +14,20 @@ namespace {
 // Index of the quote that closes the string opening at line[open].
 std::size_t StringEnd(const std::string& line, std::size_t open) {
   std::size_t i = open + 1;
-  while (i < line.size() && line[i] != '"') i += line[i] == '\\' ? 2 : 1;
+  while (i < line.size() && line[i] != '"') {
+    i += line[i] == '\\' ? 2 : 1;
+  }
   return i;
 }
 
 // The value starting at line[start], up to where it ends.
 std::string ValueAt(const std::string& line, std::size_t start) {
-  if (start >= line.size()) return "";
-  if (line[start] == '"') return line.substr(start + 1, StringEnd(line, start) - start - 1);
+  if (start >= line.size()) {
+    return "";
+  }
+  if (line[start] == '"') {
+    return line.substr(start + 1, StringEnd(line, start) - start - 1);
+  }
   int depth = 0;
   std::size_t i = start;
   for (; i < line.size(); ++i) {
@@ -31,8 +37,12 @@ std::string ValueAt(const std::string& line, std::size_t start) {
     } else if (c == '{' || c == '[') {
       ++depth;
     } else if (c == '}' || c == ']') {
-      if (depth == 0) break;
-      if (--depth == 0) return line.substr(start, i + 1 - start);
+      if (depth == 0) {
+        break;
+      }
+      if (--depth == 0) {
+        return line.substr(start, i + 1 - start);
+      }
     } else if (c == ',' && depth == 0) {
       break;
     }
@@ -64,10 +74,14 @@ std::string Field(const std::string& line, const std::string& name) {
 
 bool ForEachLine(const std::string& path, const std::function<void(const std::string&)>& visit) {
   std::ifstream file(path);
-  if (!file) return false;
+  if (!file) {
+    return false;
+  }
   std::string line;
   while (std::getline(file, line)) {
-    if (file.eof()) break;  // no newline yet: the writer is still on it
+    if (file.eof()) {
+      break;  // no newline yet: the writer is still on it
+    }
     visit(line);
   }
   return true;
@@ -77,7 +91,9 @@ std::size_t CountLines(const std::string& path, const std::string& text,
                        const std::string& alsoText) {
   std::size_t count = 0;
   ForEachLine(path, [&](const std::string& line) {
-    if (line.find(text) != std::string::npos && line.find(alsoText) != std::string::npos) ++count;
+    if (line.find(text) != std::string::npos && line.find(alsoText) != std::string::npos) {
+      ++count;
+    }
   });
   return count;
 }
@@ -85,7 +101,9 @@ std::size_t CountLines(const std::string& path, const std::string& text,
 bool WaitForLine(const std::string& path, const std::string& text, int timeoutMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (CountLines(path, text) == 0) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return true;

@@ -25,7 +25,9 @@ std::vector<Bytes> SampleRecords() {
     open[i] = static_cast<std::uint8_t>(i);
   }
   Bytes event;
-  for (std::uint32_t word : {0xFFFFFFFFu, 2u, 7u}) net_test::PutWord(&event, word);
+  for (std::uint32_t word : {0xFFFFFFFFu, 2u, 7u}) {
+    net_test::PutWord(&event, word);
+  }
   Bytes data = net_test::FromHex(
       "01000000 01000000 00000000 00000000 01000000 01000000 02000000"
       "9a9999999999b93f 000000000000e03f");
@@ -35,7 +37,9 @@ std::vector<Bytes> SampleRecords() {
 
 Bytes Concatenate(const std::vector<Bytes>& records) {
   Bytes stream;
-  for (const Bytes& record : records) stream.insert(stream.end(), record.begin(), record.end());
+  for (const Bytes& record : records) {
+    stream.insert(stream.end(), record.begin(), record.end());
+  }
   return stream;
 }
 

@@ -33,13 +33,17 @@ Bytes MapPovInput(std::uint32_t sendId, std::uint32_t group, std::uint32_t downE
   Bytes body;
   Add32(body, group);
   AddText(body, input);
-  for (std::uint32_t value : {downEvent, 0u, kUnused, 0u, 0u}) Add32(body, value);
+  for (std::uint32_t value : {downEvent, 0u, kUnused, 0u, 0u}) {
+    Add32(body, value);
+  }
   return MakePacket(0x11, sendId, body);
 }
 
 Bytes AddToGroup(std::uint32_t sendId, std::uint32_t group, std::uint32_t event) {
   Bytes body;
-  for (std::uint32_t value : {group, event, 0u}) Add32(body, value);
+  for (std::uint32_t value : {group, event, 0u}) {
+    Add32(body, value);
+  }
   return MakePacket(0x07, sendId, body);
 }
 
@@ -72,13 +76,17 @@ Bytes AddDatum(std::uint32_t sendId, std::uint32_t define, const std::string& da
 Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t define,
                   std::uint32_t period) {
   Bytes body;
-  for (std::uint32_t value : {request, define, 0u, period, 0u, 0u, 0u, 0u}) Add32(body, value);
+  for (std::uint32_t value : {request, define, 0u, period, 0u, 0u, 0u, 0u}) {
+    Add32(body, value);
+  }
   return MakePacket(0x0E, sendId, body);
 }
 
 Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading) {
   Bytes body;
-  for (float value : {0.0f, 0.0f, 0.0f, pitch, bank, heading}) AddFloat(body, value);
+  for (float value : {0.0f, 0.0f, 0.0f, pitch, bank, heading}) {
+    AddFloat(body, value);
+  }
   return MakePacket(0x30, sendId, body);
 }
 
@@ -104,7 +112,9 @@ Bytes ProgramRegistration(bool inputOn) {
       RequestData(19, 1, 0, 2),
   };
   Bytes all;
-  for (const Bytes& packet : packets) all.insert(all.end(), packet.begin(), packet.end());
+  for (const Bytes& packet : packets) {
+    all.insert(all.end(), packet.begin(), packet.end());
+  }
   return all;
 }
 

@@ -114,7 +114,9 @@ TEST(ScenarioDefault, ShowsEveryBehaviourAndEndsWithExit) {
   std::vector<Action> actions = Parse(DefaultScenarioText());
   auto first = [&](ActionKind kind, const std::string& text = "") {
     for (const Action& action : actions) {
-      if (action.kind == kind && (text.empty() || action.text == text)) return &action;
+      if (action.kind == kind && (text.empty() || action.text == text)) {
+        return &action;
+      }
     }
     return static_cast<const Action*>(nullptr);
   };

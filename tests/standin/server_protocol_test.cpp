@@ -17,7 +17,9 @@ std::string QuietScenario() { return TempFile("quiet.txt", "60 end\n"); }
 Bytes ExceptionBytes(std::uint32_t protocol, std::uint32_t code, std::uint32_t sendId,
                      std::uint32_t index) {
   Bytes out;
-  for (std::uint32_t value : {24u, protocol, 1u, code, sendId, index}) Add32(out, value);
+  for (std::uint32_t value : {24u, protocol, 1u, code, sendId, index}) {
+    Add32(out, value);
+  }
   return out;
 }
 
@@ -27,7 +29,9 @@ TEST(StandinOpen, AnswersOpenWithTheStandinsOpenRecord) {
   StandinProcess standin({"--scenario", QuietScenario()});
   RawClient client(standin.port());
   Bytes expected;
-  for (std::uint32_t value : {308u, 2u, 2u}) Add32(expected, value);
+  for (std::uint32_t value : {308u, 2u, 2u}) {
+    Add32(expected, value);
+  }
   AddText(expected, "Vantilo Stand-in");
   for (std::uint32_t value : {10u, 0u, 61637u, 0u, 10u, 0u, 60905u, 0u, 0u, 0u}) {
     Add32(expected, value);
@@ -103,7 +107,9 @@ TEST(StandinFaults, EachFaultGetsItsExceptionWithSendIdAndIndex) {
   for (const FaultCase& fault : FaultCases()) {
     RawClient client(standin.port());
     ASSERT_EQ(client.Open().size(), 308u) << fault.name;
-    for (const Bytes& packet : fault.setup) client.Send(packet);
+    for (const Bytes& packet : fault.setup) {
+      client.Send(packet);
+    }
     client.Send(fault.packet);
     EXPECT_EQ(client.RecordWhere(IsException), ExceptionBytes(2, fault.code, 40, fault.index))
         << fault.name;
@@ -150,7 +156,9 @@ TEST(StandinStream, CorruptStreamDisconnectsOnlyThatClient) {
     RawClient broken(standin.port());
     ASSERT_EQ(broken.Open().size(), 308u);
     Bytes corrupt;
-    for (std::uint32_t value : {size, 2u, 0xF0000032u, 2u}) Add32(corrupt, value);
+    for (std::uint32_t value : {size, 2u, 0xF0000032u, 2u}) {
+      Add32(corrupt, value);
+    }
     broken.Send(corrupt);
     EXPECT_TRUE(broken.ClosedByPeer()) << "size " << size;
     Bytes data = steady.NextRecord();

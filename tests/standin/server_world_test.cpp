@@ -44,13 +44,19 @@ TEST(StandinData, BankComesPerFrameInRadiansAndDegreesAndEasesIn) {
     EXPECT_LE(std::fabs(degrees - previous), 2.0) << "a step from " << previous;
     EXPECT_EQ(ReadDouble(record, 40), degrees * kRadiansPerDegree);
     previous = degrees;
-    if (degrees > 0.0 && degrees < 30.0) ++between;
-    if (degrees == 30.0) break;
+    if (degrees > 0.0 && degrees < 30.0) {
+      ++between;
+    }
+    if (degrees == 30.0) {
+      break;
+    }
   }
   ASSERT_EQ(ReadDouble(record, 48), 30.0) << "the roll ends on its target";
   EXPECT_GE(between, 10);
   Bytes expected;
-  for (std::uint32_t value : {64u, 2u, 8u, 7u, 1u, 4u, 0u, 1u, 1u, 3u}) Add32(expected, value);
+  for (std::uint32_t value : {64u, 2u, 8u, 7u, 1u, 4u, 0u, 1u, 1u, 3u}) {
+    Add32(expected, value);
+  }
   EXPECT_EQ(Bytes(record.begin(), record.begin() + 40), expected);
   EXPECT_EQ(ReadDouble(record, 40), 30.0 * kRadiansPerDegree);
   EXPECT_EQ(ReadDouble(record, 56), 0.0);
@@ -143,8 +149,9 @@ TEST(StandinQueue, ClientThatDoesNotReadLosesFramesAndOthersGoOn) {
       {"--fps", "1000", "--trace", trace, "--scenario", TempFile("s", "60 end")});
   RawClient lazy(standin.port());
   ASSERT_EQ(lazy.Open().size(), 308u);
-  for (std::uint32_t i = 0; i < 200; ++i)
+  for (std::uint32_t i = 0; i < 200; ++i) {
     lazy.Send(AddDatum(2 + i, 0, "PLANE BANK DEGREES", "Radians"));
+  }
   lazy.Send(RequestData(300, 1, 0, 2));  // 1640-byte records, 1000 a second, never read
 
   RawClient steady(standin.port());
@@ -156,12 +163,16 @@ TEST(StandinQueue, ClientThatDoesNotReadLosesFramesAndOthersGoOn) {
   // Safety bound only: drops start after a few hundred kilobytes, well under a second.
   while (text.find("\"dropped\":true") == std::string::npos && records < 30000) {
     ASSERT_EQ(steady.NextRecord().size(), 48u) << "after " << records << " records";
-    if (++records % 100 == 0) text = FileText(trace);
+    if (++records % 100 == 0) {
+      text = FileText(trace);
+    }
   }
   std::istringstream lines(text);
   int drops = 0;
   for (std::string line; std::getline(lines, line);) {
-    if (line.find("\"dropped\":true") == std::string::npos) continue;
+    if (line.find("\"dropped\":true") == std::string::npos) {
+      continue;
+    }
     ++drops;
     EXPECT_NE(line.find("\"client\":1,\"record\":\"SIMOBJECT_DATA\""), std::string::npos) << line;
   }

@@ -35,9 +35,15 @@ std::string ReadLine(int fd, int timeoutMs) {
   char c = 0;
   while (MillisecondsLeft(deadline) > 0) {
     pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) break;
-    if (read(fd, &c, 1) != 1) break;
-    if (c == '\n') return line;
+    if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) {
+      break;
+    }
+    if (read(fd, &c, 1) != 1) {
+      break;
+    }
+    if (c == '\n') {
+      return line;
+    }
     line += c;
   }
   return "";
@@ -46,7 +52,9 @@ std::string ReadLine(int fd, int timeoutMs) {
 }  // namespace
 
 void Add32(Bytes& out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  for (int i = 0; i < 4; ++i) {
+    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
 }
 
 void AddFloat(Bytes& out, float value) {
@@ -86,7 +94,9 @@ Bytes OpenPacket(std::uint32_t protocol, std::uint32_t sendId) {
 
 std::uint32_t Read32(const Bytes& record, std::size_t offset) {
   std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | record.at(offset + static_cast<std::size_t>(i));
+  for (int i = 3; i >= 0; --i) {
+    value = value << 8 | record.at(offset + static_cast<std::size_t>(i));
+  }
   return value;
 }
 
@@ -122,7 +132,9 @@ std::string TempFile(const std::string& name, const std::string& text) {
 StandinProcess::StandinProcess(const std::vector<std::string>& arguments) {
   int out[2];
   int err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) return;
+  if (pipe(out) != 0 || pipe(err) != 0) {
+    return;
+  }
   pid_ = fork();
   if (pid_ == 0) {
     dup2(out[1], STDOUT_FILENO);
@@ -134,7 +146,9 @@ StandinProcess::StandinProcess(const std::vector<std::string>& arguments) {
     std::vector<std::string> all = {STANDIN_BINARY, "--port", "0", "--no-live"};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    for (std::string& argument : all) argv.push_back(&argument[0]);
+    for (std::string& argument : all) {
+      argv.push_back(&argument[0]);
+    }
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
@@ -145,7 +159,9 @@ StandinProcess::StandinProcess(const std::vector<std::string>& arguments) {
   std::string line = ReadLine(err[0], 5000);
   close(err[0]);  // later stderr text is not needed
   const char prefix[] = "listening on 127.0.0.1:";
-  if (line.rfind(prefix, 0) == 0) port_ = std::atoi(line.c_str() + sizeof prefix - 1);
+  if (line.rfind(prefix, 0) == 0) {
+    port_ = std::atoi(line.c_str() + sizeof prefix - 1);
+  }
 }
 
 StandinProcess::~StandinProcess() {
@@ -153,7 +169,9 @@ StandinProcess::~StandinProcess() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  if (stdoutFd_ >= 0) close(stdoutFd_);
+  if (stdoutFd_ >= 0) {
+    close(stdoutFd_);
+  }
 }
 
 int StandinProcess::WaitForExit(int timeoutMs) {
@@ -167,7 +185,9 @@ int StandinProcess::WaitForExit(int timeoutMs) {
       Output();
       return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    if (done < 0) return -1;
+    if (done < 0) {
+      return -1;
+    }
     usleep(10000);
   } while (MillisecondsLeft(deadline) > 0);
   return -1;
@@ -178,7 +198,9 @@ std::string StandinProcess::Output() {
   pollfd p{stdoutFd_, POLLIN, 0};
   while (stdoutFd_ >= 0 && poll(&p, 1, 0) > 0) {
     ssize_t got = read(stdoutFd_, chunk, sizeof chunk);
-    if (got <= 0) break;
+    if (got <= 0) {
+      break;
+    }
     output_.append(chunk, static_cast<std::size_t>(got));
   }
   return output_;
@@ -198,14 +220,18 @@ RawClient::RawClient(int port) {
 }
 
 RawClient::~RawClient() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_ >= 0) {
+    close(fd_);
+  }
 }
 
 void RawClient::Send(const Bytes& bytes) {
   std::size_t done = 0;
   while (fd_ >= 0 && done < bytes.size()) {
     ssize_t sent = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (sent <= 0) return;
+    if (sent <= 0) {
+      return;
+    }
     done += static_cast<std::size_t>(sent);
   }
 }
@@ -215,18 +241,26 @@ bool RawClient::Fill(std::size_t wanted, int timeoutMs) {
   std::uint8_t chunk[4096];
   while (buffer_.size() < wanted) {
     pollfd p{fd_, POLLIN, 0};
-    if (fd_ < 0 || poll(&p, 1, MillisecondsLeft(deadline)) <= 0) return false;
+    if (fd_ < 0 || poll(&p, 1, MillisecondsLeft(deadline)) <= 0) {
+      return false;
+    }
     ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
-    if (got <= 0) return false;
+    if (got <= 0) {
+      return false;
+    }
     buffer_.insert(buffer_.end(), chunk, chunk + got);
   }
   return true;
 }
 
 Bytes RawClient::NextRecord(int timeoutMs) {
-  if (!Fill(4, timeoutMs)) return {};
+  if (!Fill(4, timeoutMs)) {
+    return {};
+  }
   std::size_t size = Read32(buffer_, 0);
-  if (size < 12 || !Fill(size, timeoutMs)) return {};
+  if (size < 12 || !Fill(size, timeoutMs)) {
+    return {};
+  }
   Bytes record(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(size));
   buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(size));
   return record;
@@ -236,7 +270,9 @@ Bytes RawClient::RecordWhere(const std::function<bool(const Bytes&)>& wanted, in
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     Bytes record = NextRecord(MillisecondsLeft(deadline));
-    if (record.empty() || wanted(record)) return record;
+    if (record.empty() || wanted(record)) {
+      return record;
+    }
   }
 }
 
@@ -245,9 +281,13 @@ bool RawClient::ClosedByPeer(int timeoutMs) {
   while (MillisecondsLeft(deadline) > 0) {
     buffer_.clear();
     pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) return false;
+    if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) {
+      return false;
+    }
     std::uint8_t chunk[4096];
-    if (recv(fd_, chunk, sizeof chunk, 0) <= 0) return true;
+    if (recv(fd_, chunk, sizeof chunk, 0) <= 0) {
+      return true;
+    }
   }
   return false;
 }

@@ -58,7 +58,9 @@ TEST(WorldCamera, IgnoreFieldKeepsTheComponent) {
   const float second[6] = {FLT_MAX, FLT_MAX, FLT_MAX, 4, FLT_MAX, FLT_MAX};
   world.ApplyCamera(3, second);
   const float expected[6] = {1, 2, 3, 4, 0, -28.648735f};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(world.camera().values[i], expected[i]) << i;
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(world.camera().values[i], expected[i]) << i;
+  }
   EXPECT_EQ(world.camera().client, 3);
 }
 

@@ -59,7 +59,9 @@ class FineTimer : public ProgramTest {
   static std::size_t IndexOf(const std::string& text, std::size_t from = 0) {
     std::vector<std::string> texts = fake::CallTexts();
     for (std::size_t i = from; i < texts.size(); ++i) {
-      if (texts[i] == text) return i;
+      if (texts[i] == text) {
+        return i;
+      }
     }
     return texts.size();
   }
@@ -67,7 +69,9 @@ class FineTimer : public ProgramTest {
 
 TEST_F(FineTimer, OneMillisecondAroundTheLoop) {
   fake::OnDispatch([](int pass) {
-    if (pass == 2) fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
+    if (pass == 2) {
+      fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
+    }
   });
   RunProgram();
   ASSERT_EQ(TimerCalls().size(), 2u);

@@ -46,8 +46,12 @@ class LoopbackListener {
   }
   ~LoopbackListener() {
     CloseAccepted();
-    if (listener_ != INVALID_SOCKET) closesocket(listener_);
-    if (started_) WSACleanup();
+    if (listener_ != INVALID_SOCKET) {
+      closesocket(listener_);
+    }
+    if (started_) {
+      WSACleanup();
+    }
   }
   LoopbackListener(const LoopbackListener&) = delete;
   LoopbackListener& operator=(const LoopbackListener&) = delete;
@@ -61,7 +65,9 @@ class LoopbackListener {
   }
 
   bool Accept() {
-    if (!Readable(listener_)) return false;
+    if (!Readable(listener_)) {
+      return false;
+    }
     accepted_ = accept(listener_, nullptr, nullptr);
     return accepted_ != INVALID_SOCKET;
   }
@@ -78,14 +84,18 @@ class LoopbackListener {
     while (got.size() < count && Readable(accepted_)) {
       int wanted = static_cast<int>(std::min(sizeof chunk, count - got.size()));
       int n = recv(accepted_, chunk, wanted, 0);
-      if (n <= 0) break;
+      if (n <= 0) {
+        break;
+      }
       got.insert(got.end(), chunk, chunk + n);
     }
     return got;
   }
 
   void CloseAccepted() {
-    if (accepted_ != INVALID_SOCKET) closesocket(accepted_);
+    if (accepted_ != INVALID_SOCKET) {
+      closesocket(accepted_);
+    }
     accepted_ = INVALID_SOCKET;
   }
 
@@ -109,8 +119,12 @@ bool ReadUntilRecord(Connection* connection, RecordSplitter* splitter,
                      vantilo_net::AlignedRecord* record) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (!connection->ReadAvailable(splitter, 1 << 20)) return false;
-    if (splitter->Next(record) == RecordSplitter::Status::kRecord) return true;
+    if (!connection->ReadAvailable(splitter, 1 << 20)) {
+      return false;
+    }
+    if (splitter->Next(record) == RecordSplitter::Status::kRecord) {
+      return true;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return false;
