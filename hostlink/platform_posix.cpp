@@ -1,4 +1,5 @@
-// Sleep for POSIX systems, over nanosleep, resumed after signals.
+// The platform contract on POSIX systems: Sleep over nanosleep, resumed
+// after signals; their sleeps are fine-grained already, so no timer request.
 #include <cerrno>
 #include <ctime>
 
@@ -11,3 +12,6 @@ extern "C" void Sleep(DWORD dwMilliseconds) {
   while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
   }
 }
+
+void BeginFineTimer() {}
+void EndFineTimer() {}

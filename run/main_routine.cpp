@@ -9,7 +9,6 @@
 #include "control/identifiers.h"
 #include "hostlink/platform.h"
 #include "hostlink/simconnect.h"
-#include "run/timer_resolution.h"
 
 HANDLE hSimConnect = nullptr;
 

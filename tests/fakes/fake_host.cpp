@@ -401,5 +401,8 @@ extern void(WINAPI* fakeSleepImport)(DWORD) __asm__(FAKE_SLEEP_IMPORT);
 void(WINAPI* fakeSleepImport)(DWORD) = SleepThroughImport;
 }
 #else
+// The whole platform peer: Sleep on the virtual clock, and no timer request.
 extern "C" void Sleep(DWORD dwMilliseconds) { VirtualSleep(dwMilliseconds); }
+void BeginFineTimer() {}
+void EndFineTimer() {}
 #endif

@@ -3,7 +3,7 @@
 // final pause.
 #include "run/main_routine.h"
 
-#include "tests/program_test_support.h"
+#include "tests/program/program_test_support.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Controller state: suspension by the hat and re-engagement on the fourth
 // tick, view changes, the menu's pause, and the quit requests.
-#include "tests/program_test_support.h"
+#include "tests/program/program_test_support.h"
 
 namespace {
 

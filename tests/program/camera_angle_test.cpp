@@ -1,7 +1,7 @@
 // The camera angle and the camera command: exact float bits for known
 // banks, the divisor that is neither pi nor the double 3.1415, and every
 // argument of the command.
-#include "tests/program_test_support.h"
+#include "tests/program/program_test_support.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // What each record kind prints or leaves alone: the connection and
 // exception reports, the records and events the controller ignores, and
 // records too short for the fields their kind needs.
-#include "tests/program_test_support.h"
+#include "tests/program/program_test_support.h"
 
 namespace {
 

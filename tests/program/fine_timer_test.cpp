@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "run/main_routine.h"
-#include "tests/program_test_support.h"
+#include "tests/program/program_test_support.h"
 
 namespace {
 

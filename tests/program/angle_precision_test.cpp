@@ -2,7 +2,7 @@
 // arithmetic narrowed once. These banks put the exact quotient next to a
 // midpoint between two floats, where the x87 unit's extended precision
 // rounds to the neighbouring float; a build without SSE2 math fails here.
-#include "tests/program_test_support.h"
+#include "tests/program/program_test_support.h"
 
 namespace {
 
