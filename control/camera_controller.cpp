@@ -1,6 +1,7 @@
 // CameraDispatch: a switch over the record kind, with a nested switch over
 // the event identifier. Every record is checked against its byte count
-// before a field is read, since a host may hand over a short record.
+// before a field is read, since a host may hand over a short record. Reports
+// are flushed at once: standard output may be a pipe or a file.
 #include "control/camera_controller.h"
 
 #include <cstdio>
@@ -82,6 +83,7 @@ void SIMCONNECT_CALL CameraDispatch(SIMCONNECT_RECV* pData, DWORD cbData, void* 
       const SIMCONNECT_RECV_EXCEPTION* exc = static_cast<SIMCONNECT_RECV_EXCEPTION*>(pData);
       std::printf("A SimConnect Exception occurred: Exception ID %i\n",
                   static_cast<int>(exc->dwException));
+      std::fflush(stdout);
       break;
     }
     case SIMCONNECT_RECV_ID_OPEN: {
@@ -94,6 +96,7 @@ void SIMCONNECT_CALL CameraDispatch(SIMCONNECT_RECV* pData, DWORD cbData, void* 
                   static_cast<int>(open->dwApplicationVersionMajor));
       std::printf("Note - you must be in 'Virtual Cockpit View' to enable.\n\n");
       std::printf("Vantilo is ready!\n");
+      std::fflush(stdout);
       break;
     }
     case SIMCONNECT_RECV_ID_QUIT:

@@ -1,6 +1,7 @@
 // RunClient: one straight line from the banner to the final pause. Only the
 // open's result is tested; the host reports later faults as exception
-// records, which the camera controller prints.
+// records, which the camera controller prints. Each message is flushed as it
+// is printed, so a pipe or a log file sees it while the program runs.
 #include "run/main_routine.h"
 
 #include <cstdio>
@@ -18,13 +19,15 @@ const char kSeparator[] =
     "=====================================================================\n\n";
 const char kClientName[] = "Vantilo";
 
+// Between the separators stand only the author credit and the contact line:
+// the banner's third write is empty and prints nothing.
 void PrintBanner() {
   std::printf("Welcome to Vantilo ver 1.0\n\n");
   std::printf("%s", kSeparator);
-  std::printf("Turns the virtual cockpit camera with the aircraft's bank.\n");
   std::printf("By the Vantilo developers.\n");
   std::printf("Contact: the Vantilo project's issue tracker.\n");
   std::printf("%s", kSeparator);
+  std::fflush(stdout);
 }
 
 void Register() {
@@ -80,12 +83,12 @@ void RunClient() {
   PrintBanner();
   if (SimConnect_Open(&hSimConnect, kClientName, nullptr, 0, nullptr, 0) < 0) {
     std::printf("You must start Flight Simulator first!");
+    std::fflush(stdout);
   } else {
     Register();
     DispatchUntilQuit();
     TearDown();
   }
-  std::fflush(stdout);
   Sleep(2000);
 }
 

@@ -15,7 +15,6 @@ if (!VANTILO || !STANDIN) throw new Error('VANTILO_BIN and STANDIN_BIN must name
 const BANNER =
   'Welcome to Vantilo ver 1.0\n\n' +
   '=====================================================================\n\n' +
-  "Turns the virtual cockpit camera with the aircraft's bank.\n" +
   'By the Vantilo developers.\n' +
   "Contact: the Vantilo project's issue tracker.\n" +
   '=====================================================================\n\n';

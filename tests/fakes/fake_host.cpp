@@ -12,6 +12,24 @@
 
 #include "hostlink/platform.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#define FAKE_DUP _dup
+#define FAKE_DUP2 _dup2
+#define FAKE_CLOSE _close
+#define FAKE_LSEEK _lseek
+#define FAKE_READ _read
+#define FAKE_FILENO _fileno
+#else
+#include <unistd.h>
+#define FAKE_DUP dup
+#define FAKE_DUP2 dup2
+#define FAKE_CLOSE close
+#define FAKE_LSEEK lseek
+#define FAKE_READ read
+#define FAKE_FILENO fileno
+#endif
+
 namespace fake {
 namespace {
 
@@ -20,8 +38,19 @@ struct Pending {
   DWORD cbData;
 };
 
+// Standard output redirected into a temporary file; taken is how much of
+// the file the timeline holds already.
+struct Console {
+  std::FILE* file = nullptr;
+  int savedStdout = -1;
+  long taken = 0;
+  std::string text;
+};
+
 struct State {
   std::vector<Call> calls;
+  std::vector<std::string> timeline;
+  Console console;
   std::deque<Pending> pending;
   std::function<void(int)> hook;
   Delivery delivery = Delivery::OnePerCall;
@@ -72,8 +101,32 @@ std::string Join(std::initializer_list<std::string> parts) {
   return out;
 }
 
+// Moves what the program printed since the last look into the timeline.
+void TakeConsole() {
+  Console& console = S().console;
+  if (console.file == nullptr) {
+    return;
+  }
+  std::fflush(stdout);
+  int fd = FAKE_FILENO(console.file);
+  long end = static_cast<long>(FAKE_LSEEK(fd, 0, SEEK_END));
+  if (end <= console.taken) {
+    return;
+  }
+  std::string chunk(static_cast<std::size_t>(end - console.taken), '\0');
+  FAKE_LSEEK(fd, console.taken, SEEK_SET);
+  long got = static_cast<long>(FAKE_READ(fd, &chunk[0], static_cast<unsigned>(chunk.size())));
+  chunk.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  FAKE_LSEEK(fd, 0, SEEK_END);  // the program's next write goes after it
+  console.taken = end;
+  console.text += chunk;
+  S().timeline.push_back("stdout: " + chunk);
+}
+
 HRESULT Record(const char* name, std::string args, std::vector<float> floats = {}) {
+  TakeConsole();
   S().calls.push_back(Call{name, std::move(args), std::move(floats), S().clockMs});
+  S().timeline.push_back(S().calls.back().Text());
   return 0;
 }
 
@@ -98,7 +151,46 @@ void Deliver(const Pending& record, DispatchProc proc, void* context) {
 
 }  // namespace
 
-void Reset() { S() = State(); }
+void Reset() {
+  if (S().console.file != nullptr) {
+    ReleaseConsole();
+  }
+  S() = State();
+}
+
+const std::vector<std::string>& Timeline() { return S().timeline; }
+
+void CaptureConsole() {
+  Console& console = S().console;
+  if (console.file != nullptr) {
+    return;
+  }
+  std::fflush(stdout);
+  console.file = std::tmpfile();
+  if (console.file == nullptr) {
+    std::fprintf(stderr, "fake host: no temporary file for the console\n");
+    std::abort();
+  }
+  console.savedStdout = FAKE_DUP(1);
+  FAKE_DUP2(FAKE_FILENO(console.file), 1);
+  console.taken = 0;
+  console.text.clear();
+}
+
+std::string ReleaseConsole() {
+  Console& console = S().console;
+  if (console.file == nullptr) {
+    return std::string();
+  }
+  TakeConsole();
+  std::fflush(stdout);
+  FAKE_DUP2(console.savedStdout, 1);
+  FAKE_CLOSE(console.savedStdout);
+  std::fclose(console.file);
+  console.file = nullptr;
+  console.savedStdout = -1;
+  return console.text;
+}
 const std::vector<Call>& Calls() { return S().calls; }
 
 std::vector<std::string> CallTexts() {

@@ -38,6 +38,17 @@ std::vector<std::string> CallTexts();
 std::vector<std::string> CallTextsWithoutLoop();
 std::vector<Call> CallsNamed(const std::string& name);
 
+// One timeline of console text and host calls, in the order they happened:
+// each call's text, and "stdout: TEXT" for what the program printed since
+// the entry before. Console text is taken only while it is captured.
+const std::vector<std::string>& Timeline();
+
+// Sends standard output into the fake (until ReleaseConsole), so that what
+// the program prints takes its place in the timeline between host calls.
+void CaptureConsole();
+// Restores standard output; returns all text printed while it was captured.
+std::string ReleaseConsole();
+
 void SetDelivery(Delivery delivery);
 void FailOpen(HRESULT result);
 

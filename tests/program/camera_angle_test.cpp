@@ -1,11 +1,15 @@
 // The camera angle and the camera command: exact float bits for known
-// banks, the divisor that is neither pi nor the double 3.1415, and every
-// argument of the command.
+// banks, the order of the angle's operations and the divisor that is neither
+// pi nor the double 3.1415, and every argument of the command.
+#include <cmath>
+#include <functional>
+
 #include "tests/program/program_test_support.h"
 
 namespace {
 
 const double kPi = 3.14159265358979323846;
+const double kDivisor = static_cast<double>(3.1415f);
 
 std::uint32_t HeadingBits(const fake::Call& command) { return fake::Bits(command.floats.at(5)); }
 
@@ -55,6 +59,79 @@ TEST_F(CameraAngle, TableBitForBit) {
     ASSERT_EQ(CommandCount(), 1u);
     EXPECT_EQ(HeadingBits(Commands()[0]), row.bits);
     EXPECT_EQ(row.bits, fake::Bits(Expected(row.bank)));
+  }
+}
+
+// Banks whose exact angle lies next to a midpoint between two floats: nine
+// doubles around the bank that puts the angle on the midpoint, for angles
+// from 0.5 to about 200 degrees. Only there does narrowing tell apart
+// formulas that agree in double precision up to the last bits.
+std::vector<double> BanksNearMidpoints() {
+  std::vector<double> banks;
+  for (float angle = 0.5f; angle < 200.0f; angle *= 1.37f) {
+    double midpoint =
+        (static_cast<double>(angle) + static_cast<double>(std::nextafter(angle, 1000.0f))) / 2.0;
+    double bank = midpoint * kDivisor / 180.0;
+    for (int step = 0; step < 4; ++step) {
+      bank = std::nextafter(bank, 0.0);
+    }
+    for (int step = 0; step < 9; ++step, bank = std::nextafter(bank, 10.0)) {
+      banks.push_back(bank);
+    }
+  }
+  return banks;
+}
+
+// The multiplication first, then the division by the widened float: the
+// other orders, and the double 3.1415, each differ at some of these banks.
+TEST_F(CameraAngle, OrderOfOperationsShowsAtRoundingMidpoints) {
+  const std::function<double(double)> misreadings[] = {
+      [](double bank) { return bank / kDivisor * -180.0; },
+      [](double bank) { return bank * (-180.0 / kDivisor); },
+      [](double bank) { return (bank * -180.0) / 3.1415; },
+  };
+  std::vector<double> banks = BanksNearMidpoints();
+  for (const auto& misreading : misreadings) {
+    std::size_t telling = 0;
+    for (double bank : banks) {
+      telling += fake::Bits(static_cast<float>(misreading(bank))) != fake::Bits(Expected(bank));
+    }
+    EXPECT_GT(telling, 0u) << "no bank tells this misreading apart";
+  }
+  for (double bank : banks) {
+    Frame(bank);
+  }
+  ASSERT_EQ(CommandCount(), banks.size());
+  for (std::size_t i = 0; i < banks.size(); ++i) {
+    SCOPED_TRACE(::testing::Message() << std::hexfloat << banks[i]);
+    EXPECT_EQ(HeadingBits(Commands()[i]), fake::Bits(Expected(banks[i])));
+  }
+}
+
+// Midpoint banks with their bits from plain double arithmetic: the first
+// tells the order of operations apart, the others x87 extended precision
+// (one ulp off) on 32-bit x86.
+TEST_F(CameraAngle, MidpointBanksBitForBit) {
+  struct Row {
+    double bank;
+    std::uint32_t bits;
+  };
+  const Row rows[] = {
+      {1.2054787336228503, 0xc28a244b},   {-0.7276708271674327, 0x4226c658},
+      {-1.3870639462370289, 0x429ef354},  {-1.4407215974797207, 0x42a51972},
+      {-3.0727382728351991, 0x43300f64},  {-0.97969916687256953, 0x42608982},
+      {-1.6997393970512653, 0x42c2c812},  {-0.24254391270299167, 0x415e5abc},
+      {-0.85606888864727904, 0x424433cc}, {-0.067157492828611179, 0x407644e2},
+      {-1.666215049299242, 0x42bef098},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.bank);
+    fake::Reset();
+    Frame(row.bank);
+    Frame(-row.bank);
+    ASSERT_EQ(CommandCount(), 2u);
+    EXPECT_EQ(HeadingBits(Commands()[0]), row.bits);
+    EXPECT_EQ(HeadingBits(Commands()[1]), row.bits ^ 0x80000000u);
   }
 }
 

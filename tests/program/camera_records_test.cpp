@@ -5,20 +5,12 @@
 
 namespace {
 
+// Cases of records that must change nothing start from an altered state.
 class Records : public ProgramTest {
  protected:
-  // Dispatches and returns what the controller printed.
-  static std::string Printed(const std::vector<std::uint8_t>& bytes) {
-    return Printed(bytes, static_cast<DWORD>(bytes.size()));
-  }
-  static std::string Printed(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
-    ::testing::internal::CaptureStdout();
-    Dispatch(bytes, cbData);
-    return ::testing::internal::GetCapturedStdout();
-  }
-  static bool StateUntouched() {
-    return controllerState.active && !controllerState.paused && !controllerState.quitRequested &&
-           controllerState.secondsSinceHat == 0;
+  void SetUp() override {
+    ProgramTest::SetUp();
+    controllerState = kAltered;
   }
 };
 
@@ -27,7 +19,7 @@ TEST_F(Records, ConnectionReport) {
             "Now connected to Microsoft Flight Simulator X Version 10\n"
             "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
             "Vantilo is ready!\n");
-  EXPECT_TRUE(StateUntouched());
+  EXPECT_TRUE(StateIs(kAltered));
   EXPECT_EQ(CommandCount(), 0u);
 }
 
@@ -50,7 +42,7 @@ TEST_F(Records, ApplicationNameWithoutNulIsCutAtTheField) {
 TEST_F(Records, ExceptionReport) {
   EXPECT_EQ(Printed(fake::ExceptionRecord(SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 12, 1)),
             "A SimConnect Exception occurred: Exception ID 7\n");
-  EXPECT_TRUE(StateUntouched());
+  EXPECT_TRUE(StateIs(kAltered));
 }
 
 TEST_F(Records, LargeCodesAndVersionsPrintNegative) {
@@ -72,38 +64,47 @@ TEST_F(Records, UnknownEventIdsDoNothing) {
   for (DWORD id : ids) {
     SCOPED_TRACE(id);
     EXPECT_EQ(Printed(fake::EventRecord(id, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D)), "");
-    EXPECT_TRUE(StateUntouched());
+    EXPECT_TRUE(StateIs(kAltered));
   }
   EXPECT_EQ(fake::Calls().size(), 0u);
 }
 
 TEST_F(Records, GroupIdIsNotUsed) {
+  controllerState = kFollowing;
   Dispatch(fake::EventRecord(EVENT_POV, 0, 7));
   EXPECT_FALSE(controllerState.active);
+  EXPECT_EQ(controllerState.secondsSinceHat, 0);
 }
 
 TEST_F(Records, DataOfOtherRequestsIsIgnoredEvenAtTheSameSize) {
+  controllerState = kFollowing;
   const DWORD requests[] = {0, 2, 1000, 0xFFFFFFFFu};
   for (DWORD request : requests) {
     SCOPED_TRACE(request);
     EXPECT_EQ(Printed(fake::DataRecord(request, 0.1, 0.5)), "");
+    EXPECT_TRUE(StateIs(kFollowing));
   }
   EXPECT_EQ(CommandCount(), 0u);
+  EXPECT_TRUE(FrameSendsCommand());
 }
 
 TEST_F(Records, OtherRecordKindsAreIgnored) {
   const DWORD kinds[] = {0, 5, 6, 7, 9, 10, 15, 16, 26, 45, 0xFFFFFFFFu};
-  for (DWORD kind : kinds) {
-    SCOPED_TRACE(kind);
-    // A body that would mean something to a handled kind: event 20, bank 0.5.
-    std::vector<std::uint8_t> record = fake::DataRecord(REQUEST_ATTITUDE, 0.1, 0.5);
-    record[8] = static_cast<std::uint8_t>(kind);
-    record[9] = record[10] = record[11] = static_cast<std::uint8_t>(kind >> 8);
-    record[16] = EVENT_MENU_EXIT;
-    EXPECT_EQ(Printed(record), "");
-    EXPECT_TRUE(StateUntouched());
+  for (const ControllerState& start : {kAltered, kFollowing}) {
+    for (DWORD kind : kinds) {
+      SCOPED_TRACE(kind);
+      controllerState = start;
+      // A body that would mean something to a handled kind: event 20, bank 0.5.
+      std::vector<std::uint8_t> record = fake::DataRecord(REQUEST_ATTITUDE, 0.1, 0.5);
+      record[8] = static_cast<std::uint8_t>(kind);
+      record[9] = record[10] = record[11] = static_cast<std::uint8_t>(kind >> 8);
+      record[16] = EVENT_MENU_EXIT;
+      EXPECT_EQ(Printed(record), "");
+      EXPECT_TRUE(StateIs(start));
+    }
+    EXPECT_EQ(Printed(fake::FrameRecord(60.0f, 1.0f)), "");
+    EXPECT_TRUE(StateIs(start));
   }
-  EXPECT_EQ(Printed(fake::FrameRecord(60.0f, 1.0f)), "");
   EXPECT_EQ(fake::Calls().size(), 0u);
 }
 
@@ -122,17 +123,21 @@ TEST_F(Records, TooShortForItsKindIsIgnored) {
       {fake::OpenRecord("Sim", 10), 272},
       {fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5), 56},
   };
-  for (const Row& row : rows) {
-    for (DWORD cb = 0; cb < row.needed; ++cb) {
-      SCOPED_TRACE(::testing::Message() << "needed " << row.needed << " given " << cb);
-      EXPECT_EQ(Printed(row.record, cb), "");
-      EXPECT_TRUE(StateUntouched());
+  for (const ControllerState& start : {kAltered, kFollowing}) {
+    controllerState = start;
+    for (const Row& row : rows) {
+      for (DWORD cb = 0; cb < row.needed; ++cb) {
+        SCOPED_TRACE(::testing::Message() << "needed " << row.needed << " given " << cb);
+        EXPECT_EQ(Printed(row.record, cb), "");
+        EXPECT_TRUE(StateIs(start));
+      }
     }
   }
   EXPECT_EQ(fake::Calls().size(), 0u);
 }
 
 TEST_F(Records, ExactlyLongEnoughIsHandled) {
+  controllerState = kFollowing;
   EXPECT_EQ(Printed(fake::ExceptionRecord(3), 16),
             "A SimConnect Exception occurred: Exception ID 3\n");
   EXPECT_EQ(Printed(fake::OpenRecord("Sim", 10), 272).substr(0, 31),
@@ -145,7 +150,10 @@ TEST_F(Records, ExactlyLongEnoughIsHandled) {
 
 TEST_F(Records, NullRecordIsIgnored) {
   CameraDispatch(nullptr, 56, nullptr);
-  EXPECT_TRUE(StateUntouched());
+  EXPECT_TRUE(StateIs(kAltered));
+  controllerState = kFollowing;
+  CameraDispatch(nullptr, 56, nullptr);
+  EXPECT_TRUE(StateIs(kFollowing));
   EXPECT_EQ(fake::Calls().size(), 0u);
 }
 

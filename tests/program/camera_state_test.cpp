@@ -124,10 +124,17 @@ TEST_F(Pause, WhilePausedHatViewAndTicksStillChangeTheState) {
   EXPECT_TRUE(FrameSendsCommand());
 }
 
+// From a held, menu-paused state: "Pause" with value 1 leaves paused at 1,
+// value 0 does not clear it, and neither touches active or the count.
 TEST_F(Pause, SimulatorPauseChangesNothing) {
-  Dispatch(fake::EventRecord(EVENT_SIM_PAUSE, 1));
-  Dispatch(fake::EventRecord(EVENT_SIM_PAUSE, 0));
-  EXPECT_FALSE(controllerState.paused);
+  for (const ControllerState& start : {kAltered, kFollowing}) {
+    for (DWORD value : {1u, 0u, 1u}) {
+      SCOPED_TRACE(value);
+      controllerState = start;
+      EXPECT_EQ(Printed(fake::EventRecord(EVENT_SIM_PAUSE, value)), "");
+      EXPECT_TRUE(StateIs(start));
+    }
+  }
   EXPECT_TRUE(FrameSendsCommand());
 }
 

@@ -51,9 +51,9 @@ class FineTimer : public ProgramTest {
   static void RunProgram() {
     char name[] = "vantilo";
     char* argv[] = {name, nullptr};
-    ::testing::internal::CaptureStdout();
+    fake::CaptureConsole();
     EXPECT_EQ(ProgramEntry(1, argv), 0);
-    ::testing::internal::GetCapturedStdout();
+    fake::ReleaseConsole();
   }
   // The position of the first call with this text in the fake's record.
   static std::size_t IndexOf(const std::string& text, std::size_t from = 0) {

@@ -1,6 +1,6 @@
 // The main routine against the fake host: the banner, the failed open, the
 // registration calls with every argument, the loop, the tear-down and the
-// final pause.
+// final pause, with console text and host calls on one timeline.
 #include "run/main_routine.h"
 
 #include "tests/program/program_test_support.h"
@@ -10,7 +10,6 @@ namespace {
 const char kBanner[] =
     "Welcome to Vantilo ver 1.0\n\n"
     "=====================================================================\n\n"
-    "Turns the virtual cockpit camera with the aircraft's bank.\n"
     "By the Vantilo developers.\n"
     "Contact: the Vantilo project's issue tracker.\n"
     "=====================================================================\n\n";
@@ -60,9 +59,9 @@ class MainRoutine : public ProgramTest {
       argv.push_back(&arg[0]);
     }
     argv.push_back(nullptr);
-    ::testing::internal::CaptureStdout();
+    fake::CaptureConsole();
     *status = ProgramEntry(static_cast<int>(args.size()), argv.data());
-    return ::testing::internal::GetCapturedStdout();
+    return fake::ReleaseConsole();
   }
   static std::string Run() {
     int status = -1;
@@ -76,6 +75,12 @@ class MainRoutine : public ProgramTest {
     calls.insert(calls.end(), kTearDown.begin(), kTearDown.end());
     return calls;
   }
+  // The same, as the timeline shows it: the banner before everything.
+  static std::vector<std::string> ExpectedTimeline(std::vector<std::string> middle) {
+    std::vector<std::string> timeline = Expected(std::move(middle));
+    timeline.insert(timeline.begin(), std::string("stdout: ") + kBanner);
+    return timeline;
+  }
 };
 
 TEST_F(MainRoutine, FailedOpenPrintsTheMessagePausesAndCallsNothingElse) {
@@ -84,7 +89,10 @@ TEST_F(MainRoutine, FailedOpenPrintsTheMessagePausesAndCallsNothingElse) {
   std::string out = Run({"vantilo"}, &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out, std::string(kBanner) + "You must start Flight Simulator first!");
-  EXPECT_EQ(fake::CallTexts(), (std::vector<std::string>{kRegistration[0], "Sleep(2000)"}));
+  EXPECT_EQ(
+      fake::Timeline(),
+      (std::vector<std::string>{std::string("stdout: ") + kBanner, kRegistration[0],
+                                "stdout: You must start Flight Simulator first!", "Sleep(2000)"}));
   EXPECT_EQ(fake::NowMs(), 2000u);
 }
 
@@ -98,7 +106,8 @@ TEST_F(MainRoutine, OnlyANegativeOpenResultFails) {
 TEST_F(MainRoutine, ExitAtOnceRegistersLoopsOnceAndTearsDown) {
   fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
   EXPECT_EQ(Run(), kBanner);
-  EXPECT_EQ(fake::CallTexts(), Expected({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
+  EXPECT_EQ(fake::Timeline(),
+            ExpectedTimeline({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
   EXPECT_EQ(fake::NowMs(), 2001u);
 }
 
@@ -114,25 +123,41 @@ TEST_F(MainRoutine, QuitDuringADispatchEndsTheLoopAfterThatPassesPause) {
                                          "SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
 }
 
+// Reports are printed where their records fall among the host calls; the
+// hat, view, tick, frame and the two pauses print nothing.
 TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {
+  const std::string command =
+      "SimConnect_CameraSetRelative6DOF(H, 0x00000000f, 0x00000000f, 0x00000000f, 0x41000000f, "
+      "0x00000000f, ";
   fake::SetDelivery(fake::Delivery::AllPerCall);
   fake::QueueRecord(fake::OpenRecord("Microsoft Flight Simulator X", 10));
   fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5));
+  fake::QueueRecord(fake::EventRecord(EVENT_1SEC));
+  fake::QueueRecord(fake::FrameRecord(60.0f, 1.0f));
+  fake::QueueRecord(fake::EventRecord(EVENT_SIM_PAUSE, 1));
+  fake::QueueRecord(
+      fake::EventRecord(EVENT_VIEW, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_VIRTUAL));
+  fake::QueueRecord(fake::EventRecord(EVENT_MENU_PAUSE));
+  fake::QueueRecord(fake::EventRecord(EVENT_MENU_PAUSE));
   fake::QueueRecord(fake::ExceptionRecord(7));
   fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
   // Records after the exit in the same dispatch are still handled.
   fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, -1.0));
+  fake::QueueRecord(fake::EventRecord(EVENT_POV));
   std::string out = Run();
   EXPECT_EQ(out, std::string(kBanner) +
                      "Now connected to Microsoft Flight Simulator X Version 10\n"
                      "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
                      "Vantilo is ready!\n"
                      "A SimConnect Exception occurred: Exception ID 7\n");
-  EXPECT_EQ(fake::CallTextsWithoutLoop(),
-            Expected({"SimConnect_CameraSetRelative6DOF(H, 0x00000000f, 0x00000000f, 0x00000000f, "
-                      "0x41000000f, 0x00000000f, 0xc1e5309cf)",
-                      "SimConnect_CameraSetRelative6DOF(H, 0x00000000f, 0x00000000f, 0x00000000f, "
-                      "0x41000000f, 0x00000000f, 0x4265309cf)"}));
+  EXPECT_EQ(fake::Timeline(),
+            ExpectedTimeline({"SimConnect_CallDispatch(H, proc, null)",
+                              "stdout: Now connected to Microsoft Flight Simulator X Version 10\n"
+                              "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
+                              "Vantilo is ready!\n",
+                              command + "0xc1e5309cf)",
+                              "stdout: A SimConnect Exception occurred: Exception ID 7\n",
+                              command + "0x4265309cf)", "Sleep(1)"}));
   EXPECT_EQ(fake::CallsNamed("SimConnect_CallDispatch").size(), 1u);
 }
 

@@ -42,6 +42,27 @@ class ProgramTest : public ::testing::Test {
     Dispatch(bytes, static_cast<DWORD>(bytes.size()));
   }
 
+  // Dispatches and returns what the controller printed meanwhile.
+  static std::string Printed(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
+    fake::CaptureConsole();
+    Dispatch(bytes, cbData);
+    return fake::ReleaseConsole();
+  }
+  static std::string Printed(const std::vector<std::uint8_t>& bytes) {
+    return Printed(bytes, static_cast<DWORD>(bytes.size()));
+  }
+
+  // States unlike the initial one in every field a handler could wrongly
+  // touch: records that must change nothing are checked from them. Held and
+  // paused; and following the bank, so that a stray command would show.
+  static constexpr ControllerState kAltered = {false, true, false, 2};
+  static constexpr ControllerState kFollowing = {true, false, false, 2};
+  static bool StateIs(const ControllerState& wanted) {
+    return controllerState.active == wanted.active && controllerState.paused == wanted.paused &&
+           controllerState.quitRequested == wanted.quitRequested &&
+           controllerState.secondsSinceHat == wanted.secondsSinceHat;
+  }
+
   static void Frame(double bank) { Dispatch(fake::DataRecord(REQUEST_ATTITUDE, 0.1, bank)); }
   static void Tick() { Dispatch(fake::EventRecord(EVENT_1SEC)); }
   static void Hat() { Dispatch(fake::EventRecord(EVENT_POV, 0)); }

@@ -143,6 +143,12 @@ cmp -s "$work/linux.stdout" "$work/wine.stdout" || {
   fail "standard output differs (Linux, then Wine):"
   diff "$work/linux.stdout" "$work/wine.stdout" | sed 's/^/  /'
 }
+# Between the separators, only the author credit and the contact line.
+separator='====================================================================='
+banner="Welcome to Vantilo ver 1.0"$'\n\n'"$separator"$'\n\n'"By the Vantilo developers."$'\n'
+banner+="Contact: the Vantilo project's issue tracker."$'\n'"$separator"$'\n\n'
+cmp -s -n "${#banner}" <(printf '%s' "$banner") "$work/wine.stdout" ||
+  fail "vantilo.exe's banner: $(head -c 300 "$work/wine.stdout")"
 if ! grep -q 'Loaded L"C:\\\\windows\\\\winsxs\\\\x86_microsoft.flightsimulator.simconnect _67c7c14424d61b5b_10.0.60905.0_none_deadbeef\\\\SimConnect.dll"' \
   "$work/wine.stderr"; then
   fail "Wine did not load SimConnect.dll from the assembly; its loads:"
