@@ -17,8 +17,10 @@ struct ControllerState {
 // Written only by CameraDispatch; the main routine reads quitRequested.
 extern ControllerState controllerState;
 
-// The connection handle, owned by the main routine; the controller sends
-// camera commands through it.
+// The connection handle, defined and owned by the main routine; the
+// controller sends camera commands through it. A target that links the
+// controller without the main routine (a benchmark, a fuzz target) defines
+// its own.
 extern HANDLE hSimConnect;
 
 // Reacts to one host record: prints reports, keeps the state, sends the

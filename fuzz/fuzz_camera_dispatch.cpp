@@ -14,7 +14,9 @@
 #include "control/identifiers.h"
 #include "fuzz/fuzz_input.h"
 
-// The handle the controller sends its commands through; the stub checks it.
+// The handle the controller sends its commands through. The program's main
+// routine defines it; this target links the controller alone, so it defines
+// its own, which the stub checks.
 HANDLE hSimConnect = nullptr;
 
 namespace {

@@ -5,16 +5,16 @@
 
 # The image kind, the plain-name exports and the imports of SimConnect.dll,
 # and proof that the inspection rejects a DLL with decorated exports.
-add_test(NAME windows_dll_inspection
-         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/inspect_dll.sh" "${CMAKE_OBJDUMP}"
-                 $<TARGET_FILE:vantilo_simconnect_dll>)
+vantilo_add_test(windows dll_inspection TIMEOUT 120
+                 COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/inspect_dll.sh" "${CMAKE_OBJDUMP}"
+                         $<TARGET_FILE:vantilo_simconnect_dll>)
 add_library(simconnect_decorated SHARED "${PROJECT_SOURCE_DIR}/hostlink/net/operations.cpp")
 target_link_libraries(simconnect_decorated PRIVATE vantilo_hostlink_net vantilo_warnings)
 set_target_properties(simconnect_decorated PROPERTIES PREFIX "")
-add_test(NAME windows_dll_inspection_catches_faults
-         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/dll_checker_self_test.sh" "${CMAKE_OBJDUMP}"
-                 $<TARGET_FILE:simconnect_decorated> $<TARGET_FILE:vantilo>)
-list(APPEND windows_tests windows_dll_inspection windows_dll_inspection_catches_faults)
+vantilo_add_test(windows dll_inspection_catches_faults TIMEOUT 120
+                 COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/dll_checker_self_test.sh"
+                         "${CMAKE_OBJDUMP}" $<TARGET_FILE:simconnect_decorated>
+                         $<TARGET_FILE:vantilo>)
 
 if(NOT DEFINED VANTILO_WINEPREFIX)
   return()
@@ -25,8 +25,7 @@ add_executable(windows_net_tests winsock_link_test.cpp)
 target_link_libraries(windows_net_tests PRIVATE vantilo_hostlink_net GTest::gtest
                       GTest::gtest_main vantilo_warnings)
 add_dependencies(windows_net_tests wine_prefix)
-gtest_discover_tests(windows_net_tests TEST_PREFIX "windows_net." DISCOVERY_TIMEOUT 60
-                     PROPERTIES TIMEOUT 120 LABELS windows)
+vantilo_discover_tests(windows_net_tests windows TIMEOUT 120)
 
 # A second Wine prefix, which the end-to-end test gives the SimConnect
 # assembly; the first one must stay without it for the binding test.
@@ -47,13 +46,12 @@ add_custom_target(wine_prefix_simconnect ALL DEPENDS "${simconnect_prefix_ready}
 # exe; scripts/test-windows.sh passes the native ci build.
 set(VANTILO_NATIVE_BUILD_DIR "" CACHE PATH
     "Native (Linux) build tree with vantilo and vantilo-standin, for the end-to-end test")
-find_program(NODE_EXECUTABLE NAMES node nodejs)
 if(NOT NODE_EXECUTABLE)
   set(NODE_EXECUTABLE node)  # the test then fails and says node is missing
 endif()
-add_test(NAME windows_end_to_end_under_wine
-         COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/wine_end_to_end_test.sh" "${simconnect_prefix}"
-                 $<TARGET_FILE:vantilo> $<TARGET_FILE:vantilo_simconnect_dll>
-                 "${CMAKE_CURRENT_SOURCE_DIR}/simconnect_assembly.manifest" "${NODE_EXECUTABLE}"
-                 "${VANTILO_NATIVE_BUILD_DIR}")
-set_tests_properties(windows_end_to_end_under_wine PROPERTIES TIMEOUT 300 LABELS windows)
+vantilo_add_test(windows end_to_end_under_wine TIMEOUT 300
+                 COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/wine_end_to_end_test.sh"
+                         "${simconnect_prefix}" $<TARGET_FILE:vantilo>
+                         $<TARGET_FILE:vantilo_simconnect_dll>
+                         "${CMAKE_CURRENT_SOURCE_DIR}/simconnect_assembly.manifest"
+                         "${NODE_EXECUTABLE}" "${VANTILO_NATIVE_BUILD_DIR}")
