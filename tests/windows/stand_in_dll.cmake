@@ -32,15 +32,7 @@ vantilo_discover_tests(windows_net_tests windows TIMEOUT 120)
 set(simconnect_prefix "${CMAKE_BINARY_DIR}/wineprefix-simconnect")
 set(simconnect_wine_env "WINEPREFIX=${simconnect_prefix}" WINEDEBUG=-all
     "WINEDLLOVERRIDES=mscoree,mshtml=")
-set(simconnect_prefix_ready "${simconnect_prefix}/.vantilo-prefix-ready")
-add_custom_command(
-  OUTPUT "${simconnect_prefix_ready}"
-  COMMAND ${CMAKE_COMMAND} -E env ${simconnect_wine_env} wine wineboot --init
-  COMMAND ${CMAKE_COMMAND} -E env ${simconnect_wine_env} wineserver -w
-  COMMAND ${CMAKE_COMMAND} -E touch "${simconnect_prefix_ready}"
-  COMMENT "Wine prefix for the end-to-end test"
-  VERBATIM)
-add_custom_target(wine_prefix_simconnect ALL DEPENDS "${simconnect_prefix_ready}")
+vantilo_wine_prefix(wine_prefix_simconnect "${simconnect_prefix}" ${simconnect_wine_env})
 
 # The native vantilo and vantilo-standin the end-to-end test runs beside the
 # exe; scripts/test-windows.sh passes the native ci build.
