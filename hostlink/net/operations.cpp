@@ -9,6 +9,7 @@
 #include "hostlink/net/connection.h"
 #include "hostlink/net/packets.h"
 #include "hostlink/net/reassembly.h"
+#include "hostlink/net/wire.h"
 #include "hostlink/simconnect.h"
 
 namespace {
@@ -70,7 +71,9 @@ HRESULT SendPacket(HANDLE handle, Encoder encode) {
   return kOk;
 }
 
-// The quit record the link makes itself when the connection is lost.
+// The quit record the link makes itself when the connection is lost: a bare
+// header, the smallest record the splitter lets through.
+static_assert(sizeof(SIMCONNECT_RECV) == wire::kMinRecordBytes, "a quit record is a header");
 void DeliverQuit(DispatchProc dispatch, void* context) {
   SIMCONNECT_RECV header;
   header.dwSize = sizeof header;
