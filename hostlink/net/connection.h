@@ -1,13 +1,15 @@
 // The TCP socket under the host link: a connect with a time bound, sends
 // that give up after about two seconds of a full socket, and reads that
-// never wait. Knows nothing about packets or records. connection_posix.cpp
-// implements it over POSIX sockets, connection_win32.cpp over Winsock.
+// never wait. Knows nothing about packets or records.
+// connection.cpp holds the deadlines and loops, over the platform's socket
+// calls in connection_platform.h (connection_posix.cpp, connection_win32.cpp).
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "hostlink/net/config.h"
 #include "hostlink/net/packets.h"
@@ -18,6 +20,11 @@ namespace vantilo_net {
 // Bounds, in milliseconds: the whole connect, and one packet's send.
 const int kConnectTimeoutMs = 3000;
 const int kSendTimeoutMs = 2000;
+
+// The platform's socket: a file descriptor, or a Winsock SOCKET (whose
+// INVALID_SOCKET is all ones, so -1 here too).
+typedef std::intptr_t SocketHandle;
+const SocketHandle kNoSocket = -1;
 
 class Connection {
  public:
@@ -39,10 +46,7 @@ class Connection {
   bool IsOpen() const { return socket_ != kNoSocket; }
 
  private:
-  // The platform's socket: a file descriptor, or a Winsock SOCKET (whose
-  // INVALID_SOCKET is all ones, so -1 here too).
-  static constexpr std::intptr_t kNoSocket = -1;
-  std::intptr_t socket_ = kNoSocket;
+  SocketHandle socket_ = kNoSocket;
 };
 
 }  // namespace vantilo_net
