@@ -67,7 +67,7 @@ bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
   return true;
 }
 
-bool Connection::Send(const Bytes& packet) {
+bool Connection::Send(const std::vector<std::uint8_t>& packet) {
   if (socket_ == kNoSocket) {
     return false;
   }
@@ -85,7 +85,7 @@ bool Connection::Send(const Bytes& packet) {
   return true;
 }
 
-bool Connection::ReadAvailable(RecordSplitter* splitter, std::size_t maxBytes) {
+bool Connection::ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes) {
   if (socket_ == kNoSocket) {
     return false;
   }
@@ -99,7 +99,7 @@ bool Connection::ReadAvailable(RecordSplitter* splitter, std::size_t maxBytes) {
     if (count <= 0) {
       return false;  // the server closed the stream, or it failed
     }
-    splitter->Append(chunk, static_cast<std::size_t>(count));
+    into->insert(into->end(), chunk, chunk + count);
     total += static_cast<std::size_t>(count);
   }
   return true;

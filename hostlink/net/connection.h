@@ -1,6 +1,6 @@
 // The TCP socket under the host link: a connect with a time bound, sends
 // that give up after about two seconds of a full socket, and reads that
-// never wait. Knows nothing about packets or records.
+// never wait. It moves bytes only; what they mean is for its caller.
 // connection.cpp holds the deadlines and loops, over the platform's socket
 // calls in connection_platform.h (connection_posix.cpp, connection_win32.cpp).
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_H
@@ -12,8 +12,6 @@
 #include <vector>
 
 #include "hostlink/net/config.h"
-#include "hostlink/net/packets.h"
-#include "hostlink/net/reassembly.h"
 
 namespace vantilo_net {
 
@@ -38,10 +36,11 @@ class Connection {
   bool Connect(const LinkSettings& settings, std::string* problem);
   // Sends all bytes; false when the peer is gone or the socket stayed full
   // for kSendTimeoutMs. The caller then treats the connection as lost.
-  bool Send(const Bytes& packet);
-  // Moves what has arrived (at most about maxBytes) into the splitter
-  // without waiting; false when the stream has ended or failed.
-  bool ReadAvailable(RecordSplitter* splitter, std::size_t maxBytes);
+  bool Send(const std::vector<std::uint8_t>& packet);
+  // Appends what has arrived (at most about maxBytes) to *into without
+  // waiting; false when the stream has ended or failed, after appending
+  // what came before that.
+  bool ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes);
   void Close();
   bool IsOpen() const { return socket_ != kNoSocket; }
 

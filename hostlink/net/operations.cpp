@@ -1,7 +1,8 @@
 // The SimConnect operations over TCP. One connection per process: the
 // handle the open gives out points at it. Each operation sends one packet;
-// CallDispatch hands over whole records; a lost connection becomes one
-// quit record of our own, after which every operation fails.
+// CallDispatch feeds the bytes read to the record splitter and hands over
+// whole records; a lost connection becomes one quit record of our own,
+// after which every operation fails.
 #include <cstdio>
 #include <string>
 
@@ -32,6 +33,7 @@ enum class LinkState {
 
 struct Link {
   Connection connection;
+  Bytes arrived;  // one dispatch's bytes, on their way into the splitter
   RecordSplitter splitter;
   LinkState state = LinkState::kClosed;
   std::uint32_t nextSendId = 1;
@@ -136,9 +138,13 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
       link->state == LinkState::kQuitDelivered) {
     return kFail;
   }
-  if (link->state == LinkState::kOpen &&
-      !link->connection.ReadAvailable(&link->splitter, kMaxReadPerDispatch)) {
-    MarkLost(link);
+  if (link->state == LinkState::kOpen) {
+    link->arrived.clear();
+    const bool open = link->connection.ReadAvailable(&link->arrived, kMaxReadPerDispatch);
+    link->splitter.Append(link->arrived.data(), link->arrived.size());
+    if (!open) {
+      MarkLost(link);
+    }
   }
   const std::uint32_t generation = link->generation;
   link->dispatching = true;
