@@ -1,8 +1,7 @@
 // The TCP socket under the host link: a connect with a time bound, sends
 // that give up after about two seconds of a full socket, and reads that
-// never wait. It moves bytes only; what they mean is for its caller.
-// connection.cpp holds the deadlines and loops, over the platform's socket
-// calls in connection_platform.h (connection_posix.cpp, connection_win32.cpp).
+// never wait. It moves bytes only. connection.cpp holds the deadlines and
+// loops, over the platform's socket calls in connection_platform.h.
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_H
 

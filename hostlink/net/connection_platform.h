@@ -1,8 +1,7 @@
-// The platform's socket calls that connection.cpp builds the connection
-// from, one line of contract each. connection_posix.cpp implements them over
-// POSIX sockets, connection_win32.cpp over Winsock; each turns the system's
-// errors into a problem text or one of the plain results below. The
-// resolver (getaddrinfo) is the same on both, so it comes straight from here.
+// The socket calls connection.cpp builds on, one line of contract each, and
+// the system's socket headers (getaddrinfo is alike on both platforms).
+// connection_posix.cpp implements them over POSIX sockets, connection_win32.cpp
+// over Winsock; each turns system errors into problem texts or plain results.
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_PLATFORM_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_PLATFORM_H
 

@@ -1,8 +1,7 @@
 // The SimConnect operations over TCP. One connection per process: the
 // handle the open gives out points at it. Each operation sends one packet;
-// CallDispatch feeds the bytes read to the record splitter and hands over
-// whole records; a lost connection becomes one quit record of our own,
-// after which every operation fails.
+// CallDispatch cuts the bytes read into records and hands them over; a lost
+// connection becomes one quit record of ours, after which every call fails.
 #include <cstdio>
 #include <string>
 
