@@ -9,6 +9,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "hostlink/net/reassembly.h"
+#include "hostlink/net/wire.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vantilo_fuzz::StreamInput input = vantilo_fuzz::SplitStreamInput(data, size);
   RecordSplitter splitter;
   AlignedRecord record;
-  vantilo_fuzz::SizeWordWalk expected(vantilo_net::kMinRecordBytes, vantilo_net::kMaxRecordBytes);
+  vantilo_fuzz::SizeWordWalk expected(wire::kMinRecordBytes, wire::kMaxRecordBytes);
   std::size_t fed = 0;
   std::size_t delivered = 0;
   bool corrupt = false;
@@ -68,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       Check(!corrupt);
       const std::uint32_t recordSize = record.Size();
-      Check(recordSize >= vantilo_net::kMinRecordBytes);
-      Check(recordSize <= vantilo_net::kMaxRecordBytes);
+      Check(recordSize >= wire::kMinRecordBytes);
+      Check(recordSize <= wire::kMaxRecordBytes);
       Check(ReadU32(record.Bytes()) == recordSize);
       Check(reinterpret_cast<std::uintptr_t>(record.Data()) % 8 == 0);
       Check(delivered + recordSize <= fed);

@@ -16,6 +16,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "hostlink/net/reassembly.h"
+#include "hostlink/net/wire.h"
 #include "hostlink/simconnect.h"
 #include "standin/scenario.h"
 #include "standin/server.h"
@@ -129,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Connection connection(fds[0], 1, world, reporter);  // closes fds[0]
     ClientEnd client(fds[1]);
     // The stand-in's framing stops at a size word under 16 or over 65536.
-    vantilo_fuzz::SizeWordWalk expected(standin::kPacketHeaderSize, standin::kMaxPacketSize);
+    vantilo_fuzz::SizeWordWalk expected(wire::kPacketHeaderBytes, wire::kMaxPacketBytes);
     bool alive = true;
     std::size_t fed = 0;
     std::size_t piece = 0;

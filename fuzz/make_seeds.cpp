@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hostlink/net/packets.h"
+#include "hostlink/net/wire.h"
 #include "standin/bytes.h"
 #include "standin/records.h"
 #include "standin/scenario.h"
@@ -97,13 +98,14 @@ void ReassemblySeeds() {
   Write(t, "session_bytewise", WithCuts(session, {1}));
   Write(t, "session_cuts", WithCuts(session, {3, 12, 200, 7, 0}));
   // The largest record allowed: 40 bytes of header and 8187 doubles.
+  const std::size_t doubles = (wire::kMaxRecordBytes - wire::kObjectDataHeaderBytes) / 8;
   Write(t, "largest_record",
-        WithCuts(standin::ObjectDataRecord(2, 1, 0, std::vector<double>(8187, 0.25)), {240}));
+        WithCuts(standin::ObjectDataRecord(2, 1, 0, std::vector<double>(doubles, 0.25)), {240}));
   Bytes oversized = standin::QuitRecord(2);
-  standin::PutU32(oversized, 65537);
+  standin::PutU32(oversized, wire::kMaxRecordBytes + 1);
   Write(t, "oversized_after_quit", WithCuts(oversized, {}));
   Bytes undersized = standin::QuitRecord(2);
-  standin::PutU32(undersized, 11);
+  standin::PutU32(undersized, wire::kMinRecordBytes - 1);
   Write(t, "undersized_after_quit", WithCuts(undersized, {13, 2}));
 }
 

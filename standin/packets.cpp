@@ -14,7 +14,7 @@ const FieldKind T = FieldKind::kText;
 
 const std::vector<PacketLayout>& Table() {
   static const std::vector<PacketLayout> table = {
-      {fn::kOpen,
+      {wire::kOpen,
        "Open",
        {{"application_name", T},
         {"reserved", U},
@@ -23,13 +23,13 @@ const std::vector<PacketLayout>& Table() {
         {"version_minor", U},
         {"build_major", U},
         {"build_minor", U}}},
-      {fn::kMapClientEventToSimEvent,
+      {wire::kMapClientEventToSimEvent,
        "MapClientEventToSimEvent",
        {{"event_id", U}, {"event_name", T}}},
-      {fn::kAddClientEventToNotificationGroup,
+      {wire::kAddClientEventToNotificationGroup,
        "AddClientEventToNotificationGroup",
        {{"group_id", U}, {"event_id", U}, {"maskable", U}}},
-      {fn::kAddToDataDefinition,
+      {wire::kAddToDataDefinition,
        "AddToDataDefinition",
        {{"define_id", U},
         {"datum_name", T},
@@ -37,7 +37,7 @@ const std::vector<PacketLayout>& Table() {
         {"datum_type", U},
         {"epsilon", F},
         {"datum_id", U}}},
-      {fn::kRequestDataOnSimObject,
+      {wire::kRequestDataOnSimObject,
        "RequestDataOnSimObject",
        {{"request_id", U},
         {"define_id", U},
@@ -47,7 +47,7 @@ const std::vector<PacketLayout>& Table() {
         {"origin", U},
         {"interval", U},
         {"limit", U}}},
-      {fn::kMapInputEventToClientEvent,
+      {wire::kMapInputEventToClientEvent,
        "MapInputEventToClientEvent",
        {{"group_id", U},
         {"input_definition", T},
@@ -56,29 +56,33 @@ const std::vector<PacketLayout>& Table() {
         {"up_event_id", U},
         {"up_value", U},
         {"maskable", U}}},
-      {fn::kSetInputGroupState, "SetInputGroupState", {{"group_id", U}, {"state", U}}},
-      {fn::kSubscribeToSystemEvent, "SubscribeToSystemEvent", {{"event_id", U}, {"event_name", T}}},
-      {fn::kCameraSetRelative6DOF,
+      {wire::kSetInputGroupState, "SetInputGroupState", {{"group_id", U}, {"state", U}}},
+      {wire::kSubscribeToSystemEvent,
+       "SubscribeToSystemEvent",
+       {{"event_id", U}, {"event_name", T}}},
+      {wire::kCameraSetRelative6DOF,
        "CameraSetRelative6DOF",
        {{"delta_x", F}, {"delta_y", F}, {"delta_z", F}, {"pitch", F}, {"bank", F}, {"heading", F}}},
-      {fn::kMenuAddItem, "MenuAddItem", {{"text", T}, {"menu_event_id", U}, {"data", U}}},
-      {fn::kMenuDeleteItem, "MenuDeleteItem", {{"menu_event_id", U}}},
-      {fn::kMenuAddSubItem,
+      {wire::kMenuAddItem, "MenuAddItem", {{"text", T}, {"menu_event_id", U}, {"data", U}}},
+      {wire::kMenuDeleteItem, "MenuDeleteItem", {{"menu_event_id", U}}},
+      {wire::kMenuAddSubItem,
        "MenuAddSubItem",
        {{"menu_event_id", U}, {"text", T}, {"sub_menu_event_id", U}, {"data", U}}},
-      {fn::kMenuDeleteSubItem,
+      {wire::kMenuDeleteSubItem,
        "MenuDeleteSubItem",
        {{"menu_event_id", U}, {"sub_menu_event_id", U}}},
   };
   return table;
 }
 
-std::size_t FieldSize(FieldKind kind) { return kind == FieldKind::kText ? kTextWidth : 4; }
+std::size_t FieldSize(FieldKind kind) {
+  return kind == FieldKind::kText ? wire::kTextFieldBytes : 4;
+}
 
 }  // namespace
 
 std::size_t PacketLayout::Size() const {
-  std::size_t size = kPacketHeaderSize;
+  std::size_t size = wire::kPacketHeaderBytes;
   for (const FieldLayout& field : fields) {
     size += FieldSize(field.kind);
   }
@@ -100,7 +104,7 @@ DecodeResult DecodePacket(const std::uint8_t* data, std::size_t size, Packet* ou
   out->protocol = GetU32(data + 4);
   out->type = GetU32(data + 8);
   out->sendId = GetU32(data + 12);
-  if ((out->type & kPacketTypeMarker) != kPacketTypeMarker) {
+  if ((out->type & wire::kPacketTypeMarker) != wire::kPacketTypeMarker) {
     return DecodeResult::kUnknownType;
   }
   out->layout = FindPacketLayout(out->FunctionId());
@@ -110,11 +114,11 @@ DecodeResult DecodePacket(const std::uint8_t* data, std::size_t size, Packet* ou
   if (size != out->layout->Size()) {
     return DecodeResult::kSizeMismatch;
   }
-  const std::uint8_t* at = data + kPacketHeaderSize;
+  const std::uint8_t* at = data + wire::kPacketHeaderBytes;
   for (const FieldLayout& field : out->layout->fields) {
     FieldValue value;
     if (field.kind == FieldKind::kText) {
-      value.text = GetText(at, kTextWidth);
+      value.text = GetText(at, wire::kTextFieldBytes);
     } else {
       value.u32 = GetU32(at);
       value.f32 = GetF32(at);
@@ -130,7 +134,7 @@ FrameStatus NextPacket(const std::uint8_t* data, std::size_t available, std::siz
     return FrameStatus::kNeedMore;
   }
   std::uint32_t size = GetU32(data);
-  if (size < kPacketHeaderSize || size > kMaxPacketSize) {
+  if (size < wire::kPacketHeaderBytes || size > wire::kMaxPacketBytes) {
     return FrameStatus::kCorrupt;
   }
   *packetSize = size;

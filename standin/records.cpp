@@ -2,6 +2,15 @@
 // appends the fields in order, then patches the size to the final length.
 #include "standin/records.h"
 
+#include "hostlink/net/wire.h"
+
+// The wire's sizes agree with the record structs a client reads.
+static_assert(sizeof(SIMCONNECT_RECV) == wire::kRecordHeaderBytes, "the header Header writes");
+static_assert(sizeof(SIMCONNECT_RECV_OPEN::szApplicationName) == wire::kTextFieldBytes,
+              "OPEN's name field");
+static_assert(sizeof(SIMCONNECT_RECV_SIMOBJECT_DATA) == wire::kObjectDataHeaderBytes + 4,
+              "SIMOBJECT_DATA's data block starts at dwData");
+
 namespace standin {
 
 namespace {
@@ -34,7 +43,7 @@ std::uint32_t SimConnectBuildFor(std::uint32_t protocol) {
 
 Bytes OpenRecord(std::uint32_t protocol) {
   Bytes out = Header(protocol, SIMCONNECT_RECV_ID_OPEN);
-  PutText(out, kApplicationName, 256);
+  PutText(out, kApplicationName, wire::kTextFieldBytes);
   PutU32(out, kApplicationVersionMajor);
   PutU32(out, kApplicationVersionMinor);
   PutU32(out, kApplicationBuildMajor);

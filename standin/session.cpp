@@ -52,34 +52,34 @@ void Session::HandlePacket(const std::uint8_t* data, std::size_t size) {
   if (result == DecodeResult::kSizeMismatch) {
     return Fail(p, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, kUnknownIndex);
   }
-  if (p.FunctionId() == fn::kOpen) {
+  if (p.FunctionId() == wire::kOpen) {
     return HandleOpen(p);
   }
   if (!opened_) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNOPENED, kUnknownIndex);
   }
   switch (p.FunctionId()) {
-    case fn::kMapClientEventToSimEvent:
+    case wire::kMapClientEventToSimEvent:
       return MapClientEvent(p);
-    case fn::kAddClientEventToNotificationGroup:
+    case wire::kAddClientEventToNotificationGroup:
       return AddToNotificationGroup(p);
-    case fn::kMapInputEventToClientEvent:
+    case wire::kMapInputEventToClientEvent:
       return MapInputEvent(p);
-    case fn::kSetInputGroupState:
+    case wire::kSetInputGroupState:
       return SetInputGroupState(p);
-    case fn::kSubscribeToSystemEvent:
+    case wire::kSubscribeToSystemEvent:
       return Subscribe(p);
-    case fn::kAddToDataDefinition:
+    case wire::kAddToDataDefinition:
       return AddToDataDefinition(p);
-    case fn::kRequestDataOnSimObject:
+    case wire::kRequestDataOnSimObject:
       return RequestData(p);
-    case fn::kCameraSetRelative6DOF:
+    case wire::kCameraSetRelative6DOF:
       return SetCamera(p);
-    case fn::kMenuAddItem:
+    case wire::kMenuAddItem:
       return MenuAddItem(p);
-    case fn::kMenuAddSubItem:
+    case wire::kMenuAddSubItem:
       return MenuAddSubItem(p);
-    case fn::kMenuDeleteItem:
+    case wire::kMenuDeleteItem:
       return MenuDeleteItem(p);
     default:
       return MenuDeleteSubItem(p);

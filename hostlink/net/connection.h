@@ -1,23 +1,27 @@
 // The TCP socket under the host link: a connect with a time bound, sends
 // that give up after about two seconds of a full socket, and reads that
-// never wait. Knows nothing about packets or records. connection_posix.cpp
-// implements it over POSIX sockets, connection_win32.cpp over Winsock.
+// never wait. It moves bytes only. connection.cpp holds the deadlines and
+// loops, over the platform's socket calls in connection_platform.h.
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "hostlink/net/config.h"
-#include "hostlink/net/packets.h"
-#include "hostlink/net/reassembly.h"
 
 namespace vantilo_net {
 
 // Bounds, in milliseconds: the whole connect, and one packet's send.
 const int kConnectTimeoutMs = 3000;
 const int kSendTimeoutMs = 2000;
+
+// The platform's socket: a file descriptor, or a Winsock SOCKET (whose
+// INVALID_SOCKET is all ones, so -1 here too).
+typedef std::intptr_t SocketHandle;
+const SocketHandle kNoSocket = -1;
 
 class Connection {
  public:
@@ -31,18 +35,16 @@ class Connection {
   bool Connect(const LinkSettings& settings, std::string* problem);
   // Sends all bytes; false when the peer is gone or the socket stayed full
   // for kSendTimeoutMs. The caller then treats the connection as lost.
-  bool Send(const Bytes& packet);
-  // Moves what has arrived (at most about maxBytes) into the splitter
-  // without waiting; false when the stream has ended or failed.
-  bool ReadAvailable(RecordSplitter* splitter, std::size_t maxBytes);
+  bool Send(const std::vector<std::uint8_t>& packet);
+  // Appends what has arrived (at most about maxBytes) to *into without
+  // waiting; false when the stream has ended or failed, after appending
+  // what came before that.
+  bool ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes);
   void Close();
   bool IsOpen() const { return socket_ != kNoSocket; }
 
  private:
-  // The platform's socket: a file descriptor, or a Winsock SOCKET (whose
-  // INVALID_SOCKET is all ones, so -1 here too).
-  static constexpr std::intptr_t kNoSocket = -1;
-  std::intptr_t socket_ = kNoSocket;
+  SocketHandle socket_ = kNoSocket;
 };
 
 }  // namespace vantilo_net

@@ -1,61 +1,43 @@
-// POSIX sockets for the host link. The socket is non-blocking from the
-// start: connect and send wait in poll() with a deadline, reads take only
-// what is already there.
-#include <netdb.h>
-#include <netinet/in.h>
+// The connection's socket calls over POSIX sockets. The socket is
+// non-blocking from the start: connect waits in poll() with a deadline,
+// sends and receives never wait, and an interrupted call is simply retried.
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
-#include "hostlink/net/connection.h"
+#include "hostlink/net/connection_platform.h"
 
 namespace vantilo_net {
+namespace sockets {
 
 namespace {
 
-typedef std::chrono::steady_clock Clock;
+bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
-int MillisecondsLeft(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
+}  // namespace
 
-// Waits until fd is ready for events or the deadline passes; false on timeout.
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
-  for (;;) {
-    struct pollfd entry;
-    entry.fd = fd;
-    entry.events = events;
-    entry.revents = 0;
-    int ready = poll(&entry, 1, MillisecondsLeft(deadline));
-    if (ready > 0) {
-      return true;
-    }
-    if (ready == 0 || errno != EINTR) {
-      return false;
-    }
-  }
-}
+// POSIX sockets need no start.
+bool Start(std::string*) { return true; }
+void Stop() {}
 
-// One connect attempt to one resolved address; returns the socket or -1.
-int ConnectOne(const struct addrinfo* address, Clock::time_point deadline, std::string* problem) {
+std::string ResolveProblem(int code) { return gai_strerror(code); }
+
+SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem) {
   int fd = socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                   address->ai_protocol);
   if (fd < 0) {
     *problem = std::strerror(errno);
-    return -1;
+    return kNoSocket;
   }
   int result = connect(fd, address->ai_addr, address->ai_addrlen);
   if (result != 0 && errno == EINPROGRESS) {
-    if (!WaitFor(fd, POLLOUT, deadline)) {
+    if (!WaitWritable(fd, deadline)) {
       *problem = "connection timed out";
       close(fd);
-      return -1;
+      return kNoSocket;
     }
     int error = 0;
     socklen_t length = sizeof error;
@@ -68,99 +50,56 @@ int ConnectOne(const struct addrinfo* address, Clock::time_point deadline, std::
   }
   if (result != 0) {
     close(fd);
-    return -1;
+    return kNoSocket;
   }
   int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return fd;
 }
 
-}  // namespace
-
-bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
-  Close();
-  if (!settings.usable || settings.transport == Transport::Pipe) {
-    *problem = settings.problem;
-    return false;
+std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count) {
+  for (;;) {
+    const ssize_t sent = send(static_cast<int>(socket), bytes, count, MSG_NOSIGNAL);
+    if (sent > 0) {
+      return sent;
+    }
+    if (sent < 0 && errno == EINTR) {
+      continue;
+    }
+    return sent < 0 && WouldBlock() ? kWouldBlock : kFailed;
   }
-  struct addrinfo hints;
-  std::memset(&hints, 0, sizeof hints);
-  hints.ai_family = settings.transport == Transport::IPv6 ? AF_INET6 : AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  struct addrinfo* addresses = nullptr;
-  const std::string port = std::to_string(settings.port);
-  int resolved = getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &addresses);
-  if (resolved != 0) {
-    *problem = gai_strerror(resolved);
-    return false;
-  }
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
-  int fd = -1;
-  for (const struct addrinfo* address = addresses; address != nullptr && fd < 0;
-       address = address->ai_next) {
-    fd = ConnectOne(address, deadline, problem);
-  }
-  freeaddrinfo(addresses);
-  if (fd < 0) {
-    return false;
-  }
-  socket_ = fd;
-  return true;
 }
 
-bool Connection::Send(const Bytes& packet) {
-  if (socket_ == kNoSocket) {
-    return false;
-  }
-  const int fd = static_cast<int>(socket_);
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
-  std::size_t sent = 0;
-  while (sent < packet.size()) {
-    ssize_t count = send(fd, packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
-    if (count > 0) {
-      sent += static_cast<std::size_t>(count);
-    } else if (count < 0 && errno == EINTR) {
-      continue;
-    } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!WaitFor(fd, POLLOUT, deadline)) {
-        return false;
-      }
-    } else {
+bool WaitWritable(SocketHandle socket, Clock::time_point deadline) {
+  for (;;) {
+    struct pollfd entry;
+    entry.fd = static_cast<int>(socket);
+    entry.events = POLLOUT;
+    entry.revents = 0;
+    int ready = poll(&entry, 1, MillisecondsLeft(deadline));
+    if (ready > 0) {
+      return true;
+    }
+    if (ready == 0 || errno != EINTR) {
       return false;
     }
   }
-  return true;
 }
 
-bool Connection::ReadAvailable(RecordSplitter* splitter, std::size_t maxBytes) {
-  if (socket_ == kNoSocket) {
-    return false;
-  }
-  const int fd = static_cast<int>(socket_);
-  std::uint8_t chunk[16 * 1024];
-  std::size_t total = 0;
-  while (total < maxBytes) {
-    ssize_t count = recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
-    if (count > 0) {
-      splitter->Append(chunk, static_cast<std::size_t>(count));
-      total += static_cast<std::size_t>(count);
-    } else if (count == 0) {
-      return false;  // the server closed the stream
-    } else if (errno == EINTR) {
-      continue;
-    } else {
-      return errno == EAGAIN || errno == EWOULDBLOCK;
+std::ptrdiff_t ReceiveSome(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity) {
+  for (;;) {
+    const ssize_t received = recv(static_cast<int>(socket), buffer, capacity, MSG_DONTWAIT);
+    if (received >= 0) {
+      return received;
     }
-  }
-  return true;
-}
-
-void Connection::Close() {
-  if (socket_ != kNoSocket) {
-    close(static_cast<int>(socket_));
-    socket_ = kNoSocket;
+    if (errno == EINTR) {
+      continue;
+    }
+    return WouldBlock() ? kWouldBlock : kFailed;
   }
 }
 
+void CloseSocket(SocketHandle socket) { close(static_cast<int>(socket)); }
+
+}  // namespace sockets
 }  // namespace vantilo_net

@@ -1,7 +1,7 @@
 // The SimConnect operations over TCP. One connection per process: the
 // handle the open gives out points at it. Each operation sends one packet;
-// CallDispatch hands over whole records; a lost connection becomes one
-// quit record of our own, after which every operation fails.
+// CallDispatch cuts the bytes read into records and hands them over; a lost
+// connection becomes one quit record of ours, after which every call fails.
 #include <cstdio>
 #include <string>
 
@@ -9,6 +9,7 @@
 #include "hostlink/net/connection.h"
 #include "hostlink/net/packets.h"
 #include "hostlink/net/reassembly.h"
+#include "hostlink/net/wire.h"
 #include "hostlink/simconnect.h"
 
 namespace {
@@ -31,6 +32,7 @@ enum class LinkState {
 
 struct Link {
   Connection connection;
+  Bytes arrived;  // one dispatch's bytes, on their way into the splitter
   RecordSplitter splitter;
   LinkState state = LinkState::kClosed;
   std::uint32_t nextSendId = 1;
@@ -70,7 +72,9 @@ HRESULT SendPacket(HANDLE handle, Encoder encode) {
   return kOk;
 }
 
-// The quit record the link makes itself when the connection is lost.
+// The quit record the link makes itself when the connection is lost: a bare
+// header, the smallest record the splitter lets through.
+static_assert(sizeof(SIMCONNECT_RECV) == wire::kMinRecordBytes, "a quit record is a header");
 void DeliverQuit(DispatchProc dispatch, void* context) {
   SIMCONNECT_RECV header;
   header.dwSize = sizeof header;
@@ -133,9 +137,13 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
       link->state == LinkState::kQuitDelivered) {
     return kFail;
   }
-  if (link->state == LinkState::kOpen &&
-      !link->connection.ReadAvailable(&link->splitter, kMaxReadPerDispatch)) {
-    MarkLost(link);
+  if (link->state == LinkState::kOpen) {
+    link->arrived.clear();
+    const bool open = link->connection.ReadAvailable(&link->arrived, kMaxReadPerDispatch);
+    link->splitter.Append(link->arrived.data(), link->arrived.size());
+    if (!open) {
+      MarkLost(link);
+    }
   }
   const std::uint32_t generation = link->generation;
   link->dispatching = true;

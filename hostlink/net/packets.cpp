@@ -23,7 +23,8 @@ void SetU32(Bytes* bytes, std::size_t offset, std::uint32_t value) {
 
 }  // namespace
 
-PacketWriter::PacketWriter(FunctionId function) : function_(function), bytes_(kHeaderBytes, 0) {}
+PacketWriter::PacketWriter(wire::FunctionId function)
+    : function_(function), bytes_(wire::kPacketHeaderBytes, 0) {}
 
 PacketWriter& PacketWriter::U32(std::uint32_t value) {
   PutU32(&bytes_, value);
@@ -40,12 +41,12 @@ PacketWriter& PacketWriter::F32(float value) {
 PacketWriter& PacketWriter::String256(const char* text) {
   std::size_t length = 0;
   if (text != nullptr) {
-    while (length < kStringField - 1 && text[length] != '\0') {
+    while (length < wire::kTextFieldBytes - 1 && text[length] != '\0') {
       ++length;
     }
   }
   const std::size_t start = bytes_.size();
-  bytes_.resize(start + kStringField, 0);
+  bytes_.resize(start + wire::kTextFieldBytes, 0);
   if (length > 0) {
     std::memcpy(&bytes_[start], text, length);
   }
@@ -55,13 +56,13 @@ PacketWriter& PacketWriter::String256(const char* text) {
 Bytes PacketWriter::Finish(std::uint32_t sendId) {
   SetU32(&bytes_, 0, static_cast<std::uint32_t>(bytes_.size()));
   SetU32(&bytes_, 4, kProtocol);
-  SetU32(&bytes_, 8, 0xF0000000u | function_);
+  SetU32(&bytes_, 8, wire::kPacketTypeMarker | function_);
   SetU32(&bytes_, 12, sendId);
   return bytes_;
 }
 
 Bytes EncodeOpen(std::uint32_t sendId, const char* name) {
-  PacketWriter packet(kOpen);
+  PacketWriter packet(wire::kOpen);
   packet.String256(name).U32(0);
   // The client alias marker: a NUL, then "XSF".
   packet.U32(0x46535800u);
@@ -72,12 +73,12 @@ Bytes EncodeOpen(std::uint32_t sendId, const char* name) {
 
 Bytes EncodeMenuAddItem(std::uint32_t sendId, const char* text, std::uint32_t menuEventId,
                         std::uint32_t data) {
-  return PacketWriter(kMenuAddItem).String256(text).U32(menuEventId).U32(data).Finish(sendId);
+  return PacketWriter(wire::kMenuAddItem).String256(text).U32(menuEventId).U32(data).Finish(sendId);
 }
 
 Bytes EncodeMenuAddSubItem(std::uint32_t sendId, std::uint32_t menuEventId, const char* text,
                            std::uint32_t subMenuEventId, std::uint32_t data) {
-  return PacketWriter(kMenuAddSubItem)
+  return PacketWriter(wire::kMenuAddSubItem)
       .U32(menuEventId)
       .String256(text)
       .U32(subMenuEventId)
@@ -86,24 +87,27 @@ Bytes EncodeMenuAddSubItem(std::uint32_t sendId, std::uint32_t menuEventId, cons
 }
 
 Bytes EncodeMenuDeleteItem(std::uint32_t sendId, std::uint32_t menuEventId) {
-  return PacketWriter(kMenuDeleteItem).U32(menuEventId).Finish(sendId);
+  return PacketWriter(wire::kMenuDeleteItem).U32(menuEventId).Finish(sendId);
 }
 
 Bytes EncodeMenuDeleteSubItem(std::uint32_t sendId, std::uint32_t menuEventId,
                               std::uint32_t subMenuEventId) {
-  return PacketWriter(kMenuDeleteSubItem).U32(menuEventId).U32(subMenuEventId).Finish(sendId);
+  return PacketWriter(wire::kMenuDeleteSubItem).U32(menuEventId).U32(subMenuEventId).Finish(sendId);
 }
 
 Bytes EncodeMapClientEventToSimEvent(std::uint32_t sendId, std::uint32_t eventId,
                                      const char* eventName) {
-  return PacketWriter(kMapClientEventToSimEvent).U32(eventId).String256(eventName).Finish(sendId);
+  return PacketWriter(wire::kMapClientEventToSimEvent)
+      .U32(eventId)
+      .String256(eventName)
+      .Finish(sendId);
 }
 
 Bytes EncodeMapInputEventToClientEvent(std::uint32_t sendId, std::uint32_t groupId,
                                        const char* inputDefinition, std::uint32_t downEventId,
                                        std::uint32_t downValue, std::uint32_t upEventId,
                                        std::uint32_t upValue, std::uint32_t maskable) {
-  return PacketWriter(kMapInputEventToClientEvent)
+  return PacketWriter(wire::kMapInputEventToClientEvent)
       .U32(groupId)
       .String256(inputDefinition)
       .U32(downEventId)
@@ -116,7 +120,7 @@ Bytes EncodeMapInputEventToClientEvent(std::uint32_t sendId, std::uint32_t group
 
 Bytes EncodeAddClientEventToNotificationGroup(std::uint32_t sendId, std::uint32_t groupId,
                                               std::uint32_t eventId, std::uint32_t maskable) {
-  return PacketWriter(kAddClientEventToNotificationGroup)
+  return PacketWriter(wire::kAddClientEventToNotificationGroup)
       .U32(groupId)
       .U32(eventId)
       .U32(maskable)
@@ -124,12 +128,12 @@ Bytes EncodeAddClientEventToNotificationGroup(std::uint32_t sendId, std::uint32_
 }
 
 Bytes EncodeSetInputGroupState(std::uint32_t sendId, std::uint32_t groupId, std::uint32_t state) {
-  return PacketWriter(kSetInputGroupState).U32(groupId).U32(state).Finish(sendId);
+  return PacketWriter(wire::kSetInputGroupState).U32(groupId).U32(state).Finish(sendId);
 }
 
 Bytes EncodeSubscribeToSystemEvent(std::uint32_t sendId, std::uint32_t eventId,
                                    const char* systemEventName) {
-  return PacketWriter(kSubscribeToSystemEvent)
+  return PacketWriter(wire::kSubscribeToSystemEvent)
       .U32(eventId)
       .String256(systemEventName)
       .Finish(sendId);
@@ -138,7 +142,7 @@ Bytes EncodeSubscribeToSystemEvent(std::uint32_t sendId, std::uint32_t eventId,
 Bytes EncodeAddToDataDefinition(std::uint32_t sendId, std::uint32_t defineId, const char* datumName,
                                 const char* unitsName, std::uint32_t datumType, float epsilon,
                                 std::uint32_t datumId) {
-  return PacketWriter(kAddToDataDefinition)
+  return PacketWriter(wire::kAddToDataDefinition)
       .U32(defineId)
       .String256(datumName)
       .String256(unitsName)
@@ -152,7 +156,7 @@ Bytes EncodeRequestDataOnSimObject(std::uint32_t sendId, std::uint32_t requestId
                                    std::uint32_t defineId, std::uint32_t objectId,
                                    std::uint32_t period, std::uint32_t flags, std::uint32_t origin,
                                    std::uint32_t interval, std::uint32_t limit) {
-  return PacketWriter(kRequestDataOnSimObject)
+  return PacketWriter(wire::kRequestDataOnSimObject)
       .U32(requestId)
       .U32(defineId)
       .U32(objectId)
@@ -166,7 +170,7 @@ Bytes EncodeRequestDataOnSimObject(std::uint32_t sendId, std::uint32_t requestId
 
 Bytes EncodeCameraSetRelative6DOF(std::uint32_t sendId, float deltaX, float deltaY, float deltaZ,
                                   float pitchDeg, float bankDeg, float headingDeg) {
-  return PacketWriter(kCameraSetRelative6DOF)
+  return PacketWriter(wire::kCameraSetRelative6DOF)
       .F32(deltaX)
       .F32(deltaY)
       .F32(deltaZ)

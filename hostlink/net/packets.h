@@ -9,35 +9,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "hostlink/net/wire.h"
+
 namespace vantilo_net {
 
 typedef std::vector<std::uint8_t> Bytes;
 
 // The protocol of the 10.0.60905 (FSX RTM) client, in every packet header.
 const std::uint32_t kProtocol = 2;
-const std::size_t kHeaderBytes = 16;
-const std::size_t kStringField = 256;
-
-enum FunctionId : std::uint32_t {
-  kOpen = 0x01,
-  kMapClientEventToSimEvent = 0x04,
-  kAddClientEventToNotificationGroup = 0x07,
-  kAddToDataDefinition = 0x0C,
-  kRequestDataOnSimObject = 0x0E,
-  kMapInputEventToClientEvent = 0x11,
-  kSetInputGroupState = 0x15,
-  kSubscribeToSystemEvent = 0x17,
-  kCameraSetRelative6DOF = 0x30,
-  kMenuAddItem = 0x31,
-  kMenuDeleteItem = 0x32,
-  kMenuAddSubItem = 0x33,
-  kMenuDeleteSubItem = 0x34
-};
 
 // Builds one packet: the header is written by Finish, once the size is known.
 class PacketWriter {
  public:
-  explicit PacketWriter(FunctionId function);
+  explicit PacketWriter(wire::FunctionId function);
   PacketWriter& U32(std::uint32_t value);
   PacketWriter& F32(float value);
   // At most 255 bytes of text (null counts as empty), then NULs to 256.

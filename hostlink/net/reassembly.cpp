@@ -37,7 +37,7 @@ RecordSplitter::Status RecordSplitter::Next(AlignedRecord* record) {
   const std::uint32_t size =
       static_cast<std::uint32_t>(front[0]) | static_cast<std::uint32_t>(front[1]) << 8 |
       static_cast<std::uint32_t>(front[2]) << 16 | static_cast<std::uint32_t>(front[3]) << 24;
-  if (size < kMinRecordBytes || size > kMaxRecordBytes) {
+  if (size < wire::kMinRecordBytes || size > wire::kMaxRecordBytes) {
     corrupt_ = true;
     buffer_.clear();
     start_ = 0;

@@ -8,11 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace vantilo_net {
+#include "hostlink/net/wire.h"
 
-// Record sizes outside these bounds mean the stream is corrupt.
-const std::uint32_t kMinRecordBytes = 12;
-const std::uint32_t kMaxRecordBytes = 64 * 1024;
+namespace vantilo_net {
 
 // One whole record, held in 64-bit words so its first byte is 8-byte aligned.
 class AlignedRecord {
@@ -34,7 +32,8 @@ class RecordSplitter {
   // Adds bytes read from the stream.
   void Append(const std::uint8_t* bytes, std::size_t count);
   // Takes the next whole record out into *record (kRecord), or says that
-  // more bytes are needed or that the stream is corrupt. Corrupt is final.
+  // more bytes are needed or that the stream is corrupt (a size outside
+  // wire::kMinRecordBytes..wire::kMaxRecordBytes). Corrupt is final.
   Status Next(AlignedRecord* record);
   // Bytes held that do not yet make a whole record.
   std::size_t Pending() const { return buffer_.size() - start_; }

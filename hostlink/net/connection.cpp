@@ -1,0 +1,116 @@
+// The connection's deadlines and loops, the same on every platform: connect
+// tries each resolved address until one answers within kConnectTimeoutMs,
+// a send waits for room until kSendTimeoutMs, and a read takes what is
+// already there. The socket calls come from connection_platform.h.
+#include "hostlink/net/connection.h"
+
+#include <cstring>
+
+#include "hostlink/net/connection_platform.h"
+
+namespace vantilo_net {
+
+using sockets::Clock;
+
+namespace {
+
+// The addresses of the configured host and numeric port for a TCP stream of
+// the configured family; null (and why) if there are none.
+addrinfo* Resolve(const LinkSettings& settings, std::string* problem) {
+  struct addrinfo hints;
+  std::memset(&hints, 0, sizeof hints);
+  hints.ai_family = settings.transport == Transport::IPv6 ? AF_INET6 : AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICSERV;
+  struct addrinfo* addresses = nullptr;
+  const std::string port = std::to_string(settings.port);
+  const int resolved = getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &addresses);
+  if (resolved != 0) {
+    *problem = sockets::ResolveProblem(resolved);
+    return nullptr;
+  }
+  return addresses;
+}
+
+}  // namespace
+
+int sockets::MillisecondsLeft(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
+  Close();
+  if (!settings.usable || settings.transport == Transport::Pipe) {
+    *problem = settings.problem;
+    return false;
+  }
+  if (!sockets::Start(problem)) {
+    return false;
+  }
+  addrinfo* addresses = Resolve(settings, problem);
+  if (addresses == nullptr) {
+    sockets::Stop();
+    return false;
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+  for (const addrinfo* address = addresses; address != nullptr && socket_ == kNoSocket;
+       address = address->ai_next) {
+    socket_ = sockets::ConnectOne(address, deadline, problem);
+  }
+  freeaddrinfo(addresses);
+  if (socket_ == kNoSocket) {
+    sockets::Stop();
+    return false;
+  }
+  return true;
+}
+
+bool Connection::Send(const std::vector<std::uint8_t>& packet) {
+  if (socket_ == kNoSocket) {
+    return false;
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
+  std::size_t sent = 0;
+  while (sent < packet.size()) {
+    const std::ptrdiff_t count =
+        sockets::SendSome(socket_, packet.data() + sent, packet.size() - sent);
+    if (count > 0) {
+      sent += static_cast<std::size_t>(count);
+    } else if (count != sockets::kWouldBlock || !sockets::WaitWritable(socket_, deadline)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Connection::ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes) {
+  if (socket_ == kNoSocket) {
+    return false;
+  }
+  std::uint8_t chunk[16 * 1024];
+  std::size_t total = 0;
+  while (total < maxBytes) {
+    const std::ptrdiff_t count = sockets::ReceiveSome(socket_, chunk, sizeof chunk);
+    if (count == sockets::kWouldBlock) {
+      return true;
+    }
+    if (count <= 0) {
+      return false;  // the server closed the stream, or it failed
+    }
+    into->insert(into->end(), chunk, chunk + count);
+    total += static_cast<std::size_t>(count);
+  }
+  return true;
+}
+
+void Connection::Close() {
+  if (socket_ != kNoSocket) {
+    sockets::CloseSocket(socket_);
+    socket_ = kNoSocket;
+    sockets::Stop();
+  }
+}
+
+}  // namespace vantilo_net

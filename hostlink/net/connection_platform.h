@@ -1,0 +1,58 @@
+// The socket calls connection.cpp builds on, one line of contract each, and
+// the system's socket headers (getaddrinfo is alike on both platforms).
+// connection_posix.cpp implements them over POSIX sockets, connection_win32.cpp
+// over Winsock; each turns system errors into problem texts or plain results.
+#ifndef VANTILO_HOSTLINK_NET_CONNECTION_PLATFORM_H
+#define VANTILO_HOSTLINK_NET_CONNECTION_PLATFORM_H
+
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "hostlink/net/config.h"
+#include "hostlink/net/connection.h"
+
+namespace vantilo_net {
+namespace sockets {
+
+typedef std::chrono::steady_clock Clock;
+
+// What a send or a receive that moved no bytes reports.
+const std::ptrdiff_t kWouldBlock = -1;  // nothing moves without waiting
+const std::ptrdiff_t kFailed = -2;      // the socket is broken
+
+// Milliseconds from now until the deadline, 0 once it has passed.
+int MillisecondsLeft(Clock::time_point deadline);
+
+// Makes sockets usable for one connection; false (and why) if it cannot.
+bool Start(std::string* problem);
+// Undoes one successful Start.
+void Stop();
+// Why getaddrinfo failed, from its result code.
+std::string ResolveProblem(int code);
+// A non-blocking socket connected to one address with Nagle off, or
+// kNoSocket (and why) when the connect fails or the deadline passes.
+SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem);
+// Sends from bytes without waiting: the count sent (> 0), kWouldBlock or kFailed.
+std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count);
+// Waits until the socket takes bytes again or has failed; false at the deadline.
+bool WaitWritable(SocketHandle socket, Clock::time_point deadline);
+// Receives into buffer without waiting: the count received (> 0), 0 at the
+// end of the stream, kWouldBlock or kFailed.
+std::ptrdiff_t ReceiveSome(SocketHandle socket, std::uint8_t* buffer, std::size_t capacity);
+void CloseSocket(SocketHandle socket);
+
+}  // namespace sockets
+}  // namespace vantilo_net
+
+#endif
