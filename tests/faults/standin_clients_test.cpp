@@ -27,11 +27,13 @@ const int kWaitMs = 10000;
 const long kMemorySlackKiB = 512;
 const int kRollingSeconds = 600;  // longer than any test here
 
-// Reads the records the client has received, waiting at most waitMs for
-// the first, and returns how many of them were data records.
-std::size_t DrainDataRecords(RawClient& client, int waitMs = 0) {
+// Reads records, waiting at most waitMs for the first and nextWaitMs for
+// each after it, and returns how many of them were data records. By default
+// it takes what the client has received.
+std::size_t DrainDataRecords(RawClient& client, int waitMs = 0, int nextWaitMs = 0) {
   std::size_t count = 0;
-  for (Bytes record = client.NextRecord(waitMs); !record.empty(); record = client.NextRecord(0)) {
+  for (Bytes record = client.NextRecord(waitMs); !record.empty();
+       record = client.NextRecord(nextWaitMs)) {
     if (Word(record, 8) == SIMCONNECT_RECV_ID_SIMOBJECT_DATA) {
       ++count;
     }
@@ -118,19 +120,6 @@ void Pass(int port, Passer kind) {
   }
 }
 
-// Reads the client's records until the stand-in closes the connection and
-// returns how many were data records.
-std::size_t DataRecordsUntilClosed(RawClient& client) {
-  std::size_t count = 0;
-  for (Bytes record = client.NextRecord(kWaitMs); !record.empty();
-       record = client.NextRecord(kWaitMs)) {
-    if (Word(record, 8) == SIMCONNECT_RECV_ID_SIMOBJECT_DATA) {
-      ++count;
-    }
-  }
-  return count;
-}
-
 // The stand-in at 1000 fps with its trace, and client 1 following it as the
 // program does, reading every record; its data records are counted.
 class StandinWithFollower : public ::testing::Test {
@@ -170,7 +159,7 @@ class StandinWithFollower : public ::testing::Test {
   // the follower got a data record every frame it was there, and all of them.
   void StopAndCheckFollower() {
     standin_->Signal(SIGTERM);
-    followed_ += DataRecordsUntilClosed(*follower_);
+    followed_ += DrainDataRecords(*follower_, kWaitMs, kWaitMs);  // until it closes
     EXPECT_EQ(standin_->WaitForExit(kWaitMs), 128 + SIGTERM);
     ExpectNoSanitizerReport(*standin_, "stand-in");
     followerSeen_ = DataRecordsOf(standin_->trace(), 1);

@@ -276,7 +276,18 @@ TEST_F(StalledServerTest, FullSocketCountsAsLostConnection) {
   EXPECT_EQ(ToHex(collector.records[0]), kQuitHex);
 }
 
-TEST(LinkOpen, ClosedPortFailsWithANegativeResult) {
+// Opens against a server that must not be reached, or reached only
+// through an unusual SimConnect.cfg.
+class LinkOpen : public ::testing::Test {
+ protected:
+  std::string ServerPort() const { return std::to_string(server.port()) + "\n"; }
+
+  support::ScriptedServer server;
+  support::WorkDir dir;
+  HANDLE handle = nullptr;
+};
+
+TEST_F(LinkOpen, ClosedPortFailsWithANegativeResult) {
   // A bound socket that does not listen: connecting to it is refused.
   int blocker = socket(AF_INET, SOCK_STREAM, 0);
   struct sockaddr_in address;
@@ -286,31 +297,21 @@ TEST(LinkOpen, ClosedPortFailsWithANegativeResult) {
   socklen_t length = sizeof address;
   ASSERT_EQ(bind(blocker, reinterpret_cast<struct sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(getsockname(blocker, reinterpret_cast<struct sockaddr*>(&address), &length), 0);
-  support::WorkDir dir;
   dir.WriteCfgForPort(ntohs(address.sin_port));
-  HANDLE handle = nullptr;
   EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
   EXPECT_EQ(handle, nullptr);
   EXPECT_LT(SimConnect_MenuAddItem(handle, "Vantilo", 19, 12345), 0);
   close(blocker);
 }
 
-TEST(LinkOpen, PipeProtocolFailsWithoutConnecting) {
-  support::ScriptedServer server;
-  support::WorkDir dir;
-  dir.WriteCfg("[SimConnect]\nProtocol=Pipe\nAddress=127.0.0.1\nPort=" +
-               std::to_string(server.port()) + "\n");
-  HANDLE handle = nullptr;
+TEST_F(LinkOpen, PipeProtocolFailsWithoutConnecting) {
+  dir.WriteCfg("[SimConnect]\nProtocol=Pipe\nAddress=127.0.0.1\nPort=" + ServerPort());
   EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
   EXPECT_FALSE(server.HasPendingConnection());
 }
 
-TEST(LinkOpen, ConfigIndexSelectsTheSection) {
-  support::ScriptedServer server;
-  support::WorkDir dir;
-  dir.WriteCfg("[SimConnect]\nPort=1\n[SimConnect.4]\nAddress=127.0.0.1\nPort=" +
-               std::to_string(server.port()) + "\n");
-  HANDLE handle = nullptr;
+TEST_F(LinkOpen, ConfigIndexSelectsTheSection) {
+  dir.WriteCfg("[SimConnect]\nPort=1\n[SimConnect.4]\nAddress=127.0.0.1\nPort=" + ServerPort());
   ASSERT_EQ(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 4), 0);
   EXPECT_TRUE(server.Accept());
   EXPECT_EQ(SimConnect_Close(handle), 0);

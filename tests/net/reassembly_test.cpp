@@ -73,9 +73,7 @@ TEST(Reassembly, OneByteAtATime) {
 }
 
 TEST(ReassemblySizes, SmallestAndLargestRecordsPass) {
-  Bytes largest = Record(8, Bytes(65536 - 12, 0xAB));
-  Bytes stream = Record(3, Bytes());
-  stream.insert(stream.end(), largest.begin(), largest.end());
+  const Bytes stream = support::Join({Record(3, Bytes()), Record(8, Bytes(65536 - 12, 0xAB))});
   RecordSplitter splitter;
   splitter.Append(stream.data(), stream.size());
   AlignedRecord record;

@@ -21,11 +21,21 @@ Bytes MenuAddSubItem(std::uint32_t sendId, std::uint32_t parent, const std::stri
   return MakePacket(0x33, sendId, body);
 }
 
-Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
+namespace {
+
+// The body of both MapClientEventToSimEvent and SubscribeToSystemEvent.
+Bytes IdAndName(std::uint32_t function, std::uint32_t sendId, std::uint32_t id,
+                const std::string& name) {
   Bytes body;
   PutU32(body, id);
   PutText(body, name, 256);
-  return MakePacket(0x04, sendId, body);
+  return MakePacket(function, sendId, body);
+}
+
+}  // namespace
+
+Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
+  return IdAndName(0x04, sendId, id, name);
 }
 
 Bytes MapPovInput(std::uint32_t sendId, std::uint32_t group, std::uint32_t downEvent,
@@ -55,10 +65,7 @@ Bytes SetInputGroupState(std::uint32_t sendId, std::uint32_t group, std::uint32_
 }
 
 Bytes Subscribe(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
-  Bytes body;
-  PutU32(body, id);
-  PutText(body, name, 256);
-  return MakePacket(0x17, sendId, body);
+  return IdAndName(0x17, sendId, id, name);
 }
 
 Bytes AddDatum(std::uint32_t sendId, std::uint32_t define, const std::string& datum,
