@@ -15,7 +15,6 @@ namespace support {
 
 using standin::Bytes;
 using standin::PutF32;
-using standin::PutF64;
 using standin::PutText;
 using standin::PutU32;
 

@@ -189,17 +189,6 @@ void ChildProcess::Signal(int signal) {
   }
 }
 
-bool ChildProcess::WaitForStderr(const std::string& text, int timeoutMs) {
-  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (Stderr().find(text) == std::string::npos) {
-    if (Clock::now() >= deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(kPollEvery);
-  }
-  return true;
-}
-
 std::string ChildProcess::Stdout() const { return FileText(outPath_); }
 
 std::string ChildProcess::Stderr() const { return FileText(errPath_); }

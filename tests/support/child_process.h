@@ -1,8 +1,7 @@
-// A child process for the tests and the benchmarks: started with its output
-// in files (a pipe nobody drains would block a chatty child), every wait
-// bounded, signals sent to the child's own id, and measured when it ends:
-// CPU time and peak resident memory from wait4. Also the /proc readers and
-// the sanitizer-report finder for running children.
+// Child processes for the tests and the benchmarks: output in files (a pipe
+// nobody drains would block a chatty child), every wait bounded, CPU time and
+// peak memory from wait4 when it ends; the /proc readers and the
+// sanitizer-report finder for the children's state and output.
 #ifndef VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
 #define VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
 
@@ -49,19 +48,15 @@ class ChildProcess {
   pid_t pid() const { return pid_; }
   bool running() const { return pid_ > 0; }
 
-  // Waits until the deadline at most; true once the child has ended
-  // (result() says how).
+  // Waits until the deadline at most; true once the child has ended.
   bool WaitUntil(Clock::time_point deadline);
   // Waits at most timeoutMs: the exit status, 128 + the signal's number
   // when a signal ended it, or -1 while it runs.
   int WaitForExit(int timeoutMs);
   // Waits for the end; at the deadline kills the child with SIGKILL.
   ChildResult WaitOrKill(Clock::time_point deadline);
-  const ChildResult& result() const { return result_; }
   void Signal(int signal);
 
-  // Waits at most timeoutMs until standard error holds text.
-  bool WaitForStderr(const std::string& text, int timeoutMs);
   // Everything written so far (all of it once the child has exited).
   std::string Stdout() const;
   std::string Stderr() const;

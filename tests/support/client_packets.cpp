@@ -1,4 +1,5 @@
-// Client packet bodies, field by field in declaration order (packed).
+// Client packet bodies, field by field in declaration order (packed), each
+// wrapped in its header by MakePacket.
 #include "tests/support/client_packets.h"
 
 namespace support {
