@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/latency_run.h"
+#include "tests/support/standin_process.h"
 
 namespace {
 
@@ -43,8 +44,8 @@ bool ParseRates(const std::string& text, std::vector<int>* rates) {
 }
 
 bool ParseOptions(int argc, char** argv, Options* options) {
-  options->setup.standin = BENCH_STANDIN;
-  options->setup.vantilo = BENCH_VANTILO;
+  options->setup.standin = support::kStandinBinary;
+  options->setup.vantilo = support::kVantiloBinary;
   options->setup.nodeClient = BENCH_NODE_CLIENT;
   options->setup.node = "node";
   options->setup.folder = "bench-latency";

@@ -8,53 +8,43 @@
 
 #include <fstream>
 #include <map>
-#include <sstream>
-#include <thread>
 
-#include "bench/child_process.h"
 #include "bench/latency_stats.h"
-#include "bench/rolling_scenario.h"
+#include "tests/support/files.h"
+#include "tests/support/rolling_scenario.h"
+#include "tests/support/standin_process.h"
 
 namespace bench {
+
+using support::ChildOptions;
+using support::ChildProcess;
+using support::ChildResult;
+using support::Clock;
 
 const char kVantiloName[] = "Vantilo";
 const char kNodeClientName[] = "node-simconnect baseline";
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-const auto kStartupLimit = std::chrono::seconds(10);
 // Beyond the rolling seconds: start-up, the final second, vantilo's 2 s pause.
 const auto kRunSlack = std::chrono::seconds(30);
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
+// Output files NAME.out and NAME.err in the run's folder.
+ChildOptions OutputsIn(const std::string& dir, const std::string& name) {
+  ChildOptions options;
+  options.outPath = dir + name + ".out";
+  options.errPath = dir + name + ".err";
+  return options;
 }
 
-bool WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream file(path);
-  file << text;
-  return static_cast<bool>(file);
-}
-
-// Waits for "listening on 127.0.0.1:PORT" in the stand-in's standard error.
-int WaitForPort(const std::string& errPath, std::string* error) {
-  const std::string marker = "listening on 127.0.0.1:";
-  Clock::time_point giveUp = Clock::now() + kStartupLimit;
-  while (Clock::now() < giveUp) {
-    std::string text = ReadFile(errPath);
-    std::size_t at = text.find(marker);
-    std::size_t end = at == std::string::npos ? at : text.find('\n', at);
-    if (end != std::string::npos) {
-      return std::stoi(text.substr(at + marker.size()));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// Starts a client; false with *error when it cannot be started.
+bool StartClient(ChildProcess& client, const std::vector<std::string>& argv,
+                 const ChildOptions& options, std::string* error) {
+  if (!client.Start(argv, options)) {
+    *error = client.error();
+    return false;
   }
-  *error = "the stand-in did not start listening: " + ReadFile(errPath);
-  return -1;
+  return true;
 }
 
 // Fills a client's figures from its process result and its latency rows.
@@ -65,7 +55,7 @@ void Measure(const std::string& name, const ChildResult& result,
   figures->cpuPercent = 100.0 * result.cpuSeconds / setup.seconds;
   figures->peakRssMib = static_cast<double>(result.peakRssKib) / 1024.0;
   if (!result.exited || result.status != 0) {
-    figures->problem = name + " ended with " + DescribeEnd(result);
+    figures->problem = name + " ended with " + support::DescribeEnd(result);
   } else if (frames == nullptr || frames->latenciesNs.empty()) {
     figures->problem = name + " answered no frame";
   } else {
@@ -84,42 +74,43 @@ void Measure(const std::string& name, const ChildResult& result,
 bool RunLatency(const RunSetup& setup, RunFigures* figures, std::string* error) {
   mkdir(setup.folder.c_str(), 0755);
   const std::string dir = setup.folder + "/";
-  if (!WriteFile(dir + "scenario.txt", RollingScenario(setup.seconds))) {
+  if (!support::WriteFile(dir + "scenario.txt", support::RollingScenario(setup.seconds))) {
     *error = "cannot write in " + setup.folder;
     return false;
   }
-  ChildProcess standin;
-  std::vector<std::string> standinArgs = {setup.standin, "--port", "0",
-                                          "--speed",     "1",      "--no-live"};
-  standinArgs.insert(standinArgs.end(), {"--fps", std::to_string(setup.fps), "--scenario",
-                                         dir + "scenario.txt", "--latency", dir + "latency.tsv"});
-  if (!standin.Start(standinArgs, "", dir + "standin.out", dir + "standin.err", error)) {
+  support::StandinOptions options;
+  options.binary = setup.standin;
+  options.latency = dir + "latency.tsv";
+  options.child = OutputsIn(dir, "standin");
+  support::StandinProcess standin(
+      {"--speed", "1", "--fps", std::to_string(setup.fps), "--scenario", dir + "scenario.txt"},
+      options);
+  if (standin.port() == 0) {
+    *error = standin.error();
     return false;
   }
-  int port = WaitForPort(dir + "standin.err", error);
-  if (port <= 0) {
-    return false;
-  }
-  WriteFile(dir + "SimConnect.cfg",
-            "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(port) + "\n");
+  const std::string port = std::to_string(standin.port());
+  support::WriteFile(dir + "SimConnect.cfg",
+                     "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + port + "\n");
 
   ChildProcess vantilo;
   ChildProcess node;
-  if (setup.withVantilo && !vantilo.Start({setup.vantilo}, setup.folder, dir + "vantilo.out",
-                                          dir + "vantilo.err", error)) {
+  ChildOptions inFolder = OutputsIn(dir, "vantilo");
+  inFolder.folder = setup.folder;
+  if (setup.withVantilo && !StartClient(vantilo, {setup.vantilo}, inFolder, error)) {
     return false;
   }
-  if (setup.withNode &&
-      !node.Start({setup.node, setup.nodeClient, std::to_string(port), kNodeClientName}, "",
-                  dir + "node.out", dir + "node.err", error)) {
+  if (setup.withNode && !StartClient(node, {setup.node, setup.nodeClient, port, kNodeClientName},
+                                     OutputsIn(dir, "node"), error)) {
     return false;
   }
   Clock::time_point deadline = Clock::now() + std::chrono::seconds(setup.seconds) + kRunSlack;
-  ChildResult vantiloEnd = vantilo.Wait(deadline);
-  ChildResult nodeEnd = node.Wait(deadline);
-  ChildResult standinEnd = standin.Wait(deadline);
+  ChildResult vantiloEnd = vantilo.WaitOrKill(deadline);
+  ChildResult nodeEnd = node.WaitOrKill(deadline);
+  ChildResult standinEnd = standin.WaitOrKill(deadline);
   if (!standinEnd.exited || standinEnd.status != 0) {
-    *error = "the stand-in ended with " + DescribeEnd(standinEnd) + "; see " + setup.folder;
+    *error =
+        "the stand-in ended with " + support::DescribeEnd(standinEnd) + "; see " + setup.folder;
     return false;
   }
 

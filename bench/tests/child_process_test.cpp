@@ -1,46 +1,31 @@
-// The benchmark's child processes: exit status, output files, working
-// folder, a failed exec, the kill at the deadline, and the resource usage.
-#include "bench/child_process.h"
+// The child processes the benchmarks run: exit status, output files,
+// working folder, a failed exec, the kill at the deadline, and the resource
+// usage.
+#include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <sstream>
+#include "tests/support/files.h"
 
-namespace bench {
+namespace support {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 const auto kGenerous = std::chrono::seconds(30);
 
 class ChildProcessTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char folder[] = "/tmp/child-process-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
-  }
-  void TearDown() override {
-    unlink((folder_ + "/out").c_str());
-    unlink((folder_ + "/err").c_str());
-    rmdir(folder_.c_str());
-  }
   ChildResult Run(const std::vector<std::string>& argv, const std::string& cwd,
                   Clock::duration limit) {
     ChildProcess child;
-    std::string error;
-    EXPECT_TRUE(child.Start(argv, cwd, folder_ + "/out", folder_ + "/err", &error)) << error;
-    return child.Wait(Clock::now() + limit);
+    ChildOptions options;
+    options.folder = cwd;
+    options.outPath = folder_.File("out");
+    options.errPath = folder_.File("err");
+    EXPECT_TRUE(child.Start(argv, options)) << child.error();
+    return child.WaitOrKill(Clock::now() + limit);
   }
-  std::string Read(const char* name) {
-    std::ifstream file(folder_ + "/" + name);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
-  std::string folder_;
+  std::string Read(const char* name) { return FileText(folder_.File(name)); }
+  TempFolder folder_;
 };
 
 TEST_F(ChildProcessTest, ExitStatusAndBothOutputs) {
@@ -54,9 +39,9 @@ TEST_F(ChildProcessTest, ExitStatusAndBothOutputs) {
 }
 
 TEST_F(ChildProcessTest, RunsInTheFolderGiven) {
-  ChildResult result = Run({"pwd"}, folder_, kGenerous);
+  ChildResult result = Run({"pwd"}, folder_.path(), kGenerous);
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(Read("out"), folder_ + "\n");
+  EXPECT_EQ(Read("out"), folder_.path() + "\n");
 }
 
 TEST_F(ChildProcessTest, ProgramThatCannotBeRunEnds127) {
@@ -86,11 +71,13 @@ TEST_F(ChildProcessTest, ReportsCpuTimeAndPeakMemory) {
 
 TEST(ChildProcessStart, UnwritableOutputFails) {
   ChildProcess child;
-  std::string error;
-  EXPECT_FALSE(child.Start({"true"}, "", "/nonexistent/out", "/nonexistent/err", &error));
-  EXPECT_EQ(error, "cannot create /nonexistent/out or /nonexistent/err");
+  ChildOptions options;
+  options.outPath = "/nonexistent/out";
+  options.errPath = "/nonexistent/err";
+  EXPECT_FALSE(child.Start({"true"}, options));
+  EXPECT_EQ(child.error(), "cannot create /nonexistent/out or /nonexistent/err");
   EXPECT_FALSE(child.running());
 }
 
 }  // namespace
-}  // namespace bench
+}  // namespace support

@@ -1,32 +1,21 @@
 // The stand-in's latency log: how records and camera commands pair up per
 // client, the exact row text, and the --latency option.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "standin/latency.h"
 #include "standin/options.h"
+#include "tests/support/files.h"
 
 namespace standin {
 namespace {
 
 class LatencyLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char folder[] = "/tmp/latency-log-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
-    path_ = folder_ + "/latency.tsv";
-    ASSERT_TRUE(log_.Open(path_));
-  }
-  void TearDown() override {
-    log_.Close();
-    unlink(path_.c_str());
-    rmdir(folder_.c_str());
-  }
+  void SetUp() override { ASSERT_TRUE(log_.Open(path_)); }
+  void TearDown() override { log_.Close(); }
   // The rows after the header line, once the log is closed.
   std::string Rows() {
     log_.Close();
@@ -39,8 +28,8 @@ class LatencyLogTest : public ::testing::Test {
     return rest.str();
   }
 
-  std::string folder_;
-  std::string path_;
+  support::TempFolder folder_;
+  const std::string path_ = folder_.File("latency.tsv");
   LatencyLog log_;
 };
 

@@ -1,6 +1,6 @@
 // The benchmark's scenario, read back by the stand-in's own parser: rolls
 // that follow each other without a pause up to the menu's Exit, then the end.
-#include "bench/rolling_scenario.h"
+#include "tests/support/rolling_scenario.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "standin/scenario.h"
 
-namespace bench {
+namespace support {
 namespace {
 
 std::vector<standin::Action> Parse(int seconds) {
@@ -49,4 +49,4 @@ TEST(RollingScenario, ShortestRunStillRolls) {
 }
 
 }  // namespace
-}  // namespace bench
+}  // namespace support

@@ -1,35 +1,39 @@
-// vantilo against a host that fails under it: a stream that ends inside a
-// record, record sizes out of bounds, garbage, a host that stops reading, a
-// stand-in killed or restarted. Each time the program must end through its
-// normal tear-down with status 0, having reported the connection, and with
-// no sanitizer report; it never sends anything on a link it has given up.
+// vantilo against a host that fails under it (a stream cut inside a record,
+// sizes out of bounds, garbage, a host that stops reading, a stand-in killed
+// or restarted): it must end through its tear-down with status 0, having
+// reported the connection, and never send on a link it has given up.
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <random>
 
-#include "fault_server.h"
 #include "runs.h"
-#include "standin_process.h"
-#include "trace_lines.h"
-#include "work_dir.h"
+#include "standin/records.h"
+#include "tests/support/files.h"
+#include "tests/support/rolling_scenario.h"
+#include "tests/support/sockets.h"
+#include "tests/support/standin_process.h"
+#include "tests/support/trace_lines.h"
 
 namespace faults {
 namespace {
 
-using net_test::ToHex;
+using namespace support;
 
 const std::size_t kRegistrationPackets = 18;
 const std::uint32_t kFirstCameraSendId = 20;  // after the Open and the registration
 const int kCloseWaitMs = 10000;
+// The server's receive buffer: small, so that a program whose commands are
+// not read fills its side of the connection quickly.
+const int kReceiveBuffer = 4096;
 
 // Bytes of the camera command with the given send id (one byte) and
 // heading: for a bank of 0.5 rad -28.648735f, for -0.25 rad 14.3243675f.
 std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
   char id[3];
   std::snprintf(id, sizeof id, "%02x", sendId);
-  return net_test::Hex("28000000 02000000 300000f0 " + std::string(id) +
-                       "000000 00000000 00000000 00000000 00000041 00000000 " + headingHex);
+  return Hex("28000000 02000000 300000f0 " + std::string(id) +
+             "000000 00000000 00000000 00000000 00000041 00000000 " + headingHex);
 }
 const char kHeadingForHalfRadian[] = "9c30e5c1";
 const char kHeadingForMinusQuarterRadian[] = "9c306541";
@@ -51,40 +55,40 @@ class ProgramAgainstFaultServer : public ::testing::Test {
     }
   }
 
-  net_test::WorkDir dir_;  // first: the program starts in it
-  FaultServer server_;
+  WorkDir dir_;  // first: the program starts in it
+  ScriptedServer server_{kReceiveBuffer};
   std::unique_ptr<ChildProcess> program_;
 };
 
 // The well-behaved end, so that the fault cases' "nothing more was sent"
 // is known to be able to see the tear-down.
 TEST_F(ProgramAgainstFaultServer, MenuExitSendsTheTearDownThenCloses) {
-  ASSERT_TRUE(server_.Send(EventRecord(20, 12345)));
+  ASSERT_TRUE(server_.Send(standin::EventRecord(kProtocol, 0, 20, 12345)));
   Bytes rest;
   ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
   EXPECT_EQ(ToHex(rest),
-            net_test::Hex("18000000 02000000 340000f0 17000000 13000000 15000000"  // sub-item 21
-                          "18000000 02000000 340000f0 18000000 13000000 14000000"  // sub-item 20
-                          "14000000 02000000 320000f0 19000000 13000000"));        // item 19
-  ExpectCleanProgramEnd(*program_, kServerName);
+            Hex("18000000 02000000 340000f0 17000000 13000000 15000000"  // sub-item 21
+                "18000000 02000000 340000f0 18000000 13000000 14000000"  // sub-item 20
+                "14000000 02000000 320000f0 19000000 13000000"));        // item 19
+  ExpectCleanProgramEnd(*program_);
 }
 
 TEST_F(ProgramAgainstFaultServer, RecordsAtTheSizeBoundsAreTakenAndFollowingGoesOn) {
-  ASSERT_TRUE(server_.Send(ZeroRecord(0, 0)));                    // 12 bytes: header only
-  ASSERT_TRUE(server_.Send(ZeroRecord(0x7777, 64 * 1024 - 12)));  // exactly 64 KiB
+  ASSERT_TRUE(server_.Send(Record(0, {})));                             // 12 bytes: header only
+  ASSERT_TRUE(server_.Send(Record(0x7777, Bytes(64 * 1024 - 12, 0))));  // exactly 64 KiB
   ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, -0.25)));
   std::vector<Bytes> packets = server_.ReadPackets(1);
   ASSERT_EQ(packets.size(), 1u);
   EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
   server_.CloseClient();
-  ExpectCleanProgramEnd(*program_, kServerName);
+  ExpectCleanProgramEnd(*program_);
 }
 
 TEST_F(ProgramAgainstFaultServer, HostThatStopsReadingIsGivenUpAfterTheSendLimit) {
   // The program answers every record until its socket is full, waits out
   // its send limit, counts the connection lost and ends on its own.
   EXPECT_GT(server_.FloodWithoutReading(1000), 0u);
-  ExpectCleanProgramEnd(*program_, kServerName);
+  ExpectCleanProgramEnd(*program_);
   Bytes rest;
   EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
 }
@@ -99,8 +103,8 @@ struct BrokenStream {
 // A record header with any size word (id SIMOBJECT_DATA).
 Bytes Header(std::uint32_t size) {
   Bytes bytes;
-  for (std::uint32_t value : {size, 2u, 8u}) {
-    net_test::PutWord(&bytes, value);
+  for (std::uint32_t value : {size, kProtocol, std::uint32_t{SIMCONNECT_RECV_ID_SIMOBJECT_DATA}}) {
+    PutU32(bytes, value);
   }
   return bytes;
 }
@@ -126,8 +130,6 @@ Bytes RandomBytes(std::size_t count) {
 Bytes RandomRecordsThenBadSize() {
   std::mt19937 random(11);
   const std::uint32_t ids[] = {0, 1, 2, 4, 5, 7, 8, 9, 15, 26, 40, 0x7FFFFFFFu};
-  const std::uint32_t kEvent = 4;
-  const std::uint32_t kSimObjectData = 8;
   Bytes stream;
   for (int i = 0; i < 400; ++i) {
     std::uint32_t id = ids[random() % (sizeof ids / sizeof ids[0])];
@@ -135,18 +137,18 @@ Bytes RandomRecordsThenBadSize() {
     for (std::uint8_t& byte : body) {
       byte = static_cast<std::uint8_t>(random());
     }
-    if (id == kEvent && body.size() >= 8) {
+    if (id == SIMCONNECT_RECV_ID_EVENT && body.size() >= 8) {
       body[4] = static_cast<std::uint8_t>(random() % 20);  // events 0-19: hat, view, 1sec...
       body[5] = body[6] = body[7] = 0;
     }
-    if (id == kSimObjectData) {
+    if (id == SIMCONNECT_RECV_ID_SIMOBJECT_DATA) {
       body.resize(body.size() % 44);  // under 56 bytes in all: short of the bank
       if (body.size() >= 4) {
         body[0] = 1;  // request 1
         body[1] = body[2] = body[3] = 0;
       }
     }
-    Bytes record = net_test::Record(id, body);
+    Bytes record = Record(id, body);
     stream.insert(stream.end(), record.begin(), record.end());
   }
   Bytes bad = Header(7);
@@ -186,7 +188,7 @@ TEST_P(ProgramOnBrokenStream, EndsThroughItsTearDownAndSendsNothingMore) {
     EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
     EXPECT_EQ(ToHex(rest), "");
   }
-  ExpectCleanProgramEnd(*program_, kServerName);
+  ExpectCleanProgramEnd(*program_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnBrokenStream, ::testing::ValuesIn(BrokenStreams()),
@@ -194,51 +196,51 @@ INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnBrokenStream, ::testing::ValuesIn(Brok
                            return std::string(info.param.name);
                          });
 
-// A stand-in that keeps the aircraft rolling for ten minutes.
-std::string RollingScenario() {
-  return standin_test::TempFile("rolling.txt",
-                                "0 roll left 30 over 5\n5 roll right 30 over 10\n600 end\n");
-}
+// Ten minutes of rolling: longer than any test here.
+const int kRollingSeconds = 600;
 
 // vantilo following the stand-in, which keeps the aircraft rolling.
 class ProgramAgainstStandin : public ::testing::Test {
  protected:
   void SetUp() override {
-    standin_ = std::make_unique<Standin>(
-        std::vector<std::string>{"--scenario", RollingScenario(), "--trace", trace_});
-    ASSERT_NE(standin_->port(), 0) << standin_->process().Stderr();
+    StandinOptions traced;
+    traced.trace = true;
+    standin_ = std::make_unique<StandinProcess>(
+        std::vector<std::string>{"--scenario", RollingScenarioFile(kRollingSeconds)}, traced);
+    ASSERT_NE(standin_->port(), 0) << standin_->error();
     dir_.WriteCfgForPort(standin_->port());
     program_ = StartProgram();
-    ASSERT_TRUE(WaitForLine(trace_, "\"kind\":\"camera\"", kCloseWaitMs));
+    ASSERT_TRUE(WaitForLine(standin_->trace(), "\"kind\":\"camera\"", kCloseWaitMs));
   }
 
-  const std::string trace_ = standin_test::TempFile("trace.jsonl", "");
-  net_test::WorkDir dir_;
-  std::unique_ptr<Standin> standin_;
+  WorkDir dir_;
+  std::unique_ptr<StandinProcess> standin_;
   std::unique_ptr<ChildProcess> program_;
 };
 
 TEST_F(ProgramAgainstStandin, EndsWhenTheStandinIsKilled) {
-  standin_->process().Signal(SIGKILL);
-  EXPECT_EQ(standin_->process().WaitForExit(kCloseWaitMs), 128 + SIGKILL);
-  ExpectCleanProgramEnd(*program_, "Vantilo Stand-in");
+  standin_->Signal(SIGKILL);
+  EXPECT_EQ(standin_->WaitForExit(kCloseWaitMs), 128 + SIGKILL);
+  ExpectCleanProgramEnd(*program_);
 }
 
 TEST_F(ProgramAgainstStandin, EndsWhenTheStandinIsRestartedAndNeverReconnects) {
-  standin_->process().Signal(SIGTERM);
-  EXPECT_EQ(standin_->process().WaitForExit(kCloseWaitMs), 128 + SIGTERM);
-  ExpectNoSanitizerReport(standin_->process(), "first stand-in");
-  const std::string secondTrace = standin_test::TempFile("second.jsonl", "");
-  Standin second({"--scenario", RollingScenario(), "--trace", secondTrace}, standin_->port());
-  ASSERT_EQ(second.port(), standin_->port()) << second.process().Stderr();
-  ExpectCleanProgramEnd(*program_, "Vantilo Stand-in");
+  standin_->Signal(SIGTERM);
+  EXPECT_EQ(standin_->WaitForExit(kCloseWaitMs), 128 + SIGTERM);
+  ExpectNoSanitizerReport(*standin_, "first stand-in");
+  StandinOptions samePort;
+  samePort.port = standin_->port();
+  samePort.trace = true;
+  StandinProcess second({"--scenario", RollingScenarioFile(kRollingSeconds)}, samePort);
+  ASSERT_EQ(second.port(), standin_->port()) << second.error();
+  ExpectCleanProgramEnd(*program_);
 
-  second.process().Signal(SIGTERM);
-  EXPECT_EQ(second.process().WaitForExit(kCloseWaitMs), 128 + SIGTERM);
-  EXPECT_EQ(CountLines(secondTrace, "\"kind\":\"connect\""), 0u);
-  EXPECT_NE(second.process().Stdout().find("clients served        0\n"), std::string::npos)
-      << second.process().Stdout();
-  ExpectNoSanitizerReport(second.process(), "second stand-in");
+  second.Signal(SIGTERM);
+  EXPECT_EQ(second.WaitForExit(kCloseWaitMs), 128 + SIGTERM);
+  EXPECT_EQ(CountLines(second.trace(), "\"kind\":\"connect\""), 0u);
+  EXPECT_NE(second.Stdout().find("clients served        0\n"), std::string::npos)
+      << second.Stdout();
+  ExpectNoSanitizerReport(second, "second stand-in");
 }
 
 }  // namespace

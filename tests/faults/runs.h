@@ -1,7 +1,6 @@
-// The programs under test as the fault tests start them: the stand-in on a
-// free (or a given) port, vantilo in the current folder (whose SimConnect.cfg
-// the test writes), both from the build tree; and the checks every run of
-// vantilo must pass however its host failed.
+// vantilo as the fault tests start it: from the build tree, in the current
+// folder (whose SimConnect.cfg the test writes); and the checks every run of
+// vantilo or the stand-in must pass however its host or clients failed.
 #ifndef VANTILO_TESTS_FAULTS_RUNS_H
 #define VANTILO_TESTS_FAULTS_RUNS_H
 
@@ -9,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 namespace faults {
 
@@ -18,30 +17,17 @@ namespace faults {
 // design. Without a sanitizer the variable is ignored.
 extern const char kSmallQuarantine[];
 
-class Standin {
- public:
-  // Starts vantilo-standin --no-live --port PORT plus the arguments and waits
-  // for its "listening on" line; port() is 0 when it did not come.
-  explicit Standin(const std::vector<std::string>& arguments, int port = 0,
-                   const std::vector<std::string>& extraEnv = {});
-  int port() const { return port_; }
-  ChildProcess& process() { return process_; }
-
- private:
-  ChildProcess process_;
-  int port_ = 0;
-};
-
 // vantilo, started in the current directory.
-std::unique_ptr<ChildProcess> StartProgram(const std::vector<std::string>& extraEnv = {});
+std::unique_ptr<support::ChildProcess> StartProgram(const std::vector<std::string>& extraEnv = {});
 
 // Expects that vantilo ends (15 s safety bound) with status 0, that its
 // standard output holds the banner and the connection report naming the
-// host, and that neither output holds a sanitizer report.
-void ExpectCleanProgramEnd(ChildProcess& program, const std::string& hostName);
+// host (every host in these tests reports as the stand-in), and that
+// neither output holds a sanitizer report.
+void ExpectCleanProgramEnd(support::ChildProcess& program);
 
 // Expects no sanitizer report in the child's output.
-void ExpectNoSanitizerReport(ChildProcess& child, const std::string& who);
+void ExpectNoSanitizerReport(support::ChildProcess& child, const std::string& who);
 
 }  // namespace faults
 

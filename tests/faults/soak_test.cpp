@@ -1,8 +1,7 @@
 // The soak: vantilo against the stand-in at 1000 fps for VANTILO_SOAK_SECONDS
-// simulated seconds (60 by default, 20 at least; scripts/soak.sh runs it longer), the
-// aircraft rolling all along, then menu Exit. Every frame's attitude record
-// must be answered by its own camera command, and the program's resident
-// memory must stay flat after a warm-up.
+// simulated seconds (default 60, at least 20), the aircraft rolling until menu
+// Exit. Every attitude record must be answered by its own camera command, and
+// the program's resident memory must stay flat after a warm-up.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,14 +13,15 @@
 #include <thread>
 
 #include "runs.h"
-#include "standin_process.h"
-#include "trace_lines.h"
-#include "work_dir.h"
+#include "tests/support/files.h"
+#include "tests/support/rolling_scenario.h"
+#include "tests/support/standin_process.h"
+#include "tests/support/trace_lines.h"
 
 namespace faults {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace support;
 
 const long kMemorySlackKiB = 256;
 const std::uint64_t kFramesPerSecond = 1000;
@@ -30,15 +30,6 @@ int SoakSeconds() {
   const char* text = std::getenv("VANTILO_SOAK_SECONDS");
   int seconds = text == nullptr ? 0 : std::atoi(text);
   return seconds >= 20 ? seconds : 60;
-}
-
-// Rolls of 30 degrees left and right, three seconds each, until menu Exit.
-std::string SoakScenario(int seconds) {
-  std::string text;
-  for (int t = 0; t + 3 <= seconds; t += 3) {
-    text += std::to_string(t) + (t % 6 == 0 ? " roll left 30 over 3\n" : " roll right 30 over 3\n");
-  }
-  return text + std::to_string(seconds) + " menu Exit\n" + std::to_string(seconds + 1) + " end\n";
 }
 
 // The heading bits vantilo must send for a bank in radians, as the trace
@@ -102,11 +93,13 @@ Pairing PairRecordsWithCommands(const std::string& trace) {
 
 TEST(Soak, EveryFrameIsAnsweredAndMemoryStaysFlat) {
   const int seconds = SoakSeconds();
-  const std::string trace = standin_test::TempFile("soak.jsonl", "");
-  Standin standin({"--fps", std::to_string(kFramesPerSecond), "--scenario",
-                   standin_test::TempFile("soak.txt", SoakScenario(seconds)), "--trace", trace});
-  ASSERT_NE(standin.port(), 0) << standin.process().Stderr();
-  net_test::WorkDir dir;
+  StandinOptions traced;
+  traced.trace = true;
+  StandinProcess standin(
+      {"--fps", std::to_string(kFramesPerSecond), "--scenario", RollingScenarioFile(seconds)},
+      traced);
+  ASSERT_NE(standin.port(), 0) << standin.error();
+  WorkDir dir;
   dir.WriteCfgForPort(standin.port());
   std::unique_ptr<ChildProcess> program = StartProgram({kSmallQuarantine});
 
@@ -128,21 +121,21 @@ TEST(Soak, EveryFrameIsAnsweredAndMemoryStaysFlat) {
     }
     highest = std::max(highest, now);
   }
-  ExpectCleanProgramEnd(*program, "Vantilo Stand-in");
-  EXPECT_EQ(standin.process().WaitForExit(15000), 0);
-  ExpectNoSanitizerReport(standin.process(), "stand-in");
+  ExpectCleanProgramEnd(*program);
+  EXPECT_EQ(standin.WaitForExit(15000), 0);
+  ExpectNoSanitizerReport(standin, "stand-in");
   ASSERT_GT(baseline, 0);
   EXPECT_LE(highest - baseline, kMemorySlackKiB)
       << "VmRSS " << baseline << " KiB after warm-up, at most " << highest;
 
-  const Pairing pairing = PairRecordsWithCommands(trace);
+  const Pairing pairing = PairRecordsWithCommands(standin.trace());
   const std::uint64_t frames = kFramesPerSecond * static_cast<std::uint64_t>(seconds);
   EXPECT_EQ(pairing.dropped, 0u);
   EXPECT_GE(pairing.recordsBeforeExit, frames * 9 / 10);   // it followed the whole run
   EXPECT_GE(pairing.commands, pairing.recordsBeforeExit);  // each of them answered
   EXPECT_EQ(pairing.mismatched, 0u);
   EXPECT_EQ(pairing.unasked, 0u);
-  const std::string standinOutput = standin.process().Stdout();
+  const std::string standinOutput = standin.Stdout();
   const std::size_t summary = standinOutput.find("Stand-in summary");
   std::cout << "soak: " << seconds << " s at " << kFramesPerSecond << " fps; " << pairing.records
             << " data records (" << pairing.recordsBeforeExit << " before Exit), "

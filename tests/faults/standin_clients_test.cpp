@@ -1,7 +1,6 @@
-// The stand-in under hostile clients: a thousand that come and go (some
-// mid-packet, some after Open, some with garbage) must leave no descriptor
-// or memory behind and must not disturb a client that stays; a client that
-// never reads must get a bounded queue (its frame data dropped) without
+// The stand-in under hostile clients: a thousand that come and go must leave
+// no descriptor or memory behind and not disturb a client that stays; one
+// that never reads gets a bounded queue (its frame data dropped) without
 // stalling the frame loop or the other clients.
 #include <gtest/gtest.h>
 
@@ -10,33 +9,32 @@
 #include <cstdlib>
 #include <functional>
 
-#include "client_packets.h"
+#include "hostlink/simconnect.h"
 #include "runs.h"
-#include "standin_process.h"
-#include "trace_lines.h"
+#include "tests/support/client_packets.h"
+#include "tests/support/rolling_scenario.h"
+#include "tests/support/sockets.h"
+#include "tests/support/standin_process.h"
+#include "tests/support/trace_lines.h"
 
 namespace faults {
 namespace {
 
-using standin_test::Bytes;
-using standin_test::RawClient;
+using namespace support;
 
 const int kFps = 1000;
 const int kWaitMs = 10000;
 const long kMemorySlackKiB = 512;
-const std::uint32_t kRecordSimObjectData = 8;
+const int kRollingSeconds = 600;  // longer than any test here
 
-std::string LongScenario() {
-  return standin_test::TempFile("long.txt",
-                                "0 roll left 30 over 5\n5 roll right 30 over 10\n600 end\n");
-}
-
-// Reads the records the client has received, waiting at most waitMs for
-// the first, and returns how many of them were data records.
-std::size_t DrainDataRecords(RawClient& client, int waitMs = 0) {
+// Reads records, waiting at most waitMs for the first and nextWaitMs for
+// each after it, and returns how many of them were data records. By default
+// it takes what the client has received.
+std::size_t DrainDataRecords(RawClient& client, int waitMs = 0, int nextWaitMs = 0) {
   std::size_t count = 0;
-  for (Bytes record = client.NextRecord(waitMs); !record.empty(); record = client.NextRecord(0)) {
-    if (standin_test::Read32(record, 8) == kRecordSimObjectData) {
+  for (Bytes record = client.NextRecord(waitMs); !record.empty();
+       record = client.NextRecord(nextWaitMs)) {
+    if (Word(record, 8) == SIMCONNECT_RECV_ID_SIMOBJECT_DATA) {
       ++count;
     }
   }
@@ -46,7 +44,7 @@ std::size_t DrainDataRecords(RawClient& client, int waitMs = 0) {
 // A client registered as the program registers: data every frame.
 void RegisterAsProgram(RawClient& client) {
   ASSERT_EQ(client.Open().size(), 308u);
-  client.Send(standin_test::ProgramRegistration());
+  client.Send(ProgramRegistration());
 }
 
 // What the trace says about one client's data records.
@@ -103,7 +101,7 @@ void Pass(int port, Passer kind) {
     case Passer::kConnectOnly:
       break;
     case Passer::kHalfAnOpen:
-      bytes = standin_test::OpenPacket(2);
+      bytes = OpenPacket(kProtocol);
       bytes.resize(bytes.size() / 2);
       client.Send(bytes);
       break;
@@ -112,10 +110,7 @@ void Pass(int port, Passer kind) {
       ASSERT_TRUE(client.ClosedByPeer(kWaitMs));
       break;
     case Passer::kRegistrationCut:
-      bytes = standin_test::OpenPacket(2);
-      for (std::uint8_t byte : standin_test::ProgramRegistration()) {
-        bytes.push_back(byte);
-      }
+      bytes = Join({OpenPacket(kProtocol), ProgramRegistration()});
       bytes.resize(bytes.size() - 100);  // leaves inside the last packet
       client.Send(bytes);
       break;
@@ -125,36 +120,26 @@ void Pass(int port, Passer kind) {
   }
 }
 
-// Reads the client's records until the stand-in closes the connection and
-// returns how many were data records.
-std::size_t DataRecordsUntilClosed(RawClient& client) {
-  std::size_t count = 0;
-  for (Bytes record = client.NextRecord(kWaitMs); !record.empty();
-       record = client.NextRecord(kWaitMs)) {
-    if (standin_test::Read32(record, 8) == kRecordSimObjectData) {
-      ++count;
-    }
-  }
-  return count;
-}
-
 // The stand-in at 1000 fps with its trace, and client 1 following it as the
 // program does, reading every record; its data records are counted.
 class StandinWithFollower : public ::testing::Test {
  protected:
   void SetUp() override {
-    standin_ = std::make_unique<Standin>(
+    StandinOptions options;
+    options.trace = true;
+    options.child.extraEnv = {kSmallQuarantine};
+    standin_ = std::make_unique<StandinProcess>(
         std::vector<std::string>{"--fps", std::to_string(kFps), "--start-now", "--scenario",
-                                 LongScenario(), "--trace", trace_},
-        0, std::vector<std::string>{kSmallQuarantine});
-    ASSERT_NE(standin_->port(), 0) << standin_->process().Stderr();
+                                 RollingScenarioFile(kRollingSeconds)},
+        options);
+    ASSERT_NE(standin_->port(), 0) << standin_->error();
     follower_ = std::make_unique<RawClient>(standin_->port());
     ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(*follower_));
     followed_ = DrainDataRecords(*follower_, kWaitMs);
     ASSERT_GT(followed_, 0u);
   }
 
-  pid_t pid() const { return standin_->process().pid(); }
+  pid_t pid() const { return standin_->pid(); }
   // Lets the follower read while more is true (at most twice kWaitMs).
   void FollowWhile(const std::function<bool()>& more) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 * kWaitMs);
@@ -173,18 +158,17 @@ class StandinWithFollower : public ::testing::Test {
   // Stops the stand-in (SIGTERM) and checks that it ended cleanly and that
   // the follower got a data record every frame it was there, and all of them.
   void StopAndCheckFollower() {
-    standin_->process().Signal(SIGTERM);
-    followed_ += DataRecordsUntilClosed(*follower_);
-    EXPECT_EQ(standin_->process().WaitForExit(kWaitMs), 128 + SIGTERM);
-    ExpectNoSanitizerReport(standin_->process(), "stand-in");
-    followerSeen_ = DataRecordsOf(trace_, 1);
+    standin_->Signal(SIGTERM);
+    followed_ += DrainDataRecords(*follower_, kWaitMs, kWaitMs);  // until it closes
+    EXPECT_EQ(standin_->WaitForExit(kWaitMs), 128 + SIGTERM);
+    ExpectNoSanitizerReport(*standin_, "stand-in");
+    followerSeen_ = DataRecordsOf(standin_->trace(), 1);
     EXPECT_EQ(followerSeen_.dropped, 0u);
     EXPECT_EQ(Gaps(followerSeen_.frames), 0u);
     EXPECT_EQ(followerSeen_.frames.size(), followed_);
   }
 
-  const std::string trace_ = standin_test::TempFile("trace.jsonl", "");
-  std::unique_ptr<Standin> standin_;
+  std::unique_ptr<StandinProcess> standin_;
   std::unique_ptr<RawClient> follower_;
   std::size_t followed_ = 0;
   DataRecordsSeen followerSeen_;
@@ -209,27 +193,22 @@ TEST_F(StandinWithFollower, AThousandPassingClientsLeaveNothingBehindAndDisturbN
 
   StopAndCheckFollower();
   const std::size_t clients = 1 + kWarmUp + kPassers;
-  EXPECT_EQ(CountLines(trace_, "\"kind\":\"connect\""), clients);
-  EXPECT_EQ(CountLines(trace_, "\"kind\":\"disconnect\"", "corrupt stream"),
+  EXPECT_EQ(CountLines(standin_->trace(), "\"kind\":\"connect\""), clients);
+  EXPECT_EQ(CountLines(standin_->trace(), "\"kind\":\"disconnect\"", "corrupt stream"),
             static_cast<std::size_t>((kWarmUp + kPassers) / kPasserKinds));
-  EXPECT_NE(standin_->process().Stdout().find("clients served        " + std::to_string(clients)),
+  EXPECT_NE(standin_->Stdout().find("clients served        " + std::to_string(clients)),
             std::string::npos);
 }
 
 // A client asking for data every frame in as many bytes as it can: 64
 // datums to a record, 552 bytes a frame.
 Bytes HeavyRegistration() {
-  Bytes bytes;
+  std::vector<Bytes> packets;
   for (std::uint32_t datum = 0; datum < 64; ++datum) {
-    for (std::uint8_t byte :
-         standin_test::AddDatum(2 + datum, 0, "PLANE BANK DEGREES", "Radians")) {
-      bytes.push_back(byte);
-    }
+    packets.push_back(AddDatum(2 + datum, 0, "PLANE BANK DEGREES", "Radians"));
   }
-  for (std::uint8_t byte : standin_test::RequestData(66, 1, 0, 2)) {
-    bytes.push_back(byte);
-  }
-  return bytes;
+  packets.push_back(RequestData(66, 1, 0, 2));
+  return Join(packets);
 }
 
 // Frames per second of wall time, over the records traced at wall time from
@@ -253,8 +232,8 @@ TEST_F(StandinWithFollower, AClientThatNeverReadsLosesFrameDataButStallsNothing)
 
   // Its queue fills up and its frame data starts to be dropped.
   const std::string sleeperData = "\"client\":2,\"record\":\"SIMOBJECT_DATA\"";
-  FollowWhile([&] { return CountLines(trace_, sleeperData, "\"dropped\":true") == 0; });
-  ASSERT_GT(CountLines(trace_, sleeperData, "\"dropped\":true"), 0u);
+  FollowWhile([&] { return CountLines(standin_->trace(), sleeperData, "\"dropped\":true") == 0; });
+  ASSERT_GT(CountLines(standin_->trace(), sleeperData, "\"dropped\":true"), 0u);
   const long memoryAtFirstDrop = ResidentKiB(pid());
 
   // Two thousand frames more (over a megabyte for the sleeper).
@@ -268,10 +247,10 @@ TEST_F(StandinWithFollower, AClientThatNeverReadsLosesFrameDataButStallsNothing)
 
   StopAndCheckFollower();
   // The sleeper's queue stayed full: once dropping began, nothing was queued.
-  DataRecordsSeen sleeperSeen = DataRecordsOf(trace_, 2);
+  DataRecordsSeen sleeperSeen = DataRecordsOf(standin_->trace(), 2);
   EXPECT_GT(sleeperSeen.dropped, 0u);
   EXPECT_EQ(sleeperSeen.queuedAfterFirstDrop, 0u);
-  EXPECT_EQ(CountLines(trace_, "\"client\":2,\"reason\":\"the stand-in stops\""), 1u);
+  EXPECT_EQ(CountLines(standin_->trace(), "\"client\":2,\"reason\":\"the stand-in stops\""), 1u);
   // Frames kept coming at a good share of the rate (a generous bound: a
   // stalled loop would come nowhere near it).
   EXPECT_GE(FrameRateSince(followerSeen_, sleeperSeen.firstDropWall), kFps / 4.0);

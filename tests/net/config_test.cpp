@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "work_dir.h"
+#include "tests/support/files.h"
 
 using vantilo_net::LinkSettings;
 using vantilo_net::ParseSimConnectCfg;
@@ -80,14 +80,14 @@ TEST(ConfigKeys, PipeUnknownProtocolAndBadPortsAreUnusable) {
 }
 
 TEST(ConfigLookup, NoFileGivesDefaults) {
-  net_test::WorkDir dir;
+  support::WorkDir dir;
   LinkSettings settings = vantilo_net::LoadLinkSettings(0);
   EXPECT_FALSE(settings.fromFile);
   ExpectDefault(settings);
 }
 
 TEST(ConfigLookup, ReadsTheFileInTheCurrentDirectoryUnlessIndexIsLocal) {
-  net_test::WorkDir dir;
+  support::WorkDir dir;
   dir.WriteCfg("[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.2\nPort=4321\n");
   LinkSettings settings = vantilo_net::LoadLinkSettings(0);
   EXPECT_TRUE(settings.fromFile);

@@ -15,15 +15,16 @@
 #include <thread>
 
 #include "hostlink/simconnect.h"
-#include "loopback_server.h"
-#include "test_bytes.h"
-#include "work_dir.h"
+#include "standin/records.h"
+#include "tests/support/bytes.h"
+#include "tests/support/files.h"
+#include "tests/support/sockets.h"
 
-using net_test::Bytes;
-using net_test::FromHex;
-using net_test::Hex;
-using net_test::HexField256;
-using net_test::ToHex;
+using support::Bytes;
+using support::Hex;
+using support::HexField256;
+using support::kProtocol;
+using support::ToHex;
 
 namespace {
 
@@ -58,7 +59,7 @@ const std::string kQuitHex = Hex("0c000000 02000000 03000000");
 class LinkTest : public ::testing::Test {
  protected:
   explicit LinkTest(int receiveBuffer = 0) : server(receiveBuffer) {
-    dir.WriteCfgForPort(server.Port());
+    dir.WriteCfgForPort(server.port());
   }
   void TearDown() override { SimConnect_Close(handle); }
 
@@ -70,8 +71,8 @@ class LinkTest : public ::testing::Test {
     ASSERT_EQ(server.ReadPackets(1).size(), 1u);
   }
 
-  net_test::WorkDir dir;
-  net_test::LoopbackServer server;
+  support::WorkDir dir;
+  support::ScriptedServer server;
   HANDLE handle = nullptr;
 };
 
@@ -107,8 +108,7 @@ TEST_F(LinkTest, TheProgramsCallSequenceByteForByte) {
             0);
 
   // A data record with pitch 0.1 and bank 0.5 rad; the heading follows it.
-  server.Send(net_test::Record(8, FromHex("01000000 01000000 00000000 00000000 01000000 01000000"
-                                          "02000000 9a9999999999b93f 000000000000e03f")));
+  ASSERT_TRUE(server.Send(support::AttitudeRecord(0.1, 0.5)));
   Collector collector;
   DispatchUntil(handle, &collector, 1);
   ASSERT_EQ(collector.records.size(), 1u);
@@ -157,11 +157,15 @@ TEST_F(LinkTest, TheProgramsCallSequenceByteForByte) {
       Hex("18000000 02000000 340000f0 15000000 13000000 15000000"),
       Hex("18000000 02000000 340000f0 16000000 13000000 14000000"),
       Hex("14000000 02000000 320000f0 17000000 13000000")};
-  const std::vector<Bytes> packets = server.ReadPacketsUntilClosed();
-  ASSERT_EQ(packets.size(), expected.size());
-  for (std::size_t i = 0; i < packets.size(); ++i) {
-    EXPECT_EQ(ToHex(packets[i]), expected[i]) << "packet " << i;
+  Bytes sent;
+  ASSERT_TRUE(server.ReadUntilClosed(5000, &sent));
+  const std::string hex = ToHex(sent);
+  std::size_t at = 0;  // in hex digits
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(hex.substr(at, expected[i].size()), expected[i]) << "packet " << i;
+    at += expected[i].size();
   }
+  EXPECT_EQ(at, hex.size());
 }
 
 TEST_F(LinkTest, OverlongStringIsCutOnTheWire) {
@@ -176,19 +180,17 @@ TEST_F(LinkTest, OverlongStringIsCutOnTheWire) {
 
 TEST_F(LinkTest, RecordsSplitAcrossReadsArriveWholeAlignedAndInOrder) {
   Connect();
-  const Bytes open = net_test::Record(2, Bytes(296, 0x41));
-  const Bytes event = net_test::Record(4, FromHex("ffffffff 02000000 00000000"));
-  const Bytes frame = net_test::Record(7, FromHex("ffffffff 03000000 00000000 00007042 0000803f"));
-  Bytes stream = open;
-  stream.insert(stream.end(), event.begin(), event.end());
-  stream.insert(stream.end(), frame.begin(), frame.end());
+  const Bytes open = standin::OpenRecord(kProtocol);
+  const Bytes event = standin::EventRecord(kProtocol, standin::kUnknownGroup, 2, 0);
+  const Bytes frame = standin::FrameRecord(kProtocol, 3, 60.0f, 1.0f);
+  const Bytes stream = support::Join({open, event, frame});
   const std::size_t cut = open.size() + event.size() + 5;  // inside the frame record
-  server.Send(Bytes(stream.begin(), stream.begin() + cut));
+  ASSERT_TRUE(server.Send(Bytes(stream.begin(), stream.begin() + cut)));
   Collector collector;
   DispatchUntil(handle, &collector, 2);
   SimConnect_CallDispatch(handle, Collect, &collector);
   ASSERT_EQ(collector.records.size(), 2u);
-  server.Send(Bytes(stream.begin() + cut, stream.end()));
+  ASSERT_TRUE(server.Send(Bytes(stream.begin() + cut, stream.end())));
   DispatchUntil(handle, &collector, 3);
   ASSERT_EQ(collector.records.size(), 3u);
   EXPECT_EQ(collector.records[0], open);
@@ -199,8 +201,8 @@ TEST_F(LinkTest, RecordsSplitAcrossReadsArriveWholeAlignedAndInOrder) {
 
 TEST_F(LinkTest, ServerClosingGivesOneQuitRecordThenEveryOperationFails) {
   Connect();
-  const Bytes event = net_test::Record(4, FromHex("00000000 14000000 39300000"));
-  server.Send(event);
+  const Bytes event = standin::EventRecord(kProtocol, 0, 20, 12345);
+  ASSERT_TRUE(server.Send(event));
   server.CloseClient();
   Collector collector;
   DispatchUntil(handle, &collector, 2);
@@ -219,10 +221,10 @@ TEST_F(LinkTest, ServerClosingGivesOneQuitRecordThenEveryOperationFails) {
 
 TEST_F(LinkTest, CorruptSizesEndTheConnectionAfterTheWholeRecords) {
   Connect();
-  Bytes stream = net_test::Record(4, FromHex("ffffffff 01000000 02000000"));
-  net_test::PutWord(&stream, 65537);
-  net_test::PutWord(&stream, 2);
-  server.Send(stream);
+  Bytes stream = standin::EventRecord(kProtocol, standin::kUnknownGroup, 1, 2);
+  support::PutU32(stream, 65537);
+  support::PutU32(stream, kProtocol);
+  ASSERT_TRUE(server.Send(stream));
   Collector collector;
   DispatchUntil(handle, &collector, 2);
   ASSERT_EQ(collector.records.size(), 2u);
@@ -235,10 +237,8 @@ TEST_F(LinkTest, CorruptSizesEndTheConnectionAfterTheWholeRecords) {
 
 TEST_F(LinkTest, ProcedureClosingTheConnectionStopsDelivery) {
   Connect();
-  const Bytes quit = net_test::Record(3, Bytes());
-  Bytes stream = quit;
-  stream.insert(stream.end(), quit.begin(), quit.end());
-  server.Send(stream);
+  const Bytes quit = standin::QuitRecord(kProtocol);
+  ASSERT_TRUE(server.Send(support::Join({quit, quit})));
   Collector collector;
   collector.closeWhenCalled = handle;
   DispatchUntil(handle, &collector, 1);
@@ -276,7 +276,18 @@ TEST_F(StalledServerTest, FullSocketCountsAsLostConnection) {
   EXPECT_EQ(ToHex(collector.records[0]), kQuitHex);
 }
 
-TEST(LinkOpen, ClosedPortFailsWithANegativeResult) {
+// Opens against a server that must not be reached, or reached only
+// through an unusual SimConnect.cfg.
+class LinkOpen : public ::testing::Test {
+ protected:
+  std::string ServerPort() const { return std::to_string(server.port()) + "\n"; }
+
+  support::ScriptedServer server;
+  support::WorkDir dir;
+  HANDLE handle = nullptr;
+};
+
+TEST_F(LinkOpen, ClosedPortFailsWithANegativeResult) {
   // A bound socket that does not listen: connecting to it is refused.
   int blocker = socket(AF_INET, SOCK_STREAM, 0);
   struct sockaddr_in address;
@@ -286,31 +297,21 @@ TEST(LinkOpen, ClosedPortFailsWithANegativeResult) {
   socklen_t length = sizeof address;
   ASSERT_EQ(bind(blocker, reinterpret_cast<struct sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(getsockname(blocker, reinterpret_cast<struct sockaddr*>(&address), &length), 0);
-  net_test::WorkDir dir;
   dir.WriteCfgForPort(ntohs(address.sin_port));
-  HANDLE handle = nullptr;
   EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
   EXPECT_EQ(handle, nullptr);
   EXPECT_LT(SimConnect_MenuAddItem(handle, "Vantilo", 19, 12345), 0);
   close(blocker);
 }
 
-TEST(LinkOpen, PipeProtocolFailsWithoutConnecting) {
-  net_test::LoopbackServer server;
-  net_test::WorkDir dir;
-  dir.WriteCfg("[SimConnect]\nProtocol=Pipe\nAddress=127.0.0.1\nPort=" +
-               std::to_string(server.Port()) + "\n");
-  HANDLE handle = nullptr;
+TEST_F(LinkOpen, PipeProtocolFailsWithoutConnecting) {
+  dir.WriteCfg("[SimConnect]\nProtocol=Pipe\nAddress=127.0.0.1\nPort=" + ServerPort());
   EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
   EXPECT_FALSE(server.HasPendingConnection());
 }
 
-TEST(LinkOpen, ConfigIndexSelectsTheSection) {
-  net_test::LoopbackServer server;
-  net_test::WorkDir dir;
-  dir.WriteCfg("[SimConnect]\nPort=1\n[SimConnect.4]\nAddress=127.0.0.1\nPort=" +
-               std::to_string(server.Port()) + "\n");
-  HANDLE handle = nullptr;
+TEST_F(LinkOpen, ConfigIndexSelectsTheSection) {
+  dir.WriteCfg("[SimConnect]\nPort=1\n[SimConnect.4]\nAddress=127.0.0.1\nPort=" + ServerPort());
   ASSERT_EQ(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 4), 0);
   EXPECT_TRUE(server.Accept());
   EXPECT_EQ(SimConnect_Close(handle), 0);

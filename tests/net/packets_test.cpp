@@ -8,11 +8,12 @@
 #include <cstring>
 #include <string>
 
-#include "test_bytes.h"
+#include "tests/support/bytes.h"
 
-using net_test::Bytes;
-using net_test::Hex;
-using net_test::ToHex;
+using support::Bytes;
+using support::Hex;
+using support::HexField256;
+using support::ToHex;
 
 namespace {
 
@@ -26,7 +27,7 @@ TEST(PacketStrings, OverlongTextIsCutTo255BytesAndTheSizeStays) {
   const std::string name(300, 'n');
   Bytes packet = vantilo_net::EncodeSubscribeToSystemEvent(5, 3, name.c_str());
   EXPECT_EQ(ToHex(packet), Hex("14010000 02000000 170000f0 05000000 03000000") +
-                               net_test::HexField256(std::string(255, 'n')));
+                               HexField256(std::string(255, 'n')));
 }
 
 TEST(PacketStrings, WidthBoundaries) {
@@ -36,16 +37,14 @@ TEST(PacketStrings, WidthBoundaries) {
   Bytes cut = vantilo_net::EncodeMenuAddItem(1, exact256.c_str(), 19, 12345);
   ASSERT_EQ(fits.size(), 280u);
   ASSERT_EQ(cut.size(), 280u);
-  EXPECT_EQ(ToHex(Bytes(fits.begin() + 16, fits.begin() + 272)), net_test::HexField256(exact255));
-  EXPECT_EQ(ToHex(Bytes(cut.begin() + 16, cut.begin() + 272)),
-            net_test::HexField256(std::string(255, 'b')));
+  EXPECT_EQ(ToHex(Bytes(fits.begin() + 16, fits.begin() + 272)), HexField256(exact255));
+  EXPECT_EQ(ToHex(Bytes(cut.begin() + 16, cut.begin() + 272)), HexField256(std::string(255, 'b')));
 }
 
 TEST(PacketStrings, NullAndEmptyTextAreAllZeros) {
   Bytes fromNull = vantilo_net::EncodeMapClientEventToSimEvent(2, 21, nullptr);
   Bytes fromEmpty = vantilo_net::EncodeMapClientEventToSimEvent(2, 21, "");
-  EXPECT_EQ(ToHex(fromNull),
-            Hex("14010000 02000000 040000f0 02000000 15000000") + net_test::HexField256(""));
+  EXPECT_EQ(ToHex(fromNull), Hex("14010000 02000000 040000f0 02000000 15000000") + HexField256(""));
   EXPECT_EQ(fromNull, fromEmpty);
 }
 

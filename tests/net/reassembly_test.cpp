@@ -7,9 +7,10 @@
 
 #include <cstdint>
 
-#include "test_bytes.h"
+#include "tests/support/bytes.h"
 
-using net_test::Bytes;
+using support::Bytes;
+using support::Record;
 using vantilo_net::AlignedRecord;
 using vantilo_net::RecordSplitter;
 
@@ -26,21 +27,12 @@ std::vector<Bytes> SampleRecords() {
   }
   Bytes event;
   for (std::uint32_t word : {0xFFFFFFFFu, 2u, 7u}) {
-    net_test::PutWord(&event, word);
+    support::PutU32(event, word);
   }
-  Bytes data = net_test::FromHex(
+  Bytes data = support::FromHex(
       "01000000 01000000 00000000 00000000 01000000 01000000 02000000"
       "9a9999999999b93f 000000000000e03f");
-  return {net_test::Record(2, open), net_test::Record(4, event), net_test::Record(8, data),
-          net_test::Record(3, Bytes())};
-}
-
-Bytes Concatenate(const std::vector<Bytes>& records) {
-  Bytes stream;
-  for (const Bytes& record : records) {
-    stream.insert(stream.end(), record.begin(), record.end());
-  }
-  return stream;
+  return {Record(2, open), Record(4, event), Record(8, data), Record(3, Bytes())};
 }
 
 // Takes out every whole record, checking alignment on the way.
@@ -54,7 +46,7 @@ void Drain(RecordSplitter* splitter, std::vector<Bytes>* out) {
 
 TEST(Reassembly, EverySplitPointGivesTheSameRecords) {
   const std::vector<Bytes> records = SampleRecords();
-  const Bytes stream = Concatenate(records);
+  const Bytes stream = support::Join(records);
   ASSERT_EQ(stream.size(), 308u + 24u + 56u + 12u);
   for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
     RecordSplitter splitter;
@@ -70,7 +62,7 @@ TEST(Reassembly, EverySplitPointGivesTheSameRecords) {
 
 TEST(Reassembly, OneByteAtATime) {
   const std::vector<Bytes> records = SampleRecords();
-  const Bytes stream = Concatenate(records);
+  const Bytes stream = support::Join(records);
   RecordSplitter splitter;
   std::vector<Bytes> out;
   for (std::uint8_t byte : stream) {
@@ -81,9 +73,7 @@ TEST(Reassembly, OneByteAtATime) {
 }
 
 TEST(ReassemblySizes, SmallestAndLargestRecordsPass) {
-  Bytes largest = net_test::Record(8, Bytes(65536 - 12, 0xAB));
-  Bytes stream = net_test::Record(3, Bytes());
-  stream.insert(stream.end(), largest.begin(), largest.end());
+  const Bytes stream = support::Join({Record(3, Bytes()), Record(8, Bytes(65536 - 12, 0xAB))});
   RecordSplitter splitter;
   splitter.Append(stream.data(), stream.size());
   AlignedRecord record;
@@ -98,7 +88,7 @@ TEST(ReassemblySizes, SmallestAndLargestRecordsPass) {
 TEST(ReassemblySizes, SizesOutsideTheBoundsAreCorruptOnceTheSizeWordArrives) {
   for (std::uint32_t size : {0u, 4u, 11u, 65537u, 0xFFFFFFFFu}) {
     Bytes word;
-    net_test::PutWord(&word, size);
+    support::PutU32(word, size);
     RecordSplitter splitter;
     AlignedRecord record;
     splitter.Append(word.data(), 3);
@@ -109,15 +99,15 @@ TEST(ReassemblySizes, SizesOutsideTheBoundsAreCorruptOnceTheSizeWordArrives) {
 }
 
 TEST(ReassemblySizes, RecordsBeforeACorruptSizeComeOutAndCorruptIsFinal) {
-  Bytes stream = net_test::Record(3, Bytes());
-  net_test::PutWord(&stream, 8);
+  Bytes stream = Record(3, Bytes());
+  support::PutU32(stream, 8);
   RecordSplitter splitter;
   splitter.Append(stream.data(), stream.size());
   AlignedRecord record;
   ASSERT_EQ(splitter.Next(&record), RecordSplitter::Status::kRecord);
   EXPECT_EQ(record.Size(), 12u);
   EXPECT_EQ(splitter.Next(&record), RecordSplitter::Status::kCorrupt);
-  const Bytes good = net_test::Record(3, Bytes());
+  const Bytes good = Record(3, Bytes());
   splitter.Append(good.data(), good.size());
   EXPECT_EQ(splitter.Next(&record), RecordSplitter::Status::kCorrupt);
 }

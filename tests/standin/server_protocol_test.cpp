@@ -5,10 +5,12 @@
 
 #include <thread>
 
-#include "client_packets.h"
-#include "standin_process.h"
+#include "tests/support/client_packets.h"
+#include "tests/support/files.h"
+#include "tests/support/sockets.h"
+#include "tests/support/standin_process.h"
 
-namespace standin_test {
+namespace support {
 namespace {
 
 // A scenario in which nothing happens for a minute; tests end long before.
@@ -18,23 +20,23 @@ Bytes ExceptionBytes(std::uint32_t protocol, std::uint32_t code, std::uint32_t s
                      std::uint32_t index) {
   Bytes out;
   for (std::uint32_t value : {24u, protocol, 1u, code, sendId, index}) {
-    Add32(out, value);
+    PutU32(out, value);
   }
   return out;
 }
 
-bool IsException(const Bytes& record) { return Read32(record, 8) == 1; }
+bool IsException(const Bytes& record) { return Word(record, 8) == 1; }
 
 TEST(StandinOpen, AnswersOpenWithTheStandinsOpenRecord) {
   StandinProcess standin({"--scenario", QuietScenario()});
   RawClient client(standin.port());
   Bytes expected;
   for (std::uint32_t value : {308u, 2u, 2u}) {
-    Add32(expected, value);
+    PutU32(expected, value);
   }
-  AddText(expected, "Vantilo Stand-in");
+  PutText(expected, "Vantilo Stand-in", 256);
   for (std::uint32_t value : {10u, 0u, 61637u, 0u, 10u, 0u, 60905u, 0u, 0u, 0u}) {
-    Add32(expected, value);
+    PutU32(expected, value);
   }
   EXPECT_EQ(client.Open(), expected);
 }
@@ -47,8 +49,8 @@ TEST(StandinOpen, EchoesEachAcceptedProtocolWithItsBuild) {
     client.Send(OpenPacket(entry[0]));
     Bytes record = client.NextRecord();
     ASSERT_EQ(record.size(), 308u) << "protocol " << entry[0];
-    EXPECT_EQ(Read32(record, 4), entry[0]);
-    EXPECT_EQ(Read32(record, 292), entry[1]);
+    EXPECT_EQ(Word(record, 4), entry[0]);
+    EXPECT_EQ(Word(record, 292), entry[1]);
   }
 }
 
@@ -129,8 +131,8 @@ TEST(StandinFaults, ProgramRegistrationRaisesNoException) {
   ASSERT_EQ(client.Open().size(), 308u);
   client.Send(ProgramRegistration());
   // Some frames later: data for request 1 has come and no exception before it.
-  Bytes record = client.RecordWhere([](const Bytes& r) { return Read32(r, 8) != 7; });
-  EXPECT_EQ(Read32(record, 8), 8u) << "first record after the frame events";
+  Bytes record = client.RecordWhere([](const Bytes& r) { return Word(r, 8) != 7; });
+  EXPECT_EQ(Word(record, 8), 8u) << "first record after the frame events";
 }
 
 TEST(StandinStream, PacketSplitAcrossWritesIsReassembled) {
@@ -157,14 +159,14 @@ TEST(StandinStream, CorruptStreamDisconnectsOnlyThatClient) {
     ASSERT_EQ(broken.Open().size(), 308u);
     Bytes corrupt;
     for (std::uint32_t value : {size, 2u, 0xF0000032u, 2u}) {
-      Add32(corrupt, value);
+      PutU32(corrupt, value);
     }
     broken.Send(corrupt);
     EXPECT_TRUE(broken.ClosedByPeer()) << "size " << size;
     Bytes data = steady.NextRecord();
-    EXPECT_EQ(Read32(data, 8), 8u) << "the other client still gets its data";
+    EXPECT_EQ(Word(data, 8), 8u) << "the other client still gets its data";
   }
 }
 
 }  // namespace
-}  // namespace standin_test
+}  // namespace support

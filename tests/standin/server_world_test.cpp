@@ -5,25 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
-#include "client_packets.h"
-#include "standin_process.h"
+#include "tests/support/client_packets.h"
+#include "tests/support/files.h"
+#include "tests/support/sockets.h"
+#include "tests/support/standin_process.h"
+#include "tests/support/trace_lines.h"
 
-namespace standin_test {
+namespace support {
 namespace {
 
 const double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 
-std::uint32_t Kind(const Bytes& record) { return Read32(record, 8); }
-
-std::string FileText(const std::string& path) {
-  std::ifstream file(path);
-  std::stringstream content;
-  content << file.rdbuf();
-  return content.str();
-}
+std::uint32_t Kind(const Bytes& record) { return Word(record, 8); }
 
 TEST(StandinData, BankComesPerFrameInRadiansAndDegreesAndEasesIn) {
   StandinProcess standin({"--scenario", TempFile("s.txt", "0.3 roll left 30 over 0.5\n60 end\n")});
@@ -40,9 +34,9 @@ TEST(StandinData, BankComesPerFrameInRadiansAndDegreesAndEasesIn) {
   for (int frame = 0; frame < 600; ++frame) {  // 10 s of frames; the roll ends at 0.8 s
     record = client.NextRecord();
     ASSERT_EQ(record.size(), 64u);
-    double degrees = ReadDouble(record, 48);
+    double degrees = Double(record, 48);
     EXPECT_LE(std::fabs(degrees - previous), 2.0) << "a step from " << previous;
-    EXPECT_EQ(ReadDouble(record, 40), degrees * kRadiansPerDegree);
+    EXPECT_EQ(Double(record, 40), degrees * kRadiansPerDegree);
     previous = degrees;
     if (degrees > 0.0 && degrees < 30.0) {
       ++between;
@@ -51,15 +45,15 @@ TEST(StandinData, BankComesPerFrameInRadiansAndDegreesAndEasesIn) {
       break;
     }
   }
-  ASSERT_EQ(ReadDouble(record, 48), 30.0) << "the roll ends on its target";
+  ASSERT_EQ(Double(record, 48), 30.0) << "the roll ends on its target";
   EXPECT_GE(between, 10);
   Bytes expected;
   for (std::uint32_t value : {64u, 2u, 8u, 7u, 1u, 4u, 0u, 1u, 1u, 3u}) {
-    Add32(expected, value);
+    PutU32(expected, value);
   }
   EXPECT_EQ(Bytes(record.begin(), record.begin() + 40), expected);
-  EXPECT_EQ(ReadDouble(record, 40), 30.0 * kRadiansPerDegree);
-  EXPECT_EQ(ReadDouble(record, 56), 0.0);
+  EXPECT_EQ(Double(record, 40), 30.0 * kRadiansPerDegree);
+  EXPECT_EQ(Double(record, 56), 0.0);
 }
 
 TEST(StandinData, OnceSendsOneRecordAndSecondOnePerTick) {
@@ -77,11 +71,11 @@ TEST(StandinData, OnceSendsOneRecordAndSecondOnePerTick) {
     Bytes record = client.NextRecord();
     ASSERT_FALSE(record.empty());
     if (Kind(record) == 4) {
-      EXPECT_EQ(Read32(record, 12), 0xFFFFFFFFu) << "system events belong to no group";
-      EXPECT_EQ(Read32(record, 16), 2u);
+      EXPECT_EQ(Word(record, 12), 0xFFFFFFFFu) << "system events belong to no group";
+      EXPECT_EQ(Word(record, 16), 2u);
       ++ticks;
     } else if (Kind(record) == 8) {
-      Read32(record, 12) == 10 ? ++once : ++perSecond;
+      Word(record, 12) == 10 ? ++once : ++perSecond;
     }
   }
   EXPECT_EQ(once, 1);
@@ -107,8 +101,8 @@ TEST(StandinEvents, ScenarioHappeningsArriveAsRegistered) {
         seen.push_back({3});
         break;
       }
-      if (Kind(record) == 4 && Read32(record, 16) != 2) {  // not 1sec
-        seen.push_back({Read32(record, 12), Read32(record, 16), Read32(record, 20)});
+      if (Kind(record) == 4 && Word(record, 16) != 2) {  // not 1sec
+        seen.push_back({Word(record, 12), Word(record, 16), Word(record, 20)});
       }
     }
     return seen;
@@ -122,8 +116,9 @@ TEST(StandinEvents, ScenarioHappeningsArriveAsRegistered) {
 }
 
 TEST(StandinTrace, CameraCommandIsAppliedAndTraced) {
-  std::string trace = TempFile("trace.jsonl", "");
-  StandinProcess standin({"--trace", trace, "--scenario", TempFile("s.txt", "0.2 end\n")});
+  StandinOptions traced;
+  traced.trace = true;
+  StandinProcess standin({"--scenario", TempFile("s.txt", "0.2 end\n")}, traced);
   {
     RawClient client(standin.port());
     ASSERT_EQ(client.Open().size(), 308u);
@@ -131,7 +126,7 @@ TEST(StandinTrace, CameraCommandIsAppliedAndTraced) {
     client.Send(MenuAddItem(3, "Vantilo", 19));
   }  // the stand-in reads what was sent before it sees the close
   EXPECT_EQ(standin.WaitForExit(5000), 0);
-  std::string text = FileText(trace);
+  std::string text = FileText(standin.trace());
   EXPECT_NE(text.find("\"kind\":\"camera\",\"client\":1,\"delta_x\":0,\"delta_y\":0,"
                       "\"delta_z\":0,\"pitch\":8,\"bank\":0,\"heading\":-28.648735,"
                       "\"heading_bits\":\"0xc1e5309c\"}"),
@@ -140,13 +135,13 @@ TEST(StandinTrace, CameraCommandIsAppliedAndTraced) {
                       "\"type\":\"MenuAddItem\",\"args\":{\"text\":\"Vantilo\","
                       "\"menu_event_id\":19,\"data\":12345}}"),
             std::string::npos);
-  EXPECT_NE(standin.Output().find("camera commands       1\n"), std::string::npos);
+  EXPECT_NE(standin.Stdout().find("camera commands       1\n"), std::string::npos);
 }
 
 TEST(StandinQueue, ClientThatDoesNotReadLosesFramesAndOthersGoOn) {
-  std::string trace = TempFile("trace.jsonl", "");
-  StandinProcess standin(
-      {"--fps", "1000", "--trace", trace, "--scenario", TempFile("s", "60 end")});
+  StandinOptions traced;
+  traced.trace = true;
+  StandinProcess standin({"--fps", "1000", "--scenario", TempFile("s", "60 end")}, traced);
   RawClient lazy(standin.port());
   ASSERT_EQ(lazy.Open().size(), 308u);
   for (std::uint32_t i = 0; i < 200; ++i) {
@@ -158,26 +153,23 @@ TEST(StandinQueue, ClientThatDoesNotReadLosesFramesAndOthersGoOn) {
   ASSERT_EQ(steady.Open().size(), 308u);
   steady.Send(AddDatum(2, 0, "PLANE BANK DEGREES", "Radians"));
   steady.Send(RequestData(3, 1, 0, 2));
-  int records = 0;
-  std::string text;
+  const std::string dropped = "\"dropped\":true";
+  std::size_t drops = 0;
   // Safety bound only: drops start after a few hundred kilobytes, well under a second.
-  while (text.find("\"dropped\":true") == std::string::npos && records < 30000) {
+  for (int records = 0; drops == 0 && records < 30000;) {
     ASSERT_EQ(steady.NextRecord().size(), 48u) << "after " << records << " records";
     if (++records % 100 == 0) {
-      text = FileText(trace);
+      drops = CountLines(standin.trace(), dropped);
     }
   }
-  std::istringstream lines(text);
-  int drops = 0;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.find("\"dropped\":true") == std::string::npos) {
-      continue;
+  EXPECT_GT(drops, 0u);
+  // Only the client that does not read loses frames.
+  ForEachLine(standin.trace(), [&](const std::string& line) {
+    if (line.find(dropped) != std::string::npos) {
+      EXPECT_NE(line.find("\"client\":1,\"record\":\"SIMOBJECT_DATA\""), std::string::npos) << line;
     }
-    ++drops;
-    EXPECT_NE(line.find("\"client\":1,\"record\":\"SIMOBJECT_DATA\""), std::string::npos) << line;
-  }
-  EXPECT_GT(drops, 0);
+  });
 }
 
 }  // namespace
-}  // namespace standin_test
+}  // namespace support

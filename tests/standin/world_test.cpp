@@ -1,4 +1,5 @@
-// The world's motion easing, pause, camera fields, and the trace's JSON text.
+// The stand-in's world in-process: the motion's easing and standard rate,
+// the simulator pause, the camera's ignore field, and the trace's JSON text.
 #include "standin/world.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,10 @@
 // Rolls of 30 degrees each side, each starting as the last one ends: the
 // first from level over 2 s, then side to side over 4 s each.
-#include "bench/rolling_scenario.h"
+#include "tests/support/rolling_scenario.h"
 
-namespace bench {
+#include "tests/support/files.h"
+
+namespace support {
 
 std::string RollingScenario(int seconds) {
   std::string text = "# latency benchmark: rolling without a pause, then the menu's Exit\n";
@@ -17,4 +19,8 @@ std::string RollingScenario(int seconds) {
   return text;
 }
 
-}  // namespace bench
+std::string RollingScenarioFile(int seconds) {
+  return TempFile("rolling.txt", RollingScenario(seconds));
+}
+
+}  // namespace support

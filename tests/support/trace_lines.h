@@ -1,13 +1,13 @@
-// The stand-in's trace as the fault tests read it: one JSON object per line,
+// The stand-in's trace as the tests read it: one JSON object per line,
 // a line's top-level fields looked up by name. Enough JSON for the trace's
 // own flat lines; no general parser.
-#ifndef VANTILO_TESTS_FAULTS_TRACE_LINES_H
-#define VANTILO_TESTS_FAULTS_TRACE_LINES_H
+#ifndef VANTILO_TESTS_SUPPORT_TRACE_LINES_H
+#define VANTILO_TESTS_SUPPORT_TRACE_LINES_H
 
 #include <functional>
 #include <string>
 
-namespace faults {
+namespace support {
 
 // A top-level field of one line: a string without its quotes (escapes left
 // as written), a number, true or false, an object or array as written;
@@ -25,6 +25,6 @@ std::size_t CountLines(const std::string& path, const std::string& text,
 // Waits at most timeoutMs until the file has a line as CountLines counts them.
 bool WaitForLine(const std::string& path, const std::string& text, int timeoutMs);
 
-}  // namespace faults
+}  // namespace support
 
 #endif

@@ -1,13 +1,13 @@
 // Field lookup by a scan that tracks strings and nesting depth, so a name
 // inside a nested object (a packet's "args") is never taken for a top-level
 // field. Files are read line by line, so long traces need little memory.
-#include "trace_lines.h"
+#include "tests/support/trace_lines.h"
 
 #include <chrono>
 #include <fstream>
 #include <thread>
 
-namespace faults {
+namespace support {
 
 namespace {
 
@@ -109,4 +109,4 @@ bool WaitForLine(const std::string& path, const std::string& text, int timeoutMs
   return true;
 }
 
-}  // namespace faults
+}  // namespace support

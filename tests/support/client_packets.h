@@ -1,14 +1,13 @@
-// Hand-built client packets for the stand-in's tests, one function per
-// SimConnect call, with the layouts from the protocol notes. Send ids are
-// the caller's, so a test can match exceptions to packets.
-#ifndef VANTILO_TESTS_STANDIN_CLIENT_PACKETS_H
-#define VANTILO_TESTS_STANDIN_CLIENT_PACKETS_H
+// Hand-built client packets for tests that talk to the stand-in, one
+// function per SimConnect call, with the layouts from the protocol notes and
+// independent of the stand-in's own decoder. Send ids are the caller's, so a
+// test can match exceptions to packets.
+#ifndef VANTILO_TESTS_SUPPORT_CLIENT_PACKETS_H
+#define VANTILO_TESTS_SUPPORT_CLIENT_PACKETS_H
 
-#include "standin_process.h"
+#include "tests/support/bytes.h"
 
-namespace standin_test {
-
-const std::uint32_t kUnused = 0xFFFFFFFFu;
+namespace support {
 
 Bytes MenuAddItem(std::uint32_t sendId, const std::string& text, std::uint32_t id);
 Bytes MenuAddSubItem(std::uint32_t sendId, std::uint32_t parent, const std::string& text,
@@ -30,6 +29,6 @@ Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading);
 // send ids from 2. With inputOn false the input group stays off.
 Bytes ProgramRegistration(bool inputOn = true);
 
-}  // namespace standin_test
+}  // namespace support
 
 #endif

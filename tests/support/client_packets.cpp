@@ -1,40 +1,51 @@
-// Client packet bodies, field by field in declaration order (packed).
-#include "client_packets.h"
+// Client packet bodies, field by field in declaration order (packed), each
+// wrapped in its header by MakePacket.
+#include "tests/support/client_packets.h"
 
-namespace standin_test {
+namespace support {
 
 Bytes MenuAddItem(std::uint32_t sendId, const std::string& text, std::uint32_t id) {
   Bytes body;
-  AddText(body, text);
-  Add32(body, id);
-  Add32(body, 12345);
+  PutText(body, text, 256);
+  PutU32(body, id);
+  PutU32(body, 12345);
   return MakePacket(0x31, sendId, body);
 }
 
 Bytes MenuAddSubItem(std::uint32_t sendId, std::uint32_t parent, const std::string& text,
                      std::uint32_t id) {
   Bytes body;
-  Add32(body, parent);
-  AddText(body, text);
-  Add32(body, id);
-  Add32(body, 12345);
+  PutU32(body, parent);
+  PutText(body, text, 256);
+  PutU32(body, id);
+  PutU32(body, 12345);
   return MakePacket(0x33, sendId, body);
 }
 
-Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
+namespace {
+
+// The body of both MapClientEventToSimEvent and SubscribeToSystemEvent.
+Bytes IdAndName(std::uint32_t function, std::uint32_t sendId, std::uint32_t id,
+                const std::string& name) {
   Bytes body;
-  Add32(body, id);
-  AddText(body, name);
-  return MakePacket(0x04, sendId, body);
+  PutU32(body, id);
+  PutText(body, name, 256);
+  return MakePacket(function, sendId, body);
+}
+
+}  // namespace
+
+Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
+  return IdAndName(0x04, sendId, id, name);
 }
 
 Bytes MapPovInput(std::uint32_t sendId, std::uint32_t group, std::uint32_t downEvent,
                   const std::string& input) {
   Bytes body;
-  Add32(body, group);
-  AddText(body, input);
+  PutU32(body, group);
+  PutText(body, input, 256);
   for (std::uint32_t value : {downEvent, 0u, kUnused, 0u, 0u}) {
-    Add32(body, value);
+    PutU32(body, value);
   }
   return MakePacket(0x11, sendId, body);
 }
@@ -42,34 +53,31 @@ Bytes MapPovInput(std::uint32_t sendId, std::uint32_t group, std::uint32_t downE
 Bytes AddToGroup(std::uint32_t sendId, std::uint32_t group, std::uint32_t event) {
   Bytes body;
   for (std::uint32_t value : {group, event, 0u}) {
-    Add32(body, value);
+    PutU32(body, value);
   }
   return MakePacket(0x07, sendId, body);
 }
 
 Bytes SetInputGroupState(std::uint32_t sendId, std::uint32_t group, std::uint32_t state) {
   Bytes body;
-  Add32(body, group);
-  Add32(body, state);
+  PutU32(body, group);
+  PutU32(body, state);
   return MakePacket(0x15, sendId, body);
 }
 
 Bytes Subscribe(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
-  Bytes body;
-  Add32(body, id);
-  AddText(body, name);
-  return MakePacket(0x17, sendId, body);
+  return IdAndName(0x17, sendId, id, name);
 }
 
 Bytes AddDatum(std::uint32_t sendId, std::uint32_t define, const std::string& datum,
                const std::string& unit, std::uint32_t type) {
   Bytes body;
-  Add32(body, define);
-  AddText(body, datum);
-  AddText(body, unit);
-  Add32(body, type);
-  AddFloat(body, 0.0f);
-  Add32(body, kUnused);
+  PutU32(body, define);
+  PutText(body, datum, 256);
+  PutText(body, unit, 256);
+  PutU32(body, type);
+  PutF32(body, 0.0f);
+  PutU32(body, kUnused);
   return MakePacket(0x0C, sendId, body);
 }
 
@@ -77,7 +85,7 @@ Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t def
                   std::uint32_t period) {
   Bytes body;
   for (std::uint32_t value : {request, define, 0u, period, 0u, 0u, 0u, 0u}) {
-    Add32(body, value);
+    PutU32(body, value);
   }
   return MakePacket(0x0E, sendId, body);
 }
@@ -85,13 +93,13 @@ Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t def
 Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading) {
   Bytes body;
   for (float value : {0.0f, 0.0f, 0.0f, pitch, bank, heading}) {
-    AddFloat(body, value);
+    PutF32(body, value);
   }
   return MakePacket(0x30, sendId, body);
 }
 
 Bytes ProgramRegistration(bool inputOn) {
-  std::vector<Bytes> packets = {
+  return Join({
       MenuAddItem(2, "Vantilo", 19),
       MenuAddSubItem(3, 19, "Pause", 21),
       MenuAddSubItem(4, 19, "Exit", 20),
@@ -110,12 +118,7 @@ Bytes ProgramRegistration(bool inputOn) {
       AddDatum(17, 0, "PLANE PITCH DEGREES", "Radians"),
       AddDatum(18, 0, "PLANE BANK DEGREES", "Radians"),
       RequestData(19, 1, 0, 2),
-  };
-  Bytes all;
-  for (const Bytes& packet : packets) {
-    all.insert(all.end(), packet.begin(), packet.end());
-  }
-  return all;
+  });
 }
 
-}  // namespace standin_test
+}  // namespace support

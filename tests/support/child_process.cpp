@@ -1,0 +1,241 @@
+// fork and exec with the output redirected to files; wait4 polled every few
+// milliseconds, so a deadline is kept without threads or signal handlers.
+// Every descriptor the parent opens is close-on-exec, so children never
+// inherit each other's files or a test's sockets.
+#include "tests/support/child_process.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "tests/support/files.h"
+
+extern char** environ;
+
+namespace support {
+
+namespace {
+
+const auto kPollEvery = std::chrono::milliseconds(5);
+
+double Seconds(const timeval& value) {
+  return static_cast<double>(value.tv_sec) + static_cast<double>(value.tv_usec) / 1e6;
+}
+
+// The parent's environment with extraEnv's names replaced or added.
+std::vector<std::string> Environment(const std::vector<std::string>& extraEnv) {
+  std::vector<std::string> all;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    std::string text = *entry;
+    bool replaced = false;
+    for (const std::string& extra : extraEnv) {
+      const std::string name = extra.substr(0, extra.find('=') + 1);  // "NAME="
+      replaced = replaced || text.rfind(name, 0) == 0;
+    }
+    if (!replaced) {
+      all.push_back(text);
+    }
+  }
+  all.insert(all.end(), extraEnv.begin(), extraEnv.end());
+  return all;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) {
+    pointers.push_back(&text[0]);
+  }
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Opens the output file at *path, or a fresh temporary one (its name then
+// goes to *path and to temporary); -1 on failure.
+int OutputFile(std::string* path, std::vector<std::string>* temporary) {
+  if (!path->empty()) {
+    return open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  }
+  char pattern[] = "/tmp/vantilo-child-output-XXXXXX";
+  int fd = mkostemp(pattern, O_CLOEXEC);
+  if (fd >= 0) {
+    *path = pattern;
+    temporary->push_back(pattern);
+  }
+  return fd;
+}
+
+// In the child, between fork and exec: only async-signal-safe calls.
+[[noreturn]] void ExecChild(const std::vector<char*>& args, char** envp, const char* folder,
+                            int out, int err) {
+  dup2(out, STDOUT_FILENO);
+  dup2(err, STDERR_FILENO);
+  int devNull = open("/dev/null", O_RDONLY);
+  if (devNull >= 0) {
+    dup2(devNull, STDIN_FILENO);
+  }
+  if (folder[0] != '\0' && chdir(folder) != 0) {
+    _exit(126);
+  }
+  environ = envp;
+  execvp(args[0], args.data());
+  const char message[] = "exec failed\n";
+  ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
+  (void)ignored;
+  _exit(127);
+}
+
+}  // namespace
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  for (const std::string& path : temporary_) {
+    unlink(path.c_str());
+  }
+}
+
+bool ChildProcess::Start(const std::vector<std::string>& argv, const ChildOptions& options) {
+  outPath_ = options.outPath;
+  errPath_ = options.errPath;
+  int out = OutputFile(&outPath_, &temporary_);
+  int err = OutputFile(&errPath_, &temporary_);
+  if (out < 0 || err < 0 || argv.empty()) {
+    error_ = "cannot create " + options.outPath + " or " + options.errPath;
+    for (int fd : {out, err}) {
+      if (fd >= 0) {
+        close(fd);
+      }
+    }
+    return false;
+  }
+  // Everything the child needs is built before fork: only exec-safe calls after.
+  std::vector<std::string> arguments = argv;
+  std::vector<std::string> environment = Environment(options.extraEnv);
+  std::vector<char*> argp = Pointers(arguments);
+  std::vector<char*> envp = Pointers(environment);
+  pid_ = fork();
+  if (pid_ == 0) {
+    ExecChild(argp, envp.data(), options.folder.c_str(), out, err);
+  }
+  close(out);
+  close(err);
+  if (pid_ < 0) {
+    error_ = std::string("fork failed: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+void ChildProcess::Reaped(int status, const rusage& usage) {
+  pid_ = -1;
+  ended_ = true;
+  result_.exited = WIFEXITED(status);
+  result_.status = result_.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+  result_.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+  result_.peakRssKib = usage.ru_maxrss;
+}
+
+bool ChildProcess::WaitUntil(Clock::time_point deadline) {
+  while (pid_ > 0) {
+    int status = 0;
+    rusage usage{};
+    pid_t done = wait4(pid_, &status, WNOHANG, &usage);
+    if (done == pid_) {
+      Reaped(status, usage);
+    } else if (done < 0 && errno != EINTR) {
+      pid_ = -1;  // not our child any more: nothing to report
+    } else if (Clock::now() >= deadline) {
+      return false;
+    } else {
+      std::this_thread::sleep_for(kPollEvery);
+    }
+  }
+  return true;
+}
+
+int ChildProcess::WaitForExit(int timeoutMs) {
+  if (!WaitUntil(Clock::now() + std::chrono::milliseconds(timeoutMs)) || !ended_) {
+    return -1;
+  }
+  return result_.exited ? result_.status : 128 + result_.status;
+}
+
+ChildResult ChildProcess::WaitOrKill(Clock::time_point deadline) {
+  if (!WaitUntil(deadline)) {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid_, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    Reaped(status, usage);
+    result_.timedOut = true;
+  }
+  return result_;
+}
+
+void ChildProcess::Signal(int signal) {
+  if (pid_ > 0) {
+    kill(pid_, signal);
+  }
+}
+
+std::string ChildProcess::Stdout() const { return FileText(outPath_); }
+
+std::string ChildProcess::Stderr() const { return FileText(errPath_); }
+
+std::string DescribeEnd(const ChildResult& result) {
+  std::string text = (result.exited ? "exit " : "signal ") + std::to_string(result.status);
+  return result.timedOut ? text + " (timed out)" : text;
+}
+
+long ResidentKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string word;
+  while (status >> word) {
+    if (word == "VmRSS:") {
+      long kib = -1;
+      status >> kib;
+      return kib;
+    }
+  }
+  return -1;
+}
+
+int OpenDescriptors(pid_t pid) {
+  DIR* folder = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+  if (folder == nullptr) {
+    return -1;
+  }
+  int count = 0;
+  while (const dirent* entry = readdir(folder)) {
+    if (entry->d_name[0] != '.') {
+      ++count;
+    }
+  }
+  closedir(folder);
+  return count;
+}
+
+std::string SanitizerReport(const std::string& text) {
+  for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"}) {
+    std::size_t at = text.find(marker);
+    if (at != std::string::npos) {
+      std::size_t start = text.rfind('\n', at);
+      start = start == std::string::npos ? 0 : start + 1;
+      return text.substr(start, text.find('\n', at) - start);
+    }
+  }
+  return "";
+}
+
+}  // namespace support

@@ -1,0 +1,91 @@
+// Child processes for the tests and the benchmarks: output in files (a pipe
+// nobody drains would block a chatty child), every wait bounded, CPU time and
+// peak memory from wait4 when it ends; the /proc readers and the
+// sanitizer-report finder for the children's state and output.
+#ifndef VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
+#define VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace support {
+
+using Clock = std::chrono::steady_clock;
+
+struct ChildResult {
+  bool exited = false;    // ended by exit (else by a signal)
+  int status = -1;        // exit status, or the signal's number
+  bool timedOut = false;  // killed at the deadline
+  double cpuSeconds = 0.0;
+  long peakRssKib = 0;
+};
+
+struct ChildOptions {
+  std::vector<std::string> extraEnv;  // "NAME=value": added to, or replacing, the environment
+  std::string folder;                 // working folder; empty: this one
+  std::string outPath;                // standard output; empty: a temporary file
+  std::string errPath;                // standard error; empty: a temporary file
+};
+
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  // Kills a child still running and reaps it; removes temporary output files.
+  ~ChildProcess();
+
+  // Runs argv (argv[0] searched in PATH); output files are created or
+  // truncated. An exec that fails ends the child with status 127 and
+  // "exec failed" on its standard error. False (see error()) when the
+  // output files cannot be made or fork fails.
+  bool Start(const std::vector<std::string>& argv, const ChildOptions& options = {});
+  const std::string& error() const { return error_; }
+  pid_t pid() const { return pid_; }
+  bool running() const { return pid_ > 0; }
+
+  // Waits until the deadline at most; true once the child has ended.
+  bool WaitUntil(Clock::time_point deadline);
+  // Waits at most timeoutMs: the exit status, 128 + the signal's number
+  // when a signal ended it, or -1 while it runs.
+  int WaitForExit(int timeoutMs);
+  // Waits for the end; at the deadline kills the child with SIGKILL.
+  ChildResult WaitOrKill(Clock::time_point deadline);
+  void Signal(int signal);
+
+  // Everything written so far (all of it once the child has exited).
+  std::string Stdout() const;
+  std::string Stderr() const;
+
+ protected:
+  std::string error_;
+
+ private:
+  void Reaped(int status, const rusage& usage);
+
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  ChildResult result_;
+  std::string outPath_;
+  std::string errPath_;
+  std::vector<std::string> temporary_;  // output files to remove
+};
+
+// One line describing how the child ended, e.g. "exit 0", "signal 9 (timed out)".
+std::string DescribeEnd(const ChildResult& result);
+
+// Resident memory (VmRSS) of a running process in KiB, or -1.
+long ResidentKiB(pid_t pid);
+// Open descriptors (entries of /proc/PID/fd) of a running process, or -1.
+int OpenDescriptors(pid_t pid);
+// The first line of an AddressSanitizer, LeakSanitizer or UBSan report in
+// text, or empty when there is none.
+std::string SanitizerReport(const std::string& text);
+
+}  // namespace support
+
+#endif

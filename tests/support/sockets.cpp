@@ -1,0 +1,266 @@
+// Both ends share the socket work: poll() for every wait, records and
+// packets cut from the stream by their leading size word, and reads until
+// the peer closes. The server's accepted socket is non-blocking, so a full
+// socket is seen (and waited on) instead of blocking the test.
+#include "tests/support/sockets.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+
+#include "control/identifiers.h"
+#include "standin/packets.h"
+#include "standin/records.h"
+
+namespace support {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const int kWaitMs = 5000;
+const std::size_t kSmallestRecord = 12;
+const std::size_t kSmallestPacket = 16;
+
+Clock::time_point After(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
+
+int MillisecondsLeft(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+bool Readable(int fd, Clock::time_point deadline) {
+  pollfd entry{fd, POLLIN, 0};
+  return fd >= 0 && poll(&entry, 1, MillisecondsLeft(deadline)) > 0;
+}
+
+// Appends what has arrived by the deadline: 1 when bytes came, 0 when the
+// peer has closed (or reset) the connection, -1 when nothing came.
+int Receive(int fd, Bytes* into, Clock::time_point deadline) {
+  if (!Readable(fd, deadline)) {
+    return -1;
+  }
+  std::uint8_t chunk[16 * 1024];
+  ssize_t got = recv(fd, chunk, sizeof chunk, 0);
+  if (got > 0) {
+    into->insert(into->end(), chunk, chunk + got);
+    return 1;
+  }
+  return got < 0 && (errno == EAGAIN || errno == EINTR) ? -1 : 0;
+}
+
+// The next whole record or packet from the stream (size word first, at
+// least `smallest` bytes); empty at the deadline, at the end of the stream
+// or at a size under `smallest`.
+Bytes NextFrame(int fd, Bytes* buffer, std::size_t smallest, Clock::time_point deadline) {
+  for (;;) {
+    if (buffer->size() >= 4) {
+      const std::size_t size = Word(*buffer, 0);
+      if (size < smallest) {
+        return {};
+      }
+      if (buffer->size() >= size) {
+        Bytes frame(buffer->begin(), buffer->begin() + static_cast<std::ptrdiff_t>(size));
+        buffer->erase(buffer->begin(), buffer->begin() + static_cast<std::ptrdiff_t>(size));
+        return frame;
+      }
+    }
+    if (Receive(fd, buffer, deadline) <= 0) {
+      return {};
+    }
+  }
+}
+
+// Reads until the peer closes: true then; false at the deadline.
+bool ReadToEnd(int fd, Bytes* into, Clock::time_point deadline) {
+  for (;;) {
+    int got = Receive(fd, into, deadline);
+    if (got == 0) {
+      return true;
+    }
+    if (got < 0 && MillisecondsLeft(deadline) == 0) {
+      return false;
+    }
+  }
+}
+
+// Sends every byte by the deadline, waiting while the socket is full.
+bool SendAll(int fd, const Bytes& bytes, Clock::time_point deadline) {
+  std::size_t sent = 0;
+  while (fd >= 0 && sent < bytes.size()) {
+    ssize_t count = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (count > 0) {
+      sent += static_cast<std::size_t>(count);
+      continue;
+    }
+    pollfd entry{fd, POLLOUT, 0};
+    if ((count < 0 && errno != EAGAIN && errno != EINTR) ||
+        poll(&entry, 1, MillisecondsLeft(deadline)) <= 0) {
+      return false;
+    }
+  }
+  return fd >= 0;
+}
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  return address;
+}
+
+}  // namespace
+
+Bytes AttitudeRecord(double pitchRadians, double bankRadians) {
+  return standin::ObjectDataRecord(kProtocol, REQUEST_ATTITUDE, DEFINITION_ATTITUDE,
+                                   {pitchRadians, bankRadians});
+}
+
+ScriptedServer::ScriptedServer(int receiveBuffer) {
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (receiveBuffer > 0) {  // accepted sockets inherit it
+    setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  }
+  sockaddr_in address = Loopback(0);
+  socklen_t length = sizeof address;
+  if (listener_ < 0 ||
+      bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener_, 4) != 0 ||
+      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("cannot listen on 127.0.0.1");
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+ScriptedServer::~ScriptedServer() {
+  CloseClient();
+  close(listener_);
+}
+
+bool ScriptedServer::HasPendingConnection() { return Readable(listener_, Clock::now()); }
+
+bool ScriptedServer::Accept() {
+  if (!Readable(listener_, After(kWaitMs))) {
+    return false;
+  }
+  client_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  return client_ >= 0;
+}
+
+bool ScriptedServer::AcceptOpen() {
+  if (!Accept()) {
+    return false;
+  }
+  std::vector<Bytes> open = ReadPackets(1);
+  const standin::PacketLayout* layout = standin::FindPacketLayout(standin::fn::kOpen);
+  return open.size() == 1 && open[0].size() == layout->Size() &&
+         Word(open[0], 8) == (standin::kPacketTypeMarker | standin::fn::kOpen) &&
+         Send(standin::OpenRecord(kProtocol));
+}
+
+std::vector<Bytes> ScriptedServer::ReadPackets(std::size_t count) {
+  const Clock::time_point deadline = After(kWaitMs);
+  std::vector<Bytes> packets;
+  while (packets.size() < count) {
+    Bytes packet = NextFrame(client_, &pending_, kSmallestPacket, deadline);
+    if (packet.empty()) {
+      break;
+    }
+    packets.push_back(packet);
+  }
+  return packets;
+}
+
+bool ScriptedServer::Send(const Bytes& bytes) { return SendAll(client_, bytes, After(kWaitMs)); }
+
+std::size_t ScriptedServer::FloodWithoutReading(int stallMs) {
+  std::vector<Bytes> records;
+  for (int i = 0; i < 64; ++i) {
+    records.push_back(AttitudeRecord(0.01 * i, 0.5 - 0.01 * i));
+  }
+  const Bytes batch = Join(records);
+  const Clock::time_point safetyBound = After(30000);
+  Clock::time_point lastProgress = Clock::now();
+  std::size_t total = 0;
+  std::size_t offset = 0;
+  while (client_ >= 0 && Clock::now() < safetyBound) {
+    ssize_t count = send(client_, batch.data() + offset, batch.size() - offset, MSG_NOSIGNAL);
+    if (count > 0) {
+      total += static_cast<std::size_t>(count);
+      offset = (offset + static_cast<std::size_t>(count)) % batch.size();
+      lastProgress = Clock::now();
+    } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+      if (Clock::now() - lastProgress >= std::chrono::milliseconds(stallMs)) {
+        break;
+      }
+      pollfd entry{client_, POLLOUT, 0};
+      poll(&entry, 1, 50);
+    } else {
+      break;  // the client has closed the connection
+    }
+  }
+  return total / records[0].size();
+}
+
+bool ScriptedServer::ReadUntilClosed(int timeoutMs, Bytes* rest) {
+  *rest = pending_;
+  pending_.clear();
+  return ReadToEnd(client_, rest, After(timeoutMs));
+}
+
+void ScriptedServer::CloseClient() {
+  if (client_ >= 0) {
+    close(client_);
+  }
+  client_ = -1;
+}
+
+RawClient::RawClient(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in where = Loopback(port);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0) {
+    fd_ = fd;
+  } else {
+    close(fd);
+  }
+}
+
+RawClient::~RawClient() {
+  if (fd_ >= 0) {
+    close(fd_);
+  }
+}
+
+void RawClient::Send(const Bytes& bytes) { SendAll(fd_, bytes, After(kWaitMs)); }
+
+Bytes RawClient::NextRecord(int timeoutMs) {
+  return NextFrame(fd_, &buffer_, kSmallestRecord, After(timeoutMs));
+}
+
+Bytes RawClient::RecordWhere(const std::function<bool(const Bytes&)>& wanted, int timeoutMs) {
+  const Clock::time_point deadline = After(timeoutMs);
+  for (;;) {
+    Bytes record = NextFrame(fd_, &buffer_, kSmallestRecord, deadline);
+    if (record.empty() || wanted(record)) {
+      return record;
+    }
+  }
+}
+
+bool RawClient::ClosedByPeer(int timeoutMs) {
+  buffer_.clear();
+  return ReadToEnd(fd_, &buffer_, After(timeoutMs));
+}
+
+Bytes RawClient::Open() {
+  Send(OpenPacket(kProtocol));
+  return NextRecord();
+}
+
+}  // namespace support
