@@ -10,6 +10,8 @@
 #include "control/camera_controller.h"
 #include "control/identifiers.h"
 
+// The program's main routine defines the handle; this benchmark links the
+// controller alone, so it defines its own.
 HANDLE hSimConnect = nullptr;
 
 namespace {

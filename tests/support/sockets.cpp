@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "control/identifiers.h"
+#include "hostlink/net/wire.h"
 #include "standin/packets.h"
 #include "standin/records.h"
 
@@ -158,9 +159,9 @@ bool ScriptedServer::AcceptOpen() {
     return false;
   }
   std::vector<Bytes> open = ReadPackets(1);
-  const standin::PacketLayout* layout = standin::FindPacketLayout(standin::fn::kOpen);
+  const standin::PacketLayout* layout = standin::FindPacketLayout(wire::kOpen);
   return open.size() == 1 && open[0].size() == layout->Size() &&
-         Word(open[0], 8) == (standin::kPacketTypeMarker | standin::fn::kOpen) &&
+         Word(open[0], 8) == (wire::kPacketTypeMarker | wire::kOpen) &&
          Send(standin::OpenRecord(kProtocol));
 }
 
