@@ -14,20 +14,57 @@ using sockets::Clock;
 
 namespace {
 
+const char kCfgPrefix[] = "SimConnect.cfg: ";
+
+// The family the configured protocol connects with.
+int Family(const LinkSettings& settings) {
+  return settings.transport == Transport::IPv6 ? AF_INET6 : AF_INET;
+}
+
+// Where the open connects, as the failure messages name it: host:port, an
+// IPv6 address in brackets.
+std::string Where(const LinkSettings& settings) {
+  const std::string port = ":" + std::to_string(settings.port);
+  if (settings.address.find(':') != std::string::npos) {
+    return "[" + settings.address + "]" + port;
+  }
+  return settings.address + port;
+}
+
 // The addresses of the configured host and numeric port for a TCP stream of
-// the configured family; null (and why) if there are none.
+// the configured family; null (and a line saying why) if there are none. A
+// numeric address is taken as it is, and checked against the protocol,
+// before any name is looked up.
 addrinfo* Resolve(const LinkSettings& settings, std::string* problem) {
   struct addrinfo hints;
   std::memset(&hints, 0, sizeof hints);
-  hints.ai_family = settings.transport == Transport::IPv6 ? AF_INET6 : AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
-  hints.ai_flags = AI_NUMERICSERV;
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
   struct addrinfo* addresses = nullptr;
   const std::string port = std::to_string(settings.port);
-  const int resolved = getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &addresses);
-  if (resolved != 0) {
-    *problem = sockets::ResolveProblem(resolved);
+  if (getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &addresses) == 0) {
+    if (addresses->ai_family == Family(settings)) {
+      return addresses;
+    }
+    const char* family = addresses->ai_family == AF_INET6 ? "IPv6" : "IPv4";
+    *problem = std::string(kCfgPrefix) + "Address '" + settings.address + "' is an " + family +
+               " address: it needs Protocol=" + family;
+    freeaddrinfo(addresses);
+    return nullptr;
+  }
+  // No host name holds a colon: most likely a port written into the address.
+  if (settings.address.find(':') != std::string::npos) {
+    *problem = std::string(kCfgPrefix) + "bad Address '" + settings.address +
+               "' (a host name or address, without a port)";
+    return nullptr;
+  }
+  hints.ai_family = Family(settings);
+  hints.ai_flags = AI_NUMERICSERV;
+  addresses = nullptr;
+  if (getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &addresses) != 0) {
+    *problem = std::string(kCfgPrefix) + "cannot resolve '" + settings.address + "'";
     return nullptr;
   }
   return addresses;
@@ -43,7 +80,7 @@ int sockets::MillisecondsLeft(Clock::time_point deadline) {
 bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
   Close();
   if (!settings.usable || settings.transport == Transport::Pipe) {
-    *problem = settings.problem;
+    *problem = kCfgPrefix + settings.problem;
     return false;
   }
   if (!sockets::Start(problem)) {
@@ -61,6 +98,7 @@ bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
   }
   freeaddrinfo(addresses);
   if (socket_ == kNoSocket) {
+    *problem = "connect to " + Where(settings) + ": " + *problem;
     sockets::Stop();
     return false;
   }

@@ -30,8 +30,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
   ~Connection() { Close(); }
 
-  // Connects to the configured address with Nagle off; false (and why) if
-  // it cannot within kConnectTimeoutMs.
+  // Connects to the configured address with Nagle off; false if it cannot
+  // within kConnectTimeoutMs, with one line saying what failed and where
+  // (the SimConnect.cfg setting, or the address connected to).
   bool Connect(const LinkSettings& settings, std::string* problem);
   // Sends all bytes; false when the peer is gone or the socket stayed full
   // for kSendTimeoutMs. The caller then treats the connection as lost.

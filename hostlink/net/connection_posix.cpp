@@ -17,19 +17,27 @@ namespace {
 
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
+// The system's text for an error, starting lower case to follow a colon:
+// "connection refused".
+std::string ErrorText(int error) {
+  std::string text = std::strerror(error);
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
+}
+
 }  // namespace
 
 // POSIX sockets need no start.
 bool Start(std::string*) { return true; }
 void Stop() {}
 
-std::string ResolveProblem(int code) { return gai_strerror(code); }
-
 SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem) {
   int fd = socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                   address->ai_protocol);
   if (fd < 0) {
-    *problem = std::strerror(errno);
+    *problem = ErrorText(errno);
     return kNoSocket;
   }
   int result = connect(fd, address->ai_addr, address->ai_addrlen);
@@ -43,10 +51,10 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
     socklen_t length = sizeof error;
     result = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 ? 0 : -1;
     if (result != 0) {
-      *problem = std::strerror(error != 0 ? error : errno);
+      *problem = ErrorText(error != 0 ? error : errno);
     }
   } else if (result != 0) {
-    *problem = std::strerror(errno);
+    *problem = ErrorText(errno);
   }
   if (result != 0) {
     close(fd);

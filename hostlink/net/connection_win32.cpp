@@ -13,6 +13,22 @@ std::string WinsockProblem(const char* what, int code) {
   return std::string(what) + " failed (Winsock error " + std::to_string(code) + ")";
 }
 
+// A failed connect's error, worded as on POSIX systems where they share one.
+std::string ConnectProblem(int code) {
+  switch (code) {
+    case WSAECONNREFUSED:
+      return "connection refused";
+    case WSAETIMEDOUT:
+      return "connection timed out";
+    case WSAENETUNREACH:
+      return "network is unreachable";
+    case WSAEHOSTUNREACH:
+      return "no route to host";
+    default:
+      return "Winsock error " + std::to_string(code);
+  }
+}
+
 }  // namespace
 
 bool Start(std::string* problem) {
@@ -26,8 +42,6 @@ bool Start(std::string* problem) {
 }
 
 void Stop() { WSACleanup(); }
-
-std::string ResolveProblem(int code) { return WinsockProblem("getaddrinfo", code); }
 
 SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem) {
   SOCKET s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
@@ -58,7 +72,7 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
     }
   }
   if (error != 0) {
-    *problem = WinsockProblem("connect", error);
+    *problem = ConnectProblem(error);
     closesocket(s);
     return kNoSocket;
   }

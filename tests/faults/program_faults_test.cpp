@@ -4,12 +4,14 @@
 // reported the connection, and never send on a link it has given up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <random>
 
 #include "runs.h"
 #include "standin/records.h"
 #include "tests/support/files.h"
+#include "tests/support/private_network.h"
 #include "tests/support/rolling_scenario.h"
 #include "tests/support/sockets.h"
 #include "tests/support/standin_process.h"
@@ -193,6 +195,69 @@ TEST_P(ProgramOnBrokenStream, EndsThroughItsTearDownAndSendsNothingMore) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnBrokenStream, ::testing::ValuesIn(BrokenStreams()),
                          [](const ::testing::TestParamInfo<BrokenStream>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// An open that fails: the program says on standard error what failed and
+// where, in one line, before its usual line on standard output.
+struct FailedOpen {
+  const char* name;
+  const char* cfg;         // SimConnect.cfg; {port} stands for the dead port
+  DeadPort::Kind port;     // how a connect to that port fails
+  bool privateNetwork;     // a name reaches the resolver, which must get no answer
+  const char* stderrLine;  // {port} as in cfg
+};
+
+const FailedOpen kFailedOpens[] = {
+    {"UnresolvableName", "[SimConnect]\nAddress=flightsim-pc\n", DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: cannot resolve 'flightsim-pc'"},
+    {"PortInTheAddress", "[SimConnect]\nAddress=127.0.0.1:500\n", DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: bad Address '127.0.0.1:500' (a host name or address, without a port)"},
+    {"IPv6WithAnIPv4Address", "[SimConnect]\nProtocol=IPv6\nAddress=127.0.0.1\n",
+     DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: Address '127.0.0.1' is an IPv4 address: it needs Protocol=IPv4"},
+    {"IPv4WithAnIPv6Address", "[SimConnect]\nProtocol=IPv4\nAddress=::1\n",
+     DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: Address '::1' is an IPv6 address: it needs Protocol=IPv6"},
+    {"RefusedConnect", "[SimConnect]\nAddress=127.0.0.1\nPort={port}\n", DeadPort::Kind::kRefuses,
+     false, "connect to 127.0.0.1:{port}: connection refused"},
+    {"UnansweredConnect", "[SimConnect]\nAddress=127.0.0.1\nPort={port}\n",
+     DeadPort::Kind::kNeverAnswers, false, "connect to 127.0.0.1:{port}: connection timed out"},
+};
+
+void PrintTo(const FailedOpen& open, std::ostream* out) { *out << open.name; }
+
+std::string WithPort(std::string text, int port) {
+  const std::size_t at = text.find("{port}");
+  return at == std::string::npos ? text : text.replace(at, 6, std::to_string(port));
+}
+
+class ProgramThatCannotOpen : public ::testing::TestWithParam<FailedOpen> {};
+
+TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
+  const FailedOpen& row = GetParam();
+  if (row.privateNetwork) {
+    // Should the host link look the address up as a name, the resolver
+    // asks 127.0.0.1, where nothing answers: no query leaves the machine.
+    std::string why;
+    if (!EnterPrivateNetwork(&why)) {
+      GTEST_SKIP() << why;
+    }
+    ASSERT_TRUE(UseResolverConfig("nameserver 127.0.0.1\n", &why)) << why;
+  }
+  DeadPort dead(row.port);
+  WorkDir dir;
+  dir.WriteCfg(WithPort(row.cfg, dead.port()));
+  std::unique_ptr<ChildProcess> program = StartProgram();
+  EXPECT_EQ(program->WaitForExit(kCloseWaitMs), 0);
+  EXPECT_EQ(program->Stderr(), WithPort(row.stderrLine, dead.port()) + "\n");
+  const std::string out = program->Stdout();
+  const std::string told = "You must start Flight Simulator first!";
+  EXPECT_EQ(out.substr(out.size() - std::min(out.size(), told.size())), told) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramThatCannotOpen, ::testing::ValuesIn(kFailedOpens),
+                         [](const ::testing::TestParamInfo<FailedOpen>& info) {
                            return std::string(info.param.name);
                          });
 
