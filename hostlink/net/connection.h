@@ -14,7 +14,8 @@
 
 namespace vantilo_net {
 
-// Bounds, in milliseconds: the whole connect, and one packet's send.
+// Bounds, in milliseconds: the whole connect (name lookup included), and
+// one packet's send.
 const int kConnectTimeoutMs = 3000;
 const int kSendTimeoutMs = 2000;
 

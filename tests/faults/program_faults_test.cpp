@@ -2,7 +2,11 @@
 // sizes out of bounds, garbage, a host that stops reading, a stand-in killed
 // or restarted): it must end through its tear-down with status 0, having
 // reported the connection, and never send on a link it has given up.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -260,6 +264,52 @@ INSTANTIATE_TEST_SUITE_P(Faults, ProgramThatCannotOpen, ::testing::ValuesIn(kFai
                          [](const ::testing::TestParamInfo<FailedOpen>& info) {
                            return std::string(info.param.name);
                          });
+
+// A name server on 127.0.0.1:53 that takes queries and never answers.
+class SilentNameServer {
+ public:
+  SilentNameServer() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(53);
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~SilentNameServer() { close(fd_); }
+  bool bound() const { return bound_; }
+  bool QueryArrived() const {
+    char byte;
+    return recv(fd_, &byte, 1, MSG_DONTWAIT | MSG_PEEK) >= 0;
+  }
+
+ private:
+  int fd_ = -1;
+  bool bound_ = false;
+};
+
+// The open's 3 s bound, the program's 2 s pause after it, and some slack;
+// the resolver waits 30 s.
+const int kBoundedOpenEndMs = 3000 + 2000 + 3000;
+
+TEST(ProgramWithASilentResolver, GivesUpTheNameLookupWithTheOpen) {
+  std::string why;
+  if (!EnterPrivateNetwork(&why)) {
+    GTEST_SKIP() << why;
+  }
+  SilentNameServer nameServer;
+  ASSERT_TRUE(nameServer.bound());
+  ASSERT_TRUE(UseResolverConfig("nameserver 127.0.0.1\noptions timeout:30 attempts:1\n", &why))
+      << why;
+  WorkDir dir;
+  dir.WriteCfg("[SimConnect]\nAddress=flightsim-pc\n");
+  std::unique_ptr<ChildProcess> program = StartProgram();
+  EXPECT_EQ(program->WaitForExit(kBoundedOpenEndMs), 0);
+  EXPECT_TRUE(nameServer.QueryArrived());
+  EXPECT_EQ(program->Stderr(), "SimConnect.cfg: cannot resolve 'flightsim-pc' within 3 s\n");
+  const std::string out = program->Stdout();
+  EXPECT_NE(out.find("You must start Flight Simulator first!"), std::string::npos) << out;
+}
 
 // Ten minutes of rolling: longer than any test here.
 const int kRollingSeconds = 600;
