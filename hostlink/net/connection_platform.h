@@ -38,7 +38,8 @@ int MillisecondsLeft(Clock::time_point deadline);
 bool Start(std::string* problem);
 // Undoes one successful Start.
 void Stop();
-// A non-blocking socket connected to one address with Nagle off, or
+// A non-blocking socket connected to one address with Nagle off and the
+// silence bounds of connection.h (keepalive, unacknowledged data), or
 // kNoSocket and why, in lower case ("connection refused"), when the connect
 // fails or the deadline passes.
 SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem);

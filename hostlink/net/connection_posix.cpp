@@ -1,6 +1,7 @@
 // The connection's socket calls over POSIX sockets. The socket is
 // non-blocking from the start: connect waits in poll() with a deadline,
-// sends and receives never wait, and an interrupted call is simply retried.
+// sends and receives never wait, an interrupted call is simply retried, and
+// keepalive with TCP_USER_TIMEOUT bounds a silent peer.
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <unistd.h>
@@ -25,6 +26,22 @@ std::string ErrorText(int error) {
     text[0] = static_cast<char>(text[0] - 'A' + 'a');
   }
   return text;
+}
+
+// Keepalive ends a connection that is silent while idle; TCP_USER_TIMEOUT
+// one whose sent data stays unacknowledged (the system would retransmit for
+// about fifteen minutes, sending no keepalive probes meanwhile).
+void BoundSilence(int fd) {
+  const int on = 1;
+  const int idle = kKeepaliveIdleMs / 1000;
+  const int interval = kKeepaliveIntervalMs / 1000;
+  const int probes = kKeepaliveProbes;
+  setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+  const unsigned int limit = kSilenceLimitMs;
+  setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &limit, sizeof limit);
 }
 
 }  // namespace
@@ -62,6 +79,7 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
   }
   int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  BoundSilence(fd);
   return fd;
 }
 

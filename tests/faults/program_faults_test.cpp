@@ -99,6 +99,39 @@ TEST_F(ProgramAgainstFaultServer, HostThatStopsReadingIsGivenUpAfterTheSendLimit
   EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
 }
 
+// The fixture's server and program in a private network, entered before
+// either starts, so that the test can take the link down under them.
+struct PrivateNetworkFirst {
+  PrivateNetworkFirst() { entered = EnterPrivateNetwork(&why); }
+  bool entered = false;
+  std::string why;
+};
+
+class ProgramOnASilentLink : public PrivateNetworkFirst, public ProgramAgainstFaultServer {
+ protected:
+  void SetUp() override {
+    if (!entered) {
+      GTEST_SKIP() << why;
+    }
+    ProgramAgainstFaultServer::SetUp();
+  }
+  void TearDown() override {
+    if (entered) {
+      SetLoopbackUp(true, &why);
+    }
+  }
+};
+
+// A simulator PC that crashes or drops off the network sends no FIN and no
+// RST. Here the link falls silent just as an attitude record has come: the
+// camera command answering it is never acknowledged, and nothing arrives
+// again. The program must count the link lost and end on its own.
+TEST_F(ProgramOnASilentLink, CountsTheLinkLostAndEndsThroughItsTearDown) {
+  ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, 0.5)));
+  ASSERT_TRUE(SetLoopbackUp(false, &why)) << why;
+  ExpectCleanProgramEnd(*program_);
+}
+
 // A stream that breaks after the program has begun to follow.
 struct BrokenStream {
   const char* name;
