@@ -1,7 +1,7 @@
 // The TCP socket under the host link: a connect with a time bound, sends
 // that give up after about two seconds of a full socket, reads that never
-// wait, and a bound on how long the peer may stay silent. It moves bytes only. connection.cpp holds
-// the deadlines and loops, over the platform's socket calls in connection_platform.h.
+// wait, and a bound on a silent peer. It moves bytes only; connection.cpp
+// holds the deadlines and loops, over the socket calls of connection_platform.h.
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_H
 

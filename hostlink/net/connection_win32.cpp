@@ -26,18 +26,19 @@ std::string WinsockProblem(const char* what, int code) {
 
 // A failed connect's error, worded as on POSIX systems where they share one.
 std::string ConnectProblem(int code) {
-  switch (code) {
-    case WSAECONNREFUSED:
-      return "connection refused";
-    case WSAETIMEDOUT:
-      return "connection timed out";
-    case WSAENETUNREACH:
-      return "network is unreachable";
-    case WSAEHOSTUNREACH:
-      return "no route to host";
-    default:
-      return "Winsock error " + std::to_string(code);
+  static const struct {
+    int code;
+    const char* text;
+  } kTexts[] = {{WSAECONNREFUSED, "connection refused"},
+                {WSAETIMEDOUT, "connection timed out"},
+                {WSAENETUNREACH, "network is unreachable"},
+                {WSAEHOSTUNREACH, "no route to host"}};
+  for (const auto& known : kTexts) {
+    if (known.code == code) {
+      return known.text;
+    }
   }
+  return "Winsock error " + std::to_string(code);
 }
 
 // Keepalive (idle time and interval through SIO_KEEPALIVE_VALS, the probe

@@ -1,7 +1,7 @@
 // vantilo against a host that fails under it (a stream cut inside a record,
-// sizes out of bounds, garbage, a host that stops reading, a stand-in killed
-// or restarted): it must end through its tear-down with status 0, having
-// reported the connection, and never send on a link it has given up.
+// sizes out of bounds, garbage, a host that stops reading or falls silent, a
+// stand-in killed or restarted): it must end through its tear-down with
+// status 0 and never send on a link it has given up; a failed open says why.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
