@@ -27,6 +27,21 @@ const DWORD kEventBytes = 24;      // through dwData
 const DWORD kRequestIdBytes = 16;  // through dwRequestID
 const DWORD kDataBlockOffset = 40;
 const DWORD kAttitudeBytes = kDataBlockOffset + sizeof(AttitudeRecord);
+const int kNameBytes = 256;  // the open record's szApplicationName field
+static_assert(sizeof(SIMCONNECT_RECV_OPEN::szApplicationName) == kNameBytes, "name field");
+
+// Copies the host's application name up to its NUL or the end of its field,
+// with control bytes (below 0x20, and 0x7F) as '?': a hostile host must not
+// drive the terminal (set its title, write the clipboard) through the name.
+void CopyPrintableName(const char* field, char (&name)[kNameBytes + 1]) {
+  int length = 0;
+  while (length < kNameBytes && field[length] != '\0') {
+    const unsigned char byte = static_cast<unsigned char>(field[length]);
+    name[length] = byte < 0x20 || byte == 0x7F ? '?' : field[length];
+    ++length;
+  }
+  name[length] = '\0';
+}
 
 void HandleEvent(const SIMCONNECT_RECV_EVENT* evt) {
   switch (evt->uEventID) {
@@ -91,8 +106,9 @@ void SIMCONNECT_CALL CameraDispatch(SIMCONNECT_RECV* pData, DWORD cbData, void* 
         break;
       }
       const SIMCONNECT_RECV_OPEN* open = static_cast<SIMCONNECT_RECV_OPEN*>(pData);
-      // The precision bounds the read to the field when the host sent no NUL.
-      std::printf("Now connected to %.256s Version %i\n", open->szApplicationName,
+      char name[kNameBytes + 1];
+      CopyPrintableName(open->szApplicationName, name);
+      std::printf("Now connected to %s Version %i\n", name,
                   static_cast<int>(open->dwApplicationVersionMajor));
       std::printf("Note - you must be in 'Virtual Cockpit View' to enable.\n\n");
       std::printf("Vantilo is ready!\n");

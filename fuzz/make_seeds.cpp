@@ -194,6 +194,7 @@ void SimConnectCfgSeeds() {
   Write(t, "bad_port", Cfg(0, "[simconnect]\nport=70000\n"));
   Write(t, "no_section_for_index", Cfg(2, "[SimConnect.1]\nProtocol=Auto\nPort=1\n"));
   Write(t, "largest_index", Cfg(0xFFFFFFFEu, "[SimConnect.4294967294]\nProtocol=Auto\n"));
+  Write(t, "utf8_bom", Cfg(0, "\xEF\xBB\xBF[SimConnect]\r\nAddress=flightsim-pc\r\nPort=500\r\n"));
 }
 
 void ScenarioSeeds() {

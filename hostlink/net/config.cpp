@@ -3,7 +3,11 @@
 // out); only LoadLinkSettings touches the file system.
 #include "hostlink/net/config.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -14,6 +18,55 @@ namespace vantilo_net {
 namespace {
 
 const char kFileName[] = "SimConnect.cfg";
+// The most bytes a SimConnect.cfg may hold; a larger file is refused unread.
+const std::size_t kMaxFileBytes = 64 * 1024;
+
+void AppendUtf8(std::uint32_t code, std::string* out) {
+  if (code < 0x80) {
+    out->push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// The text of a file that opens with a byte order mark, as Windows Notepad
+// saves it: UTF-8 without its mark, or UTF-16 little-endian as UTF-8 (an
+// unpaired surrogate as '?', an odd last byte dropped). Other text as it is.
+std::string DecodeText(const std::string& text) {
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    return text.substr(3);
+  }
+  if (text.compare(0, 2, "\xFF\xFE") != 0) {
+    return text;
+  }
+  auto unitAt = [&text](std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(text[at]) |
+                                      static_cast<unsigned char>(text[at + 1]) << 8);
+  };
+  std::string decoded;
+  for (std::size_t at = 2; at + 1 < text.size(); at += 2) {
+    std::uint32_t code = unitAt(at);
+    if (code >= 0xD800 && code < 0xDC00 && at + 3 < text.size() && unitAt(at + 2) >= 0xDC00 &&
+        unitAt(at + 2) < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (unitAt(at + 2) - 0xDC00);
+      at += 2;
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = '?';
+    }
+    AppendUtf8(code, &decoded);
+  }
+  return decoded;
+}
 
 std::string Trim(const std::string& text) {
   std::size_t begin = 0;
@@ -96,7 +149,7 @@ LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configInd
   RawKeys keys;
   bool found = false;
   bool inSection = false;
-  std::istringstream lines(text);
+  std::istringstream lines(DecodeText(text));
   std::string line;
   while (std::getline(lines, line)) {
     std::size_t comment = line.find_first_of(";#");
@@ -159,15 +212,51 @@ LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configInd
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    return false;
+enum class FileRead { kMissing, kRead, kRefused };
+
+// Reads the SimConnect.cfg at path: kMissing when there is none; kRefused
+// (and why) when the path holds anything but a regular file of at most
+// kMaxFileBytes, or it cannot be read. The type and size are checked before
+// the file is opened: a FIFO would wait for a writer, a device never end.
+FileRead ReadCfgFile(const std::string& path, std::string* text, std::string* problem) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      return FileRead::kMissing;
+    }
+    *problem = "cannot read " + path + " (" + std::strerror(errno) + ")";
+    return FileRead::kRefused;
   }
-  std::ostringstream content;
-  content << file.rdbuf();
-  *text = content.str();
-  return true;
+  if (S_ISDIR(info.st_mode)) {
+    *problem = path + " is a directory";
+  } else if (S_ISFIFO(info.st_mode)) {
+    *problem = path + " is a FIFO";
+  } else if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+    *problem = path + " is a device";
+  } else if (!S_ISREG(info.st_mode)) {
+    *problem = path + " is not a regular file";
+  } else if (static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) {
+    *problem = path + " is larger than 64 KiB";
+  }
+  if (!problem->empty()) {
+    return FileRead::kRefused;
+  }
+  std::ifstream file(path, std::ios::binary);
+  std::string content(kMaxFileBytes + 1, '\0');  // one more: a file that grew is seen
+  if (file) {
+    file.read(&content[0], static_cast<std::streamsize>(content.size()));
+  }
+  if (!file && !file.eof()) {
+    *problem = "cannot read " + path + " (" + std::strerror(errno) + ")";
+    return FileRead::kRefused;
+  }
+  content.resize(static_cast<std::size_t>(file.gcount()));
+  if (content.size() > kMaxFileBytes) {
+    *problem = path + " is larger than 64 KiB";
+    return FileRead::kRefused;
+  }
+  *text = content;
+  return FileRead::kRead;
 }
 
 }  // namespace
@@ -177,14 +266,21 @@ LinkSettings LoadLinkSettings(std::uint32_t configIndex) {
     return DefaultLinkSettings();
   }
   std::string text;
-  if (ReadWholeFile(kFileName, &text)) {
-    return ParseSimConnectCfg(text, configIndex);
-  }
+  std::string problem;
+  FileRead read = ReadCfgFile(std::string("./") + kFileName, &text, &problem);
   const std::string folder = ProgramFolder();
-  if (!folder.empty() && ReadWholeFile(folder + kFileName, &text)) {
+  if (read == FileRead::kMissing && !folder.empty()) {
+    read = ReadCfgFile(folder + kFileName, &text, &problem);
+  }
+  if (read == FileRead::kRead) {
     return ParseSimConnectCfg(text, configIndex);
   }
-  return DefaultLinkSettings();
+  LinkSettings settings = DefaultLinkSettings();
+  if (read == FileRead::kRefused) {
+    settings.usable = false;
+    settings.problem = problem;
+  }
+  return settings;
 }
 
 }  // namespace vantilo_net

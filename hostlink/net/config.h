@@ -1,7 +1,7 @@
 // Where the TCP host link connects: SimConnect.cfg read the way the vendor's
 // client reads it. ParseSimConnectCfg is a pure function of the file's text;
 // LoadLinkSettings finds the file (current directory, then the program's own
-// folder) and falls back to 127.0.0.1:2048.
+// folder), refuses one it cannot use, and without one gives 127.0.0.1:2048.
 #ifndef VANTILO_HOSTLINK_NET_CONFIG_H
 #define VANTILO_HOSTLINK_NET_CONFIG_H
 
@@ -28,14 +28,16 @@ const std::uint32_t kConfigIndexLocal = 0xFFFFFFFFu;
 LinkSettings DefaultLinkSettings();
 
 // Reads section [SimConnect] (index 0) or [SimConnect.N] (index N) from the
-// text of a SimConnect.cfg. Section names and keys ignore case; ';' and '#'
+// text of a SimConnect.cfg (UTF-8 or ASCII; with a byte order mark also
+// UTF-16 little-endian). Section names and keys ignore case; ';' and '#'
 // start comments. Without a matching section the defaults come back with
 // fromFile false. Protocol Pipe, an unknown protocol or a bad port make the
 // settings unusable.
 LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configIndex);
 
 // Looks for SimConnect.cfg in the current directory, then beside the running
-// executable, and parses the first one found.
+// executable, and parses the first one found. One that is no regular file,
+// is larger than 64 KiB or cannot be read makes the settings unusable.
 LinkSettings LoadLinkSettings(std::uint32_t configIndex);
 
 }  // namespace vantilo_net

@@ -1,10 +1,15 @@
-// The connection's deadlines and loops, the same on every platform: connect
-// tries each resolved address until one answers within kConnectTimeoutMs,
+// The connection's deadlines and loops, the same on every platform: the
+// name lookup and the connect to each address found share kConnectTimeoutMs,
 // a send waits for room until kSendTimeoutMs, and a read takes what is
 // already there. The socket calls come from connection_platform.h.
 #include "hostlink/net/connection.h"
 
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "hostlink/net/connection_platform.h"
 
@@ -14,20 +19,126 @@ using sockets::Clock;
 
 namespace {
 
+const char kCfgPrefix[] = "SimConnect.cfg: ";
+
+// The family the configured protocol connects with.
+int Family(const LinkSettings& settings) {
+  return settings.transport == Transport::IPv6 ? AF_INET6 : AF_INET;
+}
+
+// Where the open connects, as the failure messages name it: host:port, an
+// IPv6 address in brackets.
+std::string Where(const LinkSettings& settings) {
+  const std::string port = ":" + std::to_string(settings.port);
+  if (settings.address.find(':') != std::string::npos) {
+    return "[" + settings.address + "]" + port;
+  }
+  return settings.address + port;
+}
+
+// A name lookup on a helper thread, so that the open's deadline bounds it
+// (getaddrinfo itself may wait ten seconds or more for a resolver that does
+// not answer). At the deadline the open lets go; the thread, whenever the
+// resolver returns, then frees what it found. The thread works on its own
+// copies of the name, the port and the hints, and this record lives until
+// the later of the two lets go of it.
+struct Lookup {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  bool abandoned = false;
+  int code = 0;
+  addrinfo* addresses = nullptr;
+};
+
+// The helper thread's work. It holds a start of the socket library of its
+// own (handed over by the open), as the open may stop its own first.
+void LookUpOnHelper(std::shared_ptr<Lookup> lookup, std::string name, std::string port,
+                    addrinfo hints) {
+  addrinfo* addresses = nullptr;
+  const int code = getaddrinfo(name.c_str(), port.c_str(), &hints, &addresses);
+  {
+    std::lock_guard<std::mutex> lock(lookup->mutex);
+    if (lookup->abandoned) {
+      if (code == 0) {
+        freeaddrinfo(addresses);
+      }
+    } else {
+      lookup->code = code;
+      lookup->addresses = addresses;
+    }
+    lookup->done = true;
+    lookup->finished.notify_all();
+  }
+  sockets::Stop();
+}
+
+// Looks the name up by the deadline: true and the addresses, or false with
+// *timedOut saying whether the deadline passed (else the name is unknown).
+bool LookUpBy(const std::string& name, const std::string& port, const addrinfo& hints,
+              Clock::time_point deadline, addrinfo** addresses, bool* timedOut) {
+  *timedOut = false;
+  std::string ignored;
+  auto lookup = std::make_shared<Lookup>();
+  if (sockets::Start(&ignored)) {
+    try {
+      std::thread(LookUpOnHelper, lookup, name, port, hints).detach();
+    } catch (const std::system_error&) {
+      sockets::Stop();
+      lookup.reset();
+    }
+  } else {
+    lookup.reset();
+  }
+  if (!lookup) {  // no thread to spare: look up here, unbounded
+    return getaddrinfo(name.c_str(), port.c_str(), &hints, addresses) == 0;
+  }
+  std::unique_lock<std::mutex> lock(lookup->mutex);
+  if (!lookup->finished.wait_until(lock, deadline, [&lookup] { return lookup->done; })) {
+    lookup->abandoned = true;
+    *timedOut = true;
+    return false;
+  }
+  *addresses = lookup->addresses;
+  return lookup->code == 0;
+}
+
 // The addresses of the configured host and numeric port for a TCP stream of
-// the configured family; null (and why) if there are none.
-addrinfo* Resolve(const LinkSettings& settings, std::string* problem) {
+// the configured family; null (and a line saying why) if there are none. A
+// numeric address is taken as it is, and checked against the protocol,
+// before any name is looked up.
+addrinfo* Resolve(const LinkSettings& settings, Clock::time_point deadline, std::string* problem) {
   struct addrinfo hints;
   std::memset(&hints, 0, sizeof hints);
-  hints.ai_family = settings.transport == Transport::IPv6 ? AF_INET6 : AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
-  hints.ai_flags = AI_NUMERICSERV;
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
   struct addrinfo* addresses = nullptr;
   const std::string port = std::to_string(settings.port);
-  const int resolved = getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &addresses);
-  if (resolved != 0) {
-    *problem = sockets::ResolveProblem(resolved);
+  if (getaddrinfo(settings.address.c_str(), port.c_str(), &hints, &addresses) == 0) {
+    if (addresses->ai_family == Family(settings)) {
+      return addresses;
+    }
+    const char* family = addresses->ai_family == AF_INET6 ? "IPv6" : "IPv4";
+    *problem = std::string(kCfgPrefix) + "Address '" + settings.address + "' is an " + family +
+               " address: it needs Protocol=" + family;
+    freeaddrinfo(addresses);
+    return nullptr;
+  }
+  // No host name holds a colon: most likely a port written into the address.
+  if (settings.address.find(':') != std::string::npos) {
+    *problem = std::string(kCfgPrefix) + "bad Address '" + settings.address +
+               "' (a host name or address, without a port)";
+    return nullptr;
+  }
+  hints.ai_family = Family(settings);
+  hints.ai_flags = AI_NUMERICSERV;
+  addresses = nullptr;
+  bool timedOut = false;
+  if (!LookUpBy(settings.address, port, hints, deadline, &addresses, &timedOut)) {
+    *problem = std::string(kCfgPrefix) + "cannot resolve '" + settings.address + "'" +
+               (timedOut ? " within " + std::to_string(kConnectTimeoutMs / 1000) + " s" : "");
     return nullptr;
   }
   return addresses;
@@ -43,24 +154,25 @@ int sockets::MillisecondsLeft(Clock::time_point deadline) {
 bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
   Close();
   if (!settings.usable || settings.transport == Transport::Pipe) {
-    *problem = settings.problem;
+    *problem = kCfgPrefix + settings.problem;
     return false;
   }
   if (!sockets::Start(problem)) {
     return false;
   }
-  addrinfo* addresses = Resolve(settings, problem);
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+  addrinfo* addresses = Resolve(settings, deadline, problem);
   if (addresses == nullptr) {
     sockets::Stop();
     return false;
   }
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
   for (const addrinfo* address = addresses; address != nullptr && socket_ == kNoSocket;
        address = address->ai_next) {
     socket_ = sockets::ConnectOne(address, deadline, problem);
   }
   freeaddrinfo(addresses);
   if (socket_ == kNoSocket) {
+    *problem = "connect to " + Where(settings) + ": " + *problem;
     sockets::Stop();
     return false;
   }

@@ -1,7 +1,7 @@
 // The TCP socket under the host link: a connect with a time bound, sends
-// that give up after about two seconds of a full socket, and reads that
-// never wait. It moves bytes only. connection.cpp holds the deadlines and
-// loops, over the platform's socket calls in connection_platform.h.
+// that give up after about two seconds of a full socket, reads that never
+// wait, and a bound on a silent peer. It moves bytes only; connection.cpp
+// holds the deadlines and loops, over the socket calls of connection_platform.h.
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_H
 
@@ -14,9 +14,21 @@
 
 namespace vantilo_net {
 
-// Bounds, in milliseconds: the whole connect, and one packet's send.
+// Bounds, in milliseconds: the whole connect (name lookup included), and
+// one packet's send.
 const int kConnectTimeoutMs = 3000;
 const int kSendTimeoutMs = 2000;
+
+// A peer that vanishes (a simulator PC that crashes or drops off the
+// network sends no FIN and no RST) must not leave the link polling a dead
+// socket: after kKeepaliveIdleMs of quiet the system probes the peer every
+// kKeepaliveIntervalMs, and once sent data or probes have gone
+// unacknowledged for kSilenceLimitMs the connection fails. A peer that is
+// merely quiet answers the probes and keeps the link.
+const int kKeepaliveIdleMs = 5000;
+const int kKeepaliveIntervalMs = 1000;
+const int kKeepaliveProbes = 3;
+const int kSilenceLimitMs = 8000;
 
 // The platform's socket: a file descriptor, or a Winsock SOCKET (whose
 // INVALID_SOCKET is all ones, so -1 here too).
@@ -30,8 +42,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
   ~Connection() { Close(); }
 
-  // Connects to the configured address with Nagle off; false (and why) if
-  // it cannot within kConnectTimeoutMs.
+  // Connects to the configured address with Nagle off; false if it cannot
+  // within kConnectTimeoutMs, with one line saying what failed and where
+  // (the SimConnect.cfg setting, or the address connected to).
   bool Connect(const LinkSettings& settings, std::string* problem);
   // Sends all bytes; false when the peer is gone or the socket stayed full
   // for kSendTimeoutMs. The caller then treats the connection as lost.

@@ -38,10 +38,10 @@ int MillisecondsLeft(Clock::time_point deadline);
 bool Start(std::string* problem);
 // Undoes one successful Start.
 void Stop();
-// Why getaddrinfo failed, from its result code.
-std::string ResolveProblem(int code);
-// A non-blocking socket connected to one address with Nagle off, or
-// kNoSocket (and why) when the connect fails or the deadline passes.
+// A non-blocking socket connected to one address with Nagle off and the
+// silence bounds of connection.h (keepalive, unacknowledged data), or
+// kNoSocket and why, in lower case ("connection refused"), when the connect
+// fails or the deadline passes.
 SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem);
 // Sends from bytes without waiting: the count sent (> 0), kWouldBlock or kFailed.
 std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count);

@@ -1,6 +1,7 @@
 // The connection's socket calls over POSIX sockets. The socket is
 // non-blocking from the start: connect waits in poll() with a deadline,
-// sends and receives never wait, and an interrupted call is simply retried.
+// sends and receives never wait, an interrupted call is simply retried, and
+// keepalive with TCP_USER_TIMEOUT bounds a silent peer.
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <unistd.h>
@@ -17,19 +18,43 @@ namespace {
 
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
+// The system's text for an error, starting lower case to follow a colon:
+// "connection refused".
+std::string ErrorText(int error) {
+  std::string text = std::strerror(error);
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
+}
+
+// Keepalive ends a connection that is silent while idle; TCP_USER_TIMEOUT
+// one whose sent data stays unacknowledged (the system would retransmit for
+// about fifteen minutes, sending no keepalive probes meanwhile).
+void BoundSilence(int fd) {
+  const int on = 1;
+  const int idle = kKeepaliveIdleMs / 1000;
+  const int interval = kKeepaliveIntervalMs / 1000;
+  const int probes = kKeepaliveProbes;
+  setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+  const unsigned int limit = kSilenceLimitMs;
+  setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &limit, sizeof limit);
+}
+
 }  // namespace
 
 // POSIX sockets need no start.
 bool Start(std::string*) { return true; }
 void Stop() {}
 
-std::string ResolveProblem(int code) { return gai_strerror(code); }
-
 SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem) {
   int fd = socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                   address->ai_protocol);
   if (fd < 0) {
-    *problem = std::strerror(errno);
+    *problem = ErrorText(errno);
     return kNoSocket;
   }
   int result = connect(fd, address->ai_addr, address->ai_addrlen);
@@ -43,10 +68,10 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
     socklen_t length = sizeof error;
     result = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 ? 0 : -1;
     if (result != 0) {
-      *problem = std::strerror(error != 0 ? error : errno);
+      *problem = ErrorText(error != 0 ? error : errno);
     }
   } else if (result != 0) {
-    *problem = std::strerror(errno);
+    *problem = ErrorText(errno);
   }
   if (result != 0) {
     close(fd);
@@ -54,6 +79,7 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
   }
   int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  BoundSilence(fd);
   return fd;
 }
 

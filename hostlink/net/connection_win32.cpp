@@ -1,8 +1,19 @@
 // The connection's socket calls over Winsock, as built into the Windows
-// SimConnect.dll: a non-blocking socket whose connect waits in select()
-// with a deadline, sends and receives that never wait. Winsock is started
-// for each connection and cleaned up when it closes.
+// SimConnect.dll: connect waits in select() with a deadline, sends and
+// receives never wait, keepalive and TCP_MAXRT bound a silent peer. Winsock
+// is started for each connection and cleaned up when it closes.
 #include "hostlink/net/connection_platform.h"
+// Needs the Winsock headers included above.
+#include <mstcpip.h>
+
+// Older SDK headers lack these socket options (Windows Vista and Windows 10
+// version 1703 have them).
+#ifndef TCP_MAXRT
+#define TCP_MAXRT 5
+#endif
+#ifndef TCP_KEEPCNT
+#define TCP_KEEPCNT 16
+#endif
 
 namespace vantilo_net {
 namespace sockets {
@@ -11,6 +22,41 @@ namespace {
 
 std::string WinsockProblem(const char* what, int code) {
   return std::string(what) + " failed (Winsock error " + std::to_string(code) + ")";
+}
+
+// A failed connect's error, worded as on POSIX systems where they share one.
+std::string ConnectProblem(int code) {
+  static const struct {
+    int code;
+    const char* text;
+  } kTexts[] = {{WSAECONNREFUSED, "connection refused"},
+                {WSAETIMEDOUT, "connection timed out"},
+                {WSAENETUNREACH, "network is unreachable"},
+                {WSAEHOSTUNREACH, "no route to host"}};
+  for (const auto& known : kTexts) {
+    if (known.code == code) {
+      return known.text;
+    }
+  }
+  return "Winsock error " + std::to_string(code);
+}
+
+// Keepalive (idle time and interval through SIO_KEEPALIVE_VALS, the probe
+// count where Windows takes it) ends a connection that is silent while
+// idle; TCP_MAXRT, in seconds, one whose sent data stays unacknowledged.
+// Options a Windows version lacks are left at its defaults.
+void BoundSilence(SOCKET s) {
+  struct tcp_keepalive keepalive;
+  keepalive.onoff = 1;
+  keepalive.keepalivetime = kKeepaliveIdleMs;
+  keepalive.keepaliveinterval = kKeepaliveIntervalMs;
+  DWORD returned = 0;
+  WSAIoctl(s, SIO_KEEPALIVE_VALS, &keepalive, sizeof keepalive, nullptr, 0, &returned, nullptr,
+           nullptr);
+  const DWORD probes = kKeepaliveProbes;
+  setsockopt(s, IPPROTO_TCP, TCP_KEEPCNT, reinterpret_cast<const char*>(&probes), sizeof probes);
+  const DWORD limit = kSilenceLimitMs / 1000;
+  setsockopt(s, IPPROTO_TCP, TCP_MAXRT, reinterpret_cast<const char*>(&limit), sizeof limit);
 }
 
 }  // namespace
@@ -26,8 +72,6 @@ bool Start(std::string* problem) {
 }
 
 void Stop() { WSACleanup(); }
-
-std::string ResolveProblem(int code) { return WinsockProblem("getaddrinfo", code); }
 
 SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem) {
   SOCKET s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
@@ -58,12 +102,13 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
     }
   }
   if (error != 0) {
-    *problem = WinsockProblem("connect", error);
+    *problem = ConnectProblem(error);
     closesocket(s);
     return kNoSocket;
   }
   BOOL on = TRUE;
   setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  BoundSilence(s);
   return handle;
 }
 

@@ -99,12 +99,9 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWN
     return kFail;
   }
   const LinkSettings settings = LoadLinkSettings(ConfigIndex);
-  if (!settings.usable) {
-    std::fprintf(stderr, "SimConnect.cfg: %s\n", settings.problem.c_str());
-    return kFail;
-  }
   std::string problem;
   if (!theLink.connection.Connect(settings, &problem)) {
+    std::fprintf(stderr, "%s\n", problem.c_str());  // one line: what failed, and where
     return kFail;
   }
   theLink.splitter = RecordSplitter();

@@ -1,15 +1,21 @@
 // vantilo against a host that fails under it (a stream cut inside a record,
-// sizes out of bounds, garbage, a host that stops reading, a stand-in killed
-// or restarted): it must end through its tear-down with status 0, having
-// reported the connection, and never send on a link it has given up.
+// sizes out of bounds, garbage, a host that stops reading or falls silent, a
+// stand-in killed or restarted): it must end through its tear-down with
+// status 0 and never send on a link it has given up; a failed open says why.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <random>
 
 #include "runs.h"
 #include "standin/records.h"
 #include "tests/support/files.h"
+#include "tests/support/private_network.h"
 #include "tests/support/rolling_scenario.h"
 #include "tests/support/sockets.h"
 #include "tests/support/standin_process.h"
@@ -91,6 +97,39 @@ TEST_F(ProgramAgainstFaultServer, HostThatStopsReadingIsGivenUpAfterTheSendLimit
   ExpectCleanProgramEnd(*program_);
   Bytes rest;
   EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+}
+
+// The fixture's server and program in a private network, entered before
+// either starts, so that the test can take the link down under them.
+struct PrivateNetworkFirst {
+  PrivateNetworkFirst() { entered = EnterPrivateNetwork(&why); }
+  bool entered = false;
+  std::string why;
+};
+
+class ProgramOnASilentLink : public PrivateNetworkFirst, public ProgramAgainstFaultServer {
+ protected:
+  void SetUp() override {
+    if (!entered) {
+      GTEST_SKIP() << why;
+    }
+    ProgramAgainstFaultServer::SetUp();
+  }
+  void TearDown() override {
+    if (entered) {
+      SetLoopbackUp(true, &why);
+    }
+  }
+};
+
+// A simulator PC that crashes or drops off the network sends no FIN and no
+// RST. Here the link falls silent just as an attitude record has come: the
+// camera command answering it is never acknowledged, and nothing arrives
+// again. The program must count the link lost and end on its own.
+TEST_F(ProgramOnASilentLink, CountsTheLinkLostAndEndsThroughItsTearDown) {
+  ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, 0.5)));
+  ASSERT_TRUE(SetLoopbackUp(false, &why)) << why;
+  ExpectCleanProgramEnd(*program_);
 }
 
 // A stream that breaks after the program has begun to follow.
@@ -195,6 +234,115 @@ INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnBrokenStream, ::testing::ValuesIn(Brok
                          [](const ::testing::TestParamInfo<BrokenStream>& info) {
                            return std::string(info.param.name);
                          });
+
+// An open that fails: the program says on standard error what failed and
+// where, in one line, before its usual line on standard output.
+struct FailedOpen {
+  const char* name;
+  const char* cfg;         // SimConnect.cfg; {port} stands for the dead port
+  DeadPort::Kind port;     // how a connect to that port fails
+  bool privateNetwork;     // a name reaches the resolver, which must get no answer
+  const char* stderrLine;  // {port} as in cfg
+};
+
+const FailedOpen kFailedOpens[] = {
+    {"UnresolvableName", "[SimConnect]\nAddress=flightsim-pc\n", DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: cannot resolve 'flightsim-pc'"},
+    {"PortInTheAddress", "[SimConnect]\nAddress=127.0.0.1:500\n", DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: bad Address '127.0.0.1:500' (a host name or address, without a port)"},
+    {"IPv6WithAnIPv4Address", "[SimConnect]\nProtocol=IPv6\nAddress=127.0.0.1\n",
+     DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: Address '127.0.0.1' is an IPv4 address: it needs Protocol=IPv4"},
+    {"IPv4WithAnIPv6Address", "[SimConnect]\nProtocol=IPv4\nAddress=::1\n",
+     DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: Address '::1' is an IPv6 address: it needs Protocol=IPv6"},
+    {"RefusedConnect", "[SimConnect]\nAddress=127.0.0.1\nPort={port}\n", DeadPort::Kind::kRefuses,
+     false, "connect to 127.0.0.1:{port}: connection refused"},
+    {"UnansweredConnect", "[SimConnect]\nAddress=127.0.0.1\nPort={port}\n",
+     DeadPort::Kind::kNeverAnswers, false, "connect to 127.0.0.1:{port}: connection timed out"},
+};
+
+void PrintTo(const FailedOpen& open, std::ostream* out) { *out << open.name; }
+
+std::string WithPort(std::string text, int port) {
+  const std::size_t at = text.find("{port}");
+  return at == std::string::npos ? text : text.replace(at, 6, std::to_string(port));
+}
+
+class ProgramThatCannotOpen : public ::testing::TestWithParam<FailedOpen> {};
+
+TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
+  const FailedOpen& row = GetParam();
+  if (row.privateNetwork) {
+    // Should the host link look the address up as a name, the resolver
+    // asks 127.0.0.1, where nothing answers: no query leaves the machine.
+    std::string why;
+    if (!EnterPrivateNetwork(&why)) {
+      GTEST_SKIP() << why;
+    }
+    ASSERT_TRUE(UseResolverConfig("nameserver 127.0.0.1\n", &why)) << why;
+  }
+  DeadPort dead(row.port);
+  WorkDir dir;
+  dir.WriteCfg(WithPort(row.cfg, dead.port()));
+  std::unique_ptr<ChildProcess> program = StartProgram();
+  EXPECT_EQ(program->WaitForExit(kCloseWaitMs), 0);
+  EXPECT_EQ(program->Stderr(), WithPort(row.stderrLine, dead.port()) + "\n");
+  const std::string out = program->Stdout();
+  const std::string told = "You must start Flight Simulator first!";
+  EXPECT_EQ(out.substr(out.size() - std::min(out.size(), told.size())), told) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramThatCannotOpen, ::testing::ValuesIn(kFailedOpens),
+                         [](const ::testing::TestParamInfo<FailedOpen>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// A name server on 127.0.0.1:53 that takes queries and never answers.
+class SilentNameServer {
+ public:
+  SilentNameServer() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(53);
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~SilentNameServer() { close(fd_); }
+  bool bound() const { return bound_; }
+  bool QueryArrived() const {
+    char byte;
+    return recv(fd_, &byte, 1, MSG_DONTWAIT | MSG_PEEK) >= 0;
+  }
+
+ private:
+  int fd_ = -1;
+  bool bound_ = false;
+};
+
+// The open's 3 s bound, the program's 2 s pause after it, and some slack;
+// the resolver waits 30 s.
+const int kBoundedOpenEndMs = 3000 + 2000 + 3000;
+
+TEST(ProgramWithASilentResolver, GivesUpTheNameLookupWithTheOpen) {
+  std::string why;
+  if (!EnterPrivateNetwork(&why)) {
+    GTEST_SKIP() << why;
+  }
+  SilentNameServer nameServer;
+  ASSERT_TRUE(nameServer.bound());
+  ASSERT_TRUE(UseResolverConfig("nameserver 127.0.0.1\noptions timeout:30 attempts:1\n", &why))
+      << why;
+  WorkDir dir;
+  dir.WriteCfg("[SimConnect]\nAddress=flightsim-pc\n");
+  std::unique_ptr<ChildProcess> program = StartProgram();
+  EXPECT_EQ(program->WaitForExit(kBoundedOpenEndMs), 0);
+  EXPECT_TRUE(nameServer.QueryArrived());
+  EXPECT_EQ(program->Stderr(), "SimConnect.cfg: cannot resolve 'flightsim-pc' within 3 s\n");
+  const std::string out = program->Stdout();
+  EXPECT_NE(out.find("You must start Flight Simulator first!"), std::string::npos) << out;
+}
 
 // Ten minutes of rolling: longer than any test here.
 const int kRollingSeconds = 600;

@@ -1,8 +1,14 @@
 // SimConnect.cfg reading: which section an index selects, what each key
-// does, what makes the settings unusable, and where the file is looked up.
+// does, what makes the settings unusable, where the file is looked up, and
+// which files are read and which refused.
 #include "hostlink/net/config.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
 
 #include "tests/support/files.h"
 
@@ -95,5 +101,70 @@ TEST(ConfigLookup, ReadsTheFileInTheCurrentDirectoryUnlessIndexIsLocal) {
   EXPECT_EQ(settings.port, 4321);
   ExpectDefault(vantilo_net::LoadLinkSettings(vantilo_net::kConfigIndexLocal));
 }
+
+// What lies at ./SimConnect.cfg, and what the settings read from it say.
+struct CfgFile {
+  const char* name;
+  std::function<void(const std::string& path)> make;
+  const char* problem;  // empty: usable, with the port 4321 the text names
+};
+
+const std::string kPort4321 = "[SimConnect]\nPort=4321\n";
+
+void Write(const std::string& path, const std::string& text) { support::WriteFile(path, text); }
+
+std::string Utf16LittleEndian(const std::string& ascii) {
+  std::string text = "\xFF\xFE";
+  for (char c : ascii) {
+    text += c;
+    text += '\0';
+  }
+  return text;
+}
+
+// Comment lines to the given size, then the section.
+std::string TextOfSize(std::size_t size) {
+  return std::string(size - kPort4321.size() - 1, ';') + "\n" + kPort4321;
+}
+
+const CfgFile kCfgFiles[] = {
+    {"Utf8WithByteOrderMark",
+     [](const std::string& path) { Write(path, "\xEF\xBB\xBF" + kPort4321); }, ""},
+    {"Utf16LittleEndianWithByteOrderMark",
+     [](const std::string& path) { Write(path, Utf16LittleEndian(kPort4321)); }, ""},
+    {"Exactly64KiB", [](const std::string& path) { Write(path, TextOfSize(64 * 1024)); }, ""},
+    {"LargerThan64KiB", [](const std::string& path) { Write(path, TextOfSize(64 * 1024 + 1)); },
+     "./SimConnect.cfg is larger than 64 KiB"},
+    {"Directory", [](const std::string& path) { mkdir(path.c_str(), 0755); },
+     "./SimConnect.cfg is a directory"},
+    {"Fifo", [](const std::string& path) { mkfifo(path.c_str(), 0644); },
+     "./SimConnect.cfg is a FIFO"},
+    {"LinkToADevice", [](const std::string& path) { symlink("/dev/zero", path.c_str()); },
+     "./SimConnect.cfg is a device"},
+    {"LinkToItself", [](const std::string& path) { symlink(path.c_str(), path.c_str()); },
+     "cannot read ./SimConnect.cfg (Too many levels of symbolic links)"},
+};
+
+void PrintTo(const CfgFile& file, std::ostream* out) { *out << file.name; }
+
+class ConfigFile : public ::testing::TestWithParam<CfgFile> {};
+
+TEST_P(ConfigFile, IsReadOrRefusedWithWhy) {
+  support::WorkDir dir;
+  const std::string path = dir.File("SimConnect.cfg");
+  GetParam().make(path);
+  const LinkSettings settings = vantilo_net::LoadLinkSettings(0);
+  std::remove(path.c_str());  // the work folder removes files only
+  EXPECT_EQ(settings.problem, GetParam().problem);
+  EXPECT_EQ(settings.usable, settings.problem.empty());
+  if (settings.usable) {
+    EXPECT_EQ(settings.port, 4321);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ConfigFile, ::testing::ValuesIn(kCfgFiles),
+                         [](const ::testing::TestParamInfo<CfgFile>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -288,20 +288,11 @@ class LinkOpen : public ::testing::Test {
 };
 
 TEST_F(LinkOpen, ClosedPortFailsWithANegativeResult) {
-  // A bound socket that does not listen: connecting to it is refused.
-  int blocker = socket(AF_INET, SOCK_STREAM, 0);
-  struct sockaddr_in address;
-  std::memset(&address, 0, sizeof address);
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(blocker, reinterpret_cast<struct sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(getsockname(blocker, reinterpret_cast<struct sockaddr*>(&address), &length), 0);
-  dir.WriteCfgForPort(ntohs(address.sin_port));
+  support::DeadPort refusing(support::DeadPort::Kind::kRefuses);
+  dir.WriteCfgForPort(refusing.port());
   EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
   EXPECT_EQ(handle, nullptr);
   EXPECT_LT(SimConnect_MenuAddItem(handle, "Vantilo", 19, 12345), 0);
-  close(blocker);
 }
 
 TEST_F(LinkOpen, PipeProtocolFailsWithoutConnecting) {

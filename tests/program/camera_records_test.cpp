@@ -39,6 +39,16 @@ TEST_F(Records, ApplicationNameWithoutNulIsCutAtTheField) {
   EXPECT_EQ(out.substr(0, 17 + 256 + 9), "Now connected to " + std::string(256, 'A') + " Version ");
 }
 
+// A hostile host's escapes (here OSC 0, which sets the terminal title) and
+// DEL reach the console as '?'; other bytes print as they came.
+TEST_F(Records, ApplicationNameControlBytesPrintAsQuestionMarks) {
+  char name[256] = {};
+  std::memcpy(name, "\x1b]0;owned\x07Sim\x7f\x01\x1f \xc3\xa9~", 20);
+  std::string out = Printed(fake::OpenRecordRawName(name, 10));
+  EXPECT_EQ(out.substr(0, out.find('\n') + 1),
+            "Now connected to ?]0;owned?Sim??? \xc3\xa9~ Version 10\n");
+}
+
 TEST_F(Records, ExceptionReport) {
   EXPECT_EQ(Printed(fake::ExceptionRecord(SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 12, 1)),
             "A SimConnect Exception occurred: Exception ID 7\n");

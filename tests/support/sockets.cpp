@@ -222,6 +222,30 @@ void ScriptedServer::CloseClient() {
   client_ = -1;
 }
 
+DeadPort::DeadPort(Kind kind) {
+  socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = Loopback(0);
+  socklen_t length = sizeof address;
+  if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("cannot bind on 127.0.0.1");
+  }
+  port_ = ntohs(address.sin_port);
+  if (kind == Kind::kNeverAnswers) {
+    // A backlog of 0 queues one connection; it is never accepted.
+    queued_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listen(socket_, 0) != 0 ||
+        connect(queued_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      throw std::runtime_error("cannot fill a listener's queue on 127.0.0.1");
+    }
+  }
+}
+
+DeadPort::~DeadPort() {
+  close(queued_);
+  close(socket_);
+}
+
 RawClient::RawClient(int port) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in where = Loopback(port);

@@ -56,6 +56,25 @@ class ScriptedServer {
   Bytes pending_;  // bytes read that do not yet make a whole packet
 };
 
+// A port on 127.0.0.1 where a connect fails: refused (a bound socket that
+// does not listen), or never answered (a listener whose one-place queue is
+// already taken, so the system drops further connection requests).
+class DeadPort {
+ public:
+  enum class Kind { kRefuses, kNeverAnswers };
+  explicit DeadPort(Kind kind);
+  ~DeadPort();
+  DeadPort(const DeadPort&) = delete;
+  DeadPort& operator=(const DeadPort&) = delete;
+
+  int port() const { return port_; }
+
+ private:
+  int socket_ = -1;
+  int queued_ = -1;  // the connection that fills the queue
+  int port_ = 0;
+};
+
 // A client that sends hand-built packets and reads whole records back.
 class RawClient {
  public:

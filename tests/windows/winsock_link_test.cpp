@@ -182,7 +182,7 @@ TEST(WinsockConnection, SendsAndReadsWithoutWaitingThenSeesTheEndOfStream) {
   EXPECT_FALSE(connection.Send(packet));
 }
 
-TEST(WinsockConnection, RefusedConnectFailsWithTheWinsockError) {
+TEST(WinsockConnection, RefusedConnectFailsSayingWhere) {
   std::uint16_t freePort = 0;
   {
     LoopbackListener listener;  // closed again: nothing listens on its port
@@ -194,7 +194,8 @@ TEST(WinsockConnection, RefusedConnectFailsWithTheWinsockError) {
   Connection connection;
   std::string problem;
   EXPECT_FALSE(connection.Connect(settings, &problem));
-  EXPECT_EQ(problem, "connect failed (Winsock error 10061)");  // WSAECONNREFUSED
+  EXPECT_EQ(problem, "connect to 127.0.0.1:" + std::to_string(freePort) +
+                         ": connection refused");  // WSAECONNREFUSED
   EXPECT_FALSE(connection.IsOpen());
 }
 
@@ -203,7 +204,7 @@ TEST(WinsockConnection, UnusableSettingsFailWithTheirProblem) {
   Connection connection;
   std::string problem;
   EXPECT_FALSE(connection.Connect(settings, &problem));
-  EXPECT_EQ(problem, "Protocol=Pipe is not available on this platform");
+  EXPECT_EQ(problem, "SimConnect.cfg: Protocol=Pipe is not available on this platform");
 }
 
 TEST(WinsockConnection, SendGivesUpWhenThePeerStopsReading) {
