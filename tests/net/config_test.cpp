@@ -113,13 +113,18 @@ const std::string kPort4321 = "[SimConnect]\nPort=4321\n";
 
 void Write(const std::string& path, const std::string& text) { support::WriteFile(path, text); }
 
-std::string Utf16LittleEndian(const std::string& ascii) {
+// The text as Windows Notepad saves UTF-16: its byte order mark, then each
+// code unit little-endian.
+std::string Utf16LittleEndian(const std::u16string& units) {
   std::string text = "\xFF\xFE";
-  for (char c : ascii) {
-    text += c;
-    text += '\0';
+  for (char16_t unit : units) {
+    text += static_cast<char>(unit & 0xFF);
+    text += static_cast<char>(unit >> 8);
   }
   return text;
+}
+std::string Utf16LittleEndian(const std::string& ascii) {
+  return Utf16LittleEndian(std::u16string(ascii.begin(), ascii.end()));
 }
 
 // Comment lines to the given size, then the section.
@@ -166,5 +171,16 @@ INSTANTIATE_TEST_SUITE_P(Files, ConfigFile, ::testing::ValuesIn(kCfgFiles),
                          [](const ::testing::TestParamInfo<CfgFile>& info) {
                            return std::string(info.param.name);
                          });
+
+// Two-, three- and four-byte UTF-8 from UTF-16 (the last from a surrogate
+// pair); an unpaired surrogate reads as '?' and an odd last byte is dropped.
+TEST(ConfigKeys, Utf16TextDecodesToUtf8) {
+  std::u16string units = u"[SimConnect]\nAddress=fs-\u00e9\u20ac\U0001F600";
+  units += static_cast<char16_t>(0xD800);
+  units += u"\nPort=4321\n";
+  const LinkSettings settings = ParseSimConnectCfg(Utf16LittleEndian(units) + "x", 0);
+  EXPECT_EQ(settings.address, "fs-\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80?");
+  EXPECT_EQ(settings.port, 4321);
+}
 
 }  // namespace
