@@ -6,23 +6,9 @@
 #include <chrono>
 #include <cinttypes>
 
+#include "standin/bytes.h"
+
 namespace standin {
-
-namespace {
-
-// Client names come from the client: keep tabs and line breaks out of rows.
-std::string PrintableName(const std::string& name) {
-  std::string out = name;
-  for (char& c : out) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      c = '?';
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 std::int64_t MonotonicNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -62,7 +48,7 @@ void LatencyLog::ClientOpened(int client, const std::string& name) {
   if (file_ == nullptr) {
     return;
   }
-  std::fprintf(file_, "open\t%d\t%s\n", client, PrintableName(name).c_str());
+  std::fprintf(file_, "open\t%d\t%s\n", client, Printable(name).c_str());
 }
 
 void LatencyLog::RecordSent(int client, std::uint64_t frame, std::int64_t nowNs) {

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "standin/bytes.h"
+
 namespace standin {
 
 namespace {
@@ -35,13 +37,13 @@ std::string ClientLine(const Session& session, const std::vector<std::string>& c
   if (!session.opened()) {
     return line + "connected, not opened";
   }
-  line += session.name() + " (protocol " + std::to_string(session.protocol()) + ")";
+  line += Printable(session.name()) + " (protocol " + std::to_string(session.protocol()) + ")";
   line += session.Following() ? ", following" : "";
   for (const MenuItem& menu : session.menus()) {
-    line += " | menu " + menu.text + ":";
+    line += " | menu " + Printable(menu.text) + ":";
     for (const MenuSubItem& sub : menu.subItems) {
       auto at = std::find(choices.begin(), choices.end(), sub.text);
-      line += " [" + std::to_string(at - choices.begin() + 1) + "] " + sub.text;
+      line += " [" + std::to_string(at - choices.begin() + 1) + "] " + Printable(sub.text);
     }
   }
   return line;

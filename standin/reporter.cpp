@@ -67,7 +67,9 @@ void Reporter::TracePacket(int client, const Packet& packet) {
   trace_->Write(line);
 }
 
-void Reporter::Note(const std::string& text) {
+void Reporter::Note(const std::string& raw) {
+  // Notes carry client names and menu texts: no control byte reaches the terminal.
+  const std::string text = Printable(raw);
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%8.3f ", simTime_);
   if (log_ != nullptr) {
