@@ -278,6 +278,21 @@ class SessionInProcess : public ::testing::Test, public standin::RecordSink {
   standin::Session session_{1, *this, world_, reporter_};
 };
 
+TEST_F(SessionInProcess, TenThousandMenuEntriesMakeABoundedLiveView) {
+  simulator_.AddSession(&session_);
+  Handle(OpenPacket(kProtocol));
+  Handle(MenuAddItem(2, "Hostile", 1));
+  for (std::uint32_t i = 0; i < 10000; ++i) {
+    Handle(MenuAddSubItem(3 + i, 1, "entry " + std::to_string(i), 10 + i));
+  }
+  EXPECT_LE(standin::MenuChoices(simulator_.sessions()).size(), 9u);
+  std::vector<std::string> lines = standin::RenderLiveView(world_, simulator_, reporter_);
+  EXPECT_EQ(lines.size(), static_cast<std::size_t>(standin::kLiveViewLines));
+  for (const std::string& line : lines) {
+    EXPECT_LE(line.size(), 400u) << line.substr(0, 80);
+  }
+}
+
 TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
   simulator_.AddSession(&session_);
   Handle(OpenPacket(kProtocol, 1, "evil\x1b]0;owned\x07\x1b[2J"));
