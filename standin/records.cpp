@@ -121,6 +121,12 @@ std::string ExceptionName(std::uint32_t code) {
       return "NAME_UNRECOGNIZED";
     case SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE:
       return "EVENT_ID_DUPLICATE";
+    case kExceptionTooManyEventNames:
+      return "TOO_MANY_EVENT_NAMES";
+    case kExceptionTooManyMaps:
+      return "TOO_MANY_MAPS";
+    case kExceptionTooManyRequests:
+      return "TOO_MANY_REQUESTS";
     case kExceptionInvalidDataType:
       return "INVALID_DATA_TYPE";
     case kExceptionInvalidEnum:

@@ -37,6 +37,8 @@ class Reporter {
 
   // A trace line that already holds "t", "frame" and "kind".
   JsonLine Line(const char* kind) const;
+  // Whether trace lines are written at all (else building them is wasted).
+  bool tracing() const { return trace_ != nullptr; }
   void Trace(const JsonLine& line);
   // A packet received, with its decoded arguments.
   void TracePacket(int client, const Packet& packet);

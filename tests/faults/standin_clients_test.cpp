@@ -264,6 +264,119 @@ TEST_F(StandinWithFollower, AClientThatNeverReadsLosesFrameDataButStallsNothing)
   EXPECT_GE(FrameRateSince(followerSeen_, sleeperSeen.firstDropWall), kFps / 4.0);
 }
 
+// ---- Hostile clients against the stand-in at its default 60 fps ----
+
+const std::size_t kGoodIn2s = 100;  // of the 120 records a follower gets in 2 s at 60 fps
+
+// The stand-in at its default frame rate, the clock started, flying long.
+std::unique_ptr<StandinProcess> StandinAt60(StandinOptions options = {},
+                                            std::vector<std::string> extra = {}) {
+  std::vector<std::string> arguments = {"--start-now", "--scenario",
+                                        RollingScenarioFile(kRollingSeconds)};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  return std::make_unique<StandinProcess>(arguments, options);
+}
+
+// Data records the follower reads in ms, calling meanwhile between reads.
+std::size_t FollowFor(RawClient& follower, int ms, const std::function<void()>& meanwhile) {
+  std::size_t count = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < until) {
+    count += DrainDataRecords(follower, 5);
+    meanwhile();
+  }
+  return count;
+}
+
+// A hostile client's registrations as a row: a burst of 20,000 packets of
+// one kind between a set-up and a closing packet; each past the per-client
+// cap is answered with the cap's exception.
+struct Burst {
+  const char* name;
+  Bytes before;
+  std::function<Bytes(std::uint32_t)> packet;
+  Bytes after;
+  std::uint32_t exception;
+};
+
+const std::uint32_t kBurst = 20000;
+const std::uint32_t kCap = 1000;
+const std::uint32_t kVisualFrame = 2;
+const std::uint32_t kTooManyEventNames = 8;
+const std::uint32_t kTooManyMaps = 10;
+const std::uint32_t kTooManyRequests = 12;
+
+std::vector<Burst> Bursts() {
+  return {
+      {"requests",
+       AddDatum(2, 1, "PLANE BANK DEGREES", "Radians"),
+       [](std::uint32_t i) { return RequestData(10 + i, i, 1, kVisualFrame); },
+       {},
+       kTooManyRequests},
+      {"datums",
+       {},
+       [](std::uint32_t i) { return AddDatum(10 + i, 1, "PLANE BANK DEGREES", "Radians"); },
+       RequestData(3, 1, 1, kVisualFrame),
+       kTooManyRequests},
+      {"subscriptions",
+       {},
+       [](std::uint32_t i) { return Subscribe(10 + i, 100 + i, "Frame"); },
+       {},
+       kTooManyEventNames},
+      {"menu entries",
+       {},
+       [](std::uint32_t i) { return MenuAddItem(10 + i, "Hostile", 100 + i); },
+       {},
+       kTooManyEventNames},
+      {"input mappings",
+       MapClientEvent(2, 5),
+       [](std::uint32_t i) { return MapPovInput(10 + i, i, 5); },
+       {},
+       kTooManyMaps},
+  };
+}
+
+TEST(StandinCaps, AClientAtItsCapsLeavesAFollowerItsFrames) {
+  for (const Burst& burst : Bursts()) {
+    SCOPED_TRACE(burst.name);
+    std::unique_ptr<StandinProcess> standin = StandinAt60();
+    ASSERT_NE(standin->port(), 0) << standin->error();
+    RawClient follower(standin->port());
+    ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
+    ASSERT_GT(DrainDataRecords(follower, kWaitMs), 0u);
+    RawClient hostile(standin->port());
+    ASSERT_EQ(hostile.Open().size(), 308u);
+
+    std::vector<Bytes> packets = {burst.before};
+    for (std::uint32_t i = 0; i < kBurst; ++i) {
+      packets.push_back(burst.packet(i));
+    }
+    packets.push_back(burst.after);
+    const Bytes bytes = Join(packets);
+    std::size_t refused = 0;
+    auto readHostile = [&] {
+      for (Bytes record = hostile.NextRecord(0); !record.empty(); record = hostile.NextRecord(0)) {
+        refused +=
+            Word(record, 8) == SIMCONNECT_RECV_ID_EXCEPTION && Word(record, 12) == burst.exception;
+      }
+    };
+    std::size_t sent = 0;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (sent < bytes.size() && std::chrono::steady_clock::now() < giveUp) {
+      sent += hostile.SendWhatFits(bytes.data() + sent, bytes.size() - sent);
+      readHostile();
+      DrainDataRecords(follower, 1);
+    }
+    ASSERT_EQ(sent, bytes.size());
+    FollowFor(follower, 500, readHostile);  // the burst digested
+    EXPECT_GE(FollowFor(follower, 2000, readHostile), kGoodIn2s);
+    FollowFor(follower, 200, readHostile);
+    EXPECT_EQ(refused, kBurst - kCap);
+    standin->Signal(SIGTERM);
+    EXPECT_EQ(standin->WaitForExit(kWaitMs), 128 + SIGTERM);
+  }
+}
+
 // The stand-in's pieces in this process, with one session fed packets.
 class SessionInProcess : public ::testing::Test, public standin::RecordSink {
  protected:
