@@ -2,7 +2,9 @@
 // numbers, so they are written as strings ("nan", "inf", "-inf").
 #include "standin/trace.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace standin {
 
@@ -78,13 +80,18 @@ void TraceFile::Write(const JsonLine& line) {
     return;
   }
   std::string text = line.Text() + "\n";
-  std::fwrite(text.data(), 1, text.size(), file_);
-  std::fflush(file_);  // tests read the trace while the stand-in runs
+  // Flushed line by line: tests read the trace while the stand-in runs.
+  if ((std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) &&
+      failure_.empty()) {
+    failure_ = std::strerror(errno);
+  }
 }
 
 void TraceFile::Close() {
   if (file_ != nullptr) {
-    std::fclose(file_);
+    if (std::fclose(file_) != 0 && failure_.empty()) {
+      failure_ = std::strerror(errno);
+    }
     file_ = nullptr;
   }
 }

@@ -431,5 +431,43 @@ TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
   EXPECT_NE(all.find("sub???[H"), std::string::npos);
 }
 
+// A bad file named on the command line, and a piece of the one line on
+// standard error that must say so.
+struct BadFile {
+  const char* name;
+  std::vector<std::string> arguments;
+  const char* says;
+};
+
+TEST(StandinFiles, ABadFileEndsTheStandinWithOneLine) {
+  TempFolder folder;
+  const std::string binary = folder.File("binary.scn");
+  ASSERT_TRUE(WriteFile(binary, std::string("\x1b[2J\x00\x01\x7f\xff garbage\n", 17)));
+  const std::vector<BadFile> rows = {
+      {"a folder as scenario", {"--scenario", folder.path()}, "is a directory"},
+      {"a binary scenario", {"--scenario", binary}, "line 1"},
+      {"a full device as trace",
+       {"--trace", "/dev/full", "--start-now", "--scenario", TempFile("short.scn", "0.5 end\n")},
+       "No space left on device"},
+  };
+  for (const BadFile& row : rows) {
+    SCOPED_TRACE(row.name);
+    StandinProcess standin(row.arguments);
+    EXPECT_TRUE(standin.WaitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
+    EXPECT_NE(standin.WaitForExit(0), 0);
+    std::string errors = standin.Stderr();
+    std::size_t listening = errors.find("listening on");
+    if (listening != std::string::npos) {
+      errors.erase(0, errors.find('\n', listening) + 1);
+    }
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find(row.says), std::string::npos) << errors;
+    for (char c : errors) {
+      unsigned char byte = static_cast<unsigned char>(c);
+      EXPECT_TRUE(c == '\n' || (byte >= 0x20 && byte != 0x7F)) << "byte " << int(byte);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace faults
