@@ -10,6 +10,10 @@
 
 namespace standin {
 
+namespace {
+const std::size_t kMostUnanswered = 4096;  // records a client has not answered yet
+}
+
 std::int64_t MonotonicNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -34,8 +38,7 @@ void LatencyLog::Close() {
   if (file_ != nullptr) {
     for (const auto& client : unanswered_) {
       for (const Unanswered& record : client.second) {
-        std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t-\n", client.first, record.frame,
-                     record.sentNs);
+        WriteUnanswered(client.first, record);
       }
     }
     std::fclose(file_);
@@ -55,7 +58,28 @@ void LatencyLog::RecordSent(int client, std::uint64_t frame, std::int64_t nowNs)
   if (file_ == nullptr) {
     return;
   }
-  unanswered_[client].push_back({frame, nowNs});
+  std::deque<Unanswered>& waiting = unanswered_[client];
+  if (waiting.size() == kMostUnanswered) {
+    WriteUnanswered(client, waiting.front());
+    waiting.pop_front();
+  }
+  waiting.push_back({frame, nowNs});
+}
+
+void LatencyLog::ClientLeft(int client) {
+  auto waiting = unanswered_.find(client);
+  if (waiting == unanswered_.end()) {
+    return;
+  }
+  for (const Unanswered& record : waiting->second) {
+    WriteUnanswered(client, record);
+  }
+  unanswered_.erase(waiting);
+}
+
+void LatencyLog::WriteUnanswered(int client, const Unanswered& record) {
+  std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t-\n", client, record.frame,
+               record.sentNs);
 }
 
 void LatencyLog::CommandApplied(int client, std::int64_t nowNs) {

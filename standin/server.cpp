@@ -222,6 +222,9 @@ void Server::Drop(std::size_t index, const std::string& reason) {
   std::string ignored;
   connection.Flush(&ignored);  // what is queued (a quit record, say) still goes out
   simulator_.RemoveSession(&connection.session());
+  if (reporter_.latency != nullptr) {
+    reporter_.latency->ClientLeft(id);
+  }
   JsonLine line = reporter_.Line("disconnect");
   reporter_.Trace(line.Int("client", id).Str("reason", reason));
   reporter_.Note("client " + std::to_string(id) + ": " + reason);

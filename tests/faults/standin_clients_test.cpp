@@ -469,5 +469,28 @@ TEST(StandinFiles, ABadFileEndsTheStandinWithOneLine) {
   }
 }
 
+TEST(StandinLatencyLog, AFollowerThatNeverAnswersHoldsBoundedMemory) {
+  StandinOptions options;
+  options.latency = TempFile("latency.tsv", "");
+  options.child.extraEnv = {kSmallQuarantine};
+  StandinProcess standin({"--fps", std::to_string(kFps), "--start-now", "--scenario",
+                          RollingScenarioFile(kRollingSeconds)},
+                         options);
+  ASSERT_NE(standin.port(), 0) << standin.error();
+  RawClient mute(standin.port());  // reads every record, answers none
+  ASSERT_EQ(mute.Open().size(), 308u);
+  std::vector<Bytes> packets = {AddDatum(2, 1, "PLANE BANK DEGREES", "Radians")};
+  for (std::uint32_t i = 0; i < kCap; ++i) {
+    packets.push_back(RequestData(3 + i, i, 1, kVisualFrame));
+  }
+  mute.Send(Join(packets));
+  FollowFor(mute, 1000, [] {});
+  const long memoryBefore = ResidentKiB(standin.pid());
+  const std::size_t records = FollowFor(mute, 3000, [] {});
+  const long memoryAfter = ResidentKiB(standin.pid());
+  EXPECT_GE(records, 100000u);
+  EXPECT_LE(memoryAfter - memoryBefore, 2048) << records << " records unanswered";
+}
+
 }  // namespace
 }  // namespace faults
