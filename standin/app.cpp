@@ -121,7 +121,7 @@ int RunStandin(const Options& options) {
   }
   World world;
   Simulator simulator(actions, options.fps, options.speed, world, reporter);
-  Server server(world, reporter, simulator);
+  Server server(world, reporter, simulator, options.maxClients);
   if (!server.Listen(options.address, options.port, &error)) {
     std::fprintf(stderr, "vantilo-standin: %s\n", error.c_str());
     return 1;

@@ -100,7 +100,11 @@ std::string Reporter::Summary() const {
                 static_cast<unsigned long long>(stats.cameraCommands),
                 static_cast<unsigned long long>(stats.framesWithoutCommand),
                 static_cast<unsigned long long>(stats.exceptions));
-  return text;
+  std::string summary = text;
+  if (stats.refused > 0) {
+    summary += "  clients refused       " + std::to_string(stats.refused) + "\n";
+  }
+  return summary;
 }
 
 }  // namespace standin

@@ -24,6 +24,7 @@ struct Stats {
   std::uint64_t framesWithoutCommand = 0;  // frames a client followed without a command
   std::uint64_t exceptions = 0;            // exception records sent
   std::uint64_t clients = 0;               // connections accepted
+  std::uint64_t refused = 0;               // connections closed at once (over the limits)
 };
 
 class Reporter {

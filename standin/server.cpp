@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -23,6 +24,8 @@ const std::size_t kDropAbove = 256 * 1024;
 const std::size_t kDropClientAbove = 4 * 1024 * 1024;
 const std::size_t kReadChunk = 65536;
 const std::size_t kKernelSendBuffer = 64 * 1024;
+// Listening pauses this long when accept() fails for want of descriptors.
+const auto kAcceptPause = std::chrono::milliseconds(100);
 
 void MakeNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
 
@@ -103,10 +106,20 @@ bool Connection::Flush(std::string* reason) {
   return true;
 }
 
-Server::Server(World& world, Reporter& reporter, Simulator& simulator)
-    : world_(world), reporter_(reporter), simulator_(simulator) {}
+Server::Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients)
+    : world_(world),
+      reporter_(reporter),
+      simulator_(simulator),
+      maxClients_(static_cast<std::size_t>(std::max(1, maxClients))) {
+  spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
 
-Server::~Server() { CloseAll(); }
+Server::~Server() {
+  CloseAll();
+  if (spareFd_ >= 0) {
+    close(spareFd_);
+  }
+}
 
 bool Server::Listen(const std::string& address, int port, std::string* error) {
   sockaddr_in where{};
@@ -134,7 +147,8 @@ bool Server::Listen(const std::string& address, int port, std::string* error) {
 
 bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   std::vector<pollfd> fds;
-  fds.push_back({listenFd_, POLLIN, 0});
+  bool listening = std::chrono::steady_clock::now() >= listenPausedUntil_;
+  fds.push_back({listening ? listenFd_ : -1, POLLIN, 0});
   for (const auto& connection : connections_) {
     short events = POLLIN;
     if (connection->HasOutput()) {
@@ -198,7 +212,26 @@ void Server::CloseAll() {
 
 void Server::Accept() {
   int fd = accept(listenFd_, nullptr, nullptr);
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
+    // Out of descriptors: the spare one makes room to take the client off
+    // the backlog and close it, rather than leave it waiting there.
+    close(spareFd_);
+    fd = accept(listenFd_, nullptr, nullptr);
+    if (fd >= 0) {
+      Refuse(fd, "out of descriptors");
+    }
+    spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    fd = -1;
+    errno = spareFd_ < 0 ? EMFILE : EAGAIN;
+  }
   if (fd < 0) {
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      listenPausedUntil_ = std::chrono::steady_clock::now() + kAcceptPause;  // no busy loop
+    }
+    return;
+  }
+  if (connections_.size() >= maxClients_) {
+    Refuse(fd, std::to_string(maxClients_) + " clients already");
     return;
   }
   MakeNonBlocking(fd);
@@ -214,6 +247,12 @@ void Server::Accept() {
   JsonLine line = reporter_.Line("connect");
   reporter_.Trace(line.Int("client", id));
   reporter_.Note("client " + std::to_string(id) + ": connected");
+}
+
+void Server::Refuse(int fd, const std::string& why) {
+  close(fd);
+  reporter_.stats.refused++;
+  reporter_.Note("client refused: " + why);
 }
 
 void Server::Drop(std::size_t index, const std::string& reason) {

@@ -1,5 +1,5 @@
 // The stand-in's sockets: a listening TCP socket and one non-blocking
-// connection per client, each feeding its byte stream, cut into packets, to
+// connection per client (at most maxClients), each feeding its byte stream, cut into packets, to
 // its own Session and holding a bounded queue of records to send.
 #ifndef VANTILO_STANDIN_SERVER_H
 #define VANTILO_STANDIN_SERVER_H
@@ -45,7 +45,7 @@ class Connection : public RecordSink {
 
 class Server {
  public:
-  Server(World& world, Reporter& reporter, Simulator& simulator);
+  Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients = 64);
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
@@ -64,12 +64,16 @@ class Server {
 
  private:
   void Accept();
+  void Refuse(int fd, const std::string& why);
   void Drop(std::size_t index, const std::string& reason);
 
   World& world_;
   Reporter& reporter_;
   Simulator& simulator_;
+  std::size_t maxClients_;
   int listenFd_ = -1;
+  int spareFd_ = -1;  // given up to accept and close a client when descriptors run out
+  std::chrono::steady_clock::time_point listenPausedUntil_;
   int port_ = 0;
   int nextId_ = 1;
   std::vector<std::unique_ptr<Connection>> connections_;

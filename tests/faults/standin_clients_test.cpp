@@ -431,6 +431,52 @@ TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
   EXPECT_NE(all.find("sub???[H"), std::string::npos);
 }
 
+// Clients that each send an Open and wait, kept open in clients: how many
+// were answered and how many closed by the stand-in at once.
+void OpenMany(int port, int count, std::vector<std::unique_ptr<RawClient>>* clients,
+              std::size_t* answered, std::size_t* closed) {
+  for (int i = 0; i < count; ++i) {
+    clients->push_back(std::make_unique<RawClient>(port));
+    RawClient& client = *clients->back();
+    ASSERT_TRUE(client.connected());
+    client.Send(OpenPacket(kProtocol));
+    if (!client.NextRecord(2000).empty()) {
+      ++*answered;
+    } else if (client.ClosedByPeer(0)) {
+      ++*closed;
+    }
+  }
+}
+
+TEST(StandinLimits, ClientsPastTheLimitsAreClosedAtOnceWithoutSpinning) {
+  StandinOptions options;
+  options.maxDescriptors = 32;  // runs out before its 64 clients
+  std::unique_ptr<StandinProcess> standin = StandinAt60(options);
+  ASSERT_NE(standin->port(), 0) << standin->error();
+  RawClient follower(standin->port());
+  ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
+  std::vector<std::unique_ptr<RawClient>> clients;
+  std::size_t answered = 0;
+  std::size_t closed = 0;
+  ASSERT_NO_FATAL_FAILURE(OpenMany(standin->port(), 31, &clients, &answered, &closed));
+  EXPECT_GT(closed, 0u);
+  EXPECT_EQ(answered + closed, 31u);
+  DrainDataRecords(follower);
+  const double cpuBefore = CpuSeconds(standin->pid());
+  EXPECT_GE(FollowFor(follower, 2000, [] {}), kGoodIn2s);
+  EXPECT_LT(CpuSeconds(standin->pid()) - cpuBefore, 1.0) << "CPU seconds in 2 s at the limit";
+  RawClient late(standin->port());
+  EXPECT_TRUE(late.ClosedByPeer(2000));
+
+  std::unique_ptr<StandinProcess> limited = StandinAt60({}, {"--max-clients", "3"});
+  ASSERT_NE(limited->port(), 0) << limited->error();
+  answered = 0;
+  closed = 0;
+  ASSERT_NO_FATAL_FAILURE(OpenMany(limited->port(), 5, &clients, &answered, &closed));
+  EXPECT_EQ(answered, 3u);
+  EXPECT_EQ(closed, 2u);
+}
+
 // A bad file named on the command line, and a piece of the one line on
 // standard error that must say so.
 struct BadFile {
