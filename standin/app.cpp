@@ -149,6 +149,7 @@ int RunStandin(const Options& options) {
     if (now >= nextFrame) {
       simulator.Frame();
       server.FlushAll();
+      server.NewFrame();
       nextFrame += period;
       if (now - nextFrame > kMostBehind) {
         nextFrame = now + period;

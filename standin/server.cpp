@@ -1,6 +1,8 @@
 // Non-blocking sockets under one poll() loop. A client that stops reading
 // loses frame records once its queue holds kDropAbove bytes; past kDropClientAbove
-// (events keep coming) it is disconnected. Neither case ever blocks the loop.
+// (events keep coming) it is disconnected; all queues together are bounded
+// too. Each client has a share of packets handled per frame, and what it
+// sends beyond waits in the kernel. Neither case ever blocks the loop.
 #include "standin/server.h"
 
 #include <arpa/inet.h>
@@ -22,7 +24,16 @@ namespace {
 
 const std::size_t kDropAbove = 256 * 1024;
 const std::size_t kDropClientAbove = 4 * 1024 * 1024;
+// All queues together: past it frame records are dropped for everyone, and
+// a client holding more than its fair share of it is disconnected.
+const std::size_t kAllQueuesAbove = 64 * 1024 * 1024;
 const std::size_t kReadChunk = 65536;
+// Unhandled input held for a client: more than one packet of the largest
+// size, so that a whole packet always fits.
+const std::size_t kInputHold = 2 * kReadChunk;
+// Packets handled per frame, shared among the clients, and the least share.
+const std::size_t kPacketsPerFrame = 2048;
+const std::size_t kLeastPacketShare = 16;
 const std::size_t kKernelSendBuffer = 64 * 1024;
 // Listening pauses this long when accept() fails for want of descriptors.
 const auto kAcceptPause = std::chrono::milliseconds(100);
@@ -31,46 +42,71 @@ void MakeNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONB
 
 }  // namespace
 
-Connection::Connection(int fd, int id, World& world, Reporter& reporter)
-    : fd_(fd), session_(id, *this, world, reporter) {}
+Connection::Connection(int fd, int id, World& world, Reporter& reporter, QueueTotal* total)
+    : fd_(fd), total_(total != nullptr ? total : &own_), session_(id, *this, world, reporter) {}
 
-Connection::~Connection() { close(fd_); }
+Connection::~Connection() {
+  total_->bytes -= Queued();
+  close(fd_);
+}
 
 bool Connection::Deliver(const Bytes& record, bool droppable) {
-  std::size_t queued = out_.size() - outStart_;
-  if (droppable && queued + record.size() > kDropAbove) {
+  std::size_t queued = Queued();
+  bool totalFull = total_->bytes + record.size() > kAllQueuesAbove;
+  if (droppable && (queued + record.size() > kDropAbove || totalFull)) {
     return false;
   }
-  if (queued + record.size() > kDropClientAbove) {
+  if (queued + record.size() > kDropClientAbove ||
+      (totalFull && queued + record.size() > kAllQueuesAbove / 64)) {
     overflowed_ = true;
     return false;
   }
-  out_.insert(out_.end(), record.begin(), record.end());
+  Queue(record);
   return true;
 }
 
+void Connection::Queue(const Bytes& record) {
+  out_.insert(out_.end(), record.begin(), record.end());
+  total_->bytes += record.size();
+}
+
+void Connection::Sent(std::size_t bytes) {
+  outStart_ += bytes;
+  total_->bytes -= bytes;
+}
+
+bool Connection::WantsInput() const { return in_.size() < kInputHold; }
+
+bool Connection::HasPacketReady() const {
+  std::size_t size = 0;
+  return allowance_ > 0 && NextPacket(in_.data(), in_.size(), &size) != FrameStatus::kNeedMore;
+}
+
 bool Connection::ReadAndHandle(std::string* reason) {
-  std::uint8_t chunk[kReadChunk];
-  ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
-  if (got == 0) {
-    *reason = "closed by the client";
-    return false;
-  }
-  if (got < 0) {
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-      return true;
+  if (WantsInput()) {
+    std::uint8_t chunk[kReadChunk];
+    ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+    if (got == 0) {
+      *reason = "closed by the client";
+      return false;
     }
-    *reason = std::string("receive failed: ") + std::strerror(errno);
-    return false;
+    if (got < 0) {
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        *reason = std::string("receive failed: ") + std::strerror(errno);
+        return false;
+      }
+    } else {
+      in_.insert(in_.end(), chunk, chunk + got);
+    }
   }
-  in_.insert(in_.end(), chunk, chunk + got);
   std::size_t start = 0;
   std::size_t size = 0;
-  FrameStatus status;
-  while ((status = NextPacket(in_.data() + start, in_.size() - start, &size)) ==
-         FrameStatus::kReady) {
+  FrameStatus status = FrameStatus::kNeedMore;
+  while (allowance_ > 0 && (status = NextPacket(in_.data() + start, in_.size() - start, &size)) ==
+                               FrameStatus::kReady) {
     session_.HandlePacket(in_.data() + start, size);
     start += size;
+    --allowance_;
   }
   in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(start));
   if (status == FrameStatus::kCorrupt) {
@@ -94,7 +130,7 @@ bool Connection::Flush(std::string* reason) {
       *reason = std::string("send failed: ") + std::strerror(errno);
       return false;
     }
-    outStart_ += static_cast<std::size_t>(sent);
+    Sent(static_cast<std::size_t>(sent));
   }
   if (outStart_ == out_.size()) {
     out_.clear();
@@ -149,12 +185,19 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   std::vector<pollfd> fds;
   bool listening = std::chrono::steady_clock::now() >= listenPausedUntil_;
   fds.push_back({listening ? listenFd_ : -1, POLLIN, 0});
+  bool packetsReady = false;
   for (const auto& connection : connections_) {
-    short events = POLLIN;
+    // A client whose input waits unhandled is not read (nor watched) until
+    // its share comes round again: its bytes wait in the kernel.
+    short events = connection->WantsInput() ? POLLIN : 0;
     if (connection->HasOutput()) {
       events |= POLLOUT;
     }
-    fds.push_back({connection->fd(), events, 0});
+    packetsReady = packetsReady || connection->HasPacketReady();
+    fds.push_back({events != 0 ? connection->fd() : -1, events, 0});
+  }
+  if (packetsReady) {
+    timeout = std::chrono::nanoseconds(0);
   }
   if (extraFd >= 0) {
     fds.push_back({extraFd, POLLIN, 0});
@@ -162,7 +205,8 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   struct timespec wait;
   wait.tv_sec = static_cast<time_t>(timeout.count() / 1000000000);
   wait.tv_nsec = static_cast<long>(timeout.count() % 1000000000);
-  if (ppoll(fds.data(), fds.size(), &wait, nullptr) <= 0) {
+  int ready = ppoll(fds.data(), fds.size(), &wait, nullptr);
+  if (ready < 0 || (ready == 0 && !packetsReady)) {
     return false;
   }
 
@@ -170,7 +214,7 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   for (std::size_t i = connections_.size(); i-- > 0;) {
     short revents = fds[i + 1].revents;
     std::string reason;
-    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || connections_[i]->HasPacketReady()) {
       Session& session = connections_[i]->session();
       bool alive = connections_[i]->ReadAndHandle(&reason);
       if (session.opened()) {
@@ -189,6 +233,13 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
     Accept();
   }
   return extraFd >= 0 && (fds.back().revents & (POLLIN | POLLHUP)) != 0;
+}
+
+void Server::NewFrame() {
+  std::size_t share = std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1));
+  for (const auto& connection : connections_) {
+    connection->AllowPackets(share);
+  }
 }
 
 void Server::FlushAll() {
@@ -241,7 +292,9 @@ void Server::Accept() {
   int sendBuffer = static_cast<int>(kKernelSendBuffer);
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
   int id = nextId_++;
-  connections_.push_back(std::make_unique<Connection>(fd, id, world_, reporter_));
+  connections_.push_back(std::make_unique<Connection>(fd, id, world_, reporter_, &queued_));
+  connections_.back()->AllowPackets(
+      std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1)));
   simulator_.AddSession(&connections_.back()->session());
   reporter_.stats.clients++;
   JsonLine line = reporter_.Line("connect");

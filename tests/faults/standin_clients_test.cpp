@@ -477,6 +477,43 @@ TEST(StandinLimits, ClientsPastTheLimitsAreClosedAtOnceWithoutSpinning) {
   EXPECT_EQ(closed, 2u);
 }
 
+TEST(StandinLimits, TwoHundredFloodingClientsThatNeverReadHoldBoundedMemory) {
+  StandinOptions options;
+  options.child.extraEnv = {kSmallQuarantine};
+  std::unique_ptr<StandinProcess> standin = StandinAt60(options);
+  ASSERT_NE(standin->port(), 0) << standin->error();
+  RawClient follower(standin->port());
+  ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
+  ASSERT_GT(DrainDataRecords(follower, kWaitMs), 0u);
+  const long memoryBefore = ResidentKiB(standin->pid());
+
+  // Packets of an unknown type: each earns an exception the client never reads.
+  std::vector<Bytes> unknown(4096, MakePacket(0x999, 7, {}));
+  const Bytes flood = Join(unknown);
+  std::vector<std::unique_ptr<RawClient>> flooders;
+  std::vector<std::size_t> offsets(200, 0);
+  for (int i = 0; i < 200; ++i) {
+    flooders.push_back(std::make_unique<RawClient>(standin->port()));
+    DrainDataRecords(follower);
+  }
+  long memoryMost = memoryBefore;
+  auto floodOnce = [&] {
+    for (std::size_t i = 0; i < flooders.size(); ++i) {
+      offsets[i] += flooders[i]->SendWhatFits(flood.data() + offsets[i], flood.size() - offsets[i]);
+      offsets[i] %= flood.size();
+    }
+    memoryMost = std::max(memoryMost, ResidentKiB(standin->pid()));
+  };
+  FollowFor(follower, 3000, floodOnce);
+  EXPECT_GE(FollowFor(follower, 2000, floodOnce), kGoodIn2s);
+  EXPECT_LE(memoryMost - memoryBefore, 96 * 1024) << "VmRSS KiB, most while flooded";
+  std::size_t closed = 0;
+  for (auto& flooder : flooders) {
+    closed += flooder->ClosedByPeer(0);
+  }
+  EXPECT_GE(closed, 200u - 64u);
+}
+
 // A bad file named on the command line, and a piece of the one line on
 // standard error that must say so.
 struct BadFile {
