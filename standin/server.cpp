@@ -99,6 +99,15 @@ bool Connection::ReadAndHandle(std::string* reason) {
       in_.insert(in_.end(), chunk, chunk + got);
     }
   }
+  return HandleWaiting(reason);
+}
+
+bool Connection::Receive(const std::uint8_t* data, std::size_t size, std::string* reason) {
+  in_.insert(in_.end(), data, data + size);
+  return HandleWaiting(reason);
+}
+
+bool Connection::HandleWaiting(std::string* reason) {
   std::size_t start = 0;
   std::size_t size = 0;
   FrameStatus status = FrameStatus::kNeedMore;

@@ -35,10 +35,13 @@ class Connection : public RecordSink {
   // handles whole packets, as many as the frame's allowance leaves. Returns
   // false, with a reason, when the client has gone or its stream is corrupt.
   bool ReadAndHandle(std::string* reason);
+  // The same for bytes already received: appends them and handles what it may.
+  bool Receive(const std::uint8_t* data, std::size_t size, std::string* reason);
   // Sends as much of the queue as the socket takes; false on a broken socket
   // or a client that has not read for so long that even events overflow.
   bool Flush(std::string* reason);
   bool HasOutput() const { return outStart_ < out_.size(); }
+  std::size_t Queued() const { return out_.size() - outStart_; }
   // Packets this connection may handle until the next frame.
   void AllowPackets(std::size_t packets) { allowance_ = packets; }
   // Whether it is worth reading more: little enough waits unhandled.
@@ -49,7 +52,7 @@ class Connection : public RecordSink {
   Session& session() { return session_; }
 
  private:
-  std::size_t Queued() const { return out_.size() - outStart_; }
+  bool HandleWaiting(std::string* reason);
   void Queue(const Bytes& record);
   void Sent(std::size_t bytes);
 
