@@ -17,7 +17,8 @@ namespace {
 
 Bytes Header(std::uint32_t protocol, std::uint32_t recordId) {
   Bytes out;
-  PutU32(out, 0);  // size, patched by Finish
+  out.reserve(64);  // room for every record but OPEN and large data, grown once
+  PutU32(out, 0);   // size, patched by Finish
   PutU32(out, protocol);
   PutU32(out, recordId);
   return out;
