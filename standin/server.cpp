@@ -75,7 +75,7 @@ void Connection::Sent(std::size_t bytes) {
   total_->bytes -= bytes;
 }
 
-bool Connection::WantsInput() const { return in_.size() < kInputHold; }
+bool Connection::WantsInput() const { return !closed_ && in_.size() < kInputHold; }
 
 bool Connection::HasPacketReady() const {
   std::size_t size = 0;
@@ -87,10 +87,8 @@ bool Connection::ReadAndHandle(std::string* reason) {
     std::uint8_t chunk[kReadChunk];
     ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
     if (got == 0) {
-      *reason = "closed by the client";
-      return false;
-    }
-    if (got < 0) {
+      closed_ = true;  // what it sent before it closed is still handled
+    } else if (got < 0) {
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         *reason = std::string("receive failed: ") + std::strerror(errno);
         return false;
@@ -99,7 +97,15 @@ bool Connection::ReadAndHandle(std::string* reason) {
       in_.insert(in_.end(), chunk, chunk + got);
     }
   }
-  return HandleWaiting(reason);
+  if (!HandleWaiting(reason)) {
+    return false;
+  }
+  std::size_t size = 0;
+  if (closed_ && NextPacket(in_.data(), in_.size(), &size) == FrameStatus::kNeedMore) {
+    *reason = "closed by the client";
+    return false;
+  }
+  return true;
 }
 
 bool Connection::Receive(const std::uint8_t* data, std::size_t size, std::string* reason) {

@@ -44,7 +44,8 @@ class Connection : public RecordSink {
   std::size_t Queued() const { return out_.size() - outStart_; }
   // Packets this connection may handle until the next frame.
   void AllowPackets(std::size_t packets) { allowance_ = packets; }
-  // Whether it is worth reading more: little enough waits unhandled.
+  // Whether it is worth reading more: the client is still sending and
+  // little enough waits unhandled.
   bool WantsInput() const;
   // A whole packet waits and the allowance has room for it.
   bool HasPacketReady() const;
@@ -61,6 +62,7 @@ class Connection : public RecordSink {
   Bytes out_;
   std::size_t outStart_ = 0;
   bool overflowed_ = false;
+  bool closed_ = false;  // the client has closed its end; its last packets may still wait
   std::size_t allowance_ = static_cast<std::size_t>(-1);
   QueueTotal* total_;
   QueueTotal own_;  // stands in for the total when there is none

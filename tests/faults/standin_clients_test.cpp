@@ -477,6 +477,15 @@ TEST(StandinLimits, ClientsPastTheLimitsAreClosedAtOnceWithoutSpinning) {
   EXPECT_EQ(closed, 2u);
 }
 
+// Occurrences of text in all.
+std::size_t CountText(const std::string& all, const std::string& text) {
+  std::size_t count = 0;
+  for (std::size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
 TEST(StandinLimits, TwoHundredFloodingClientsThatNeverReadHoldBoundedMemory) {
   StandinOptions options;
   options.child.extraEnv = {kSmallQuarantine};
@@ -512,6 +521,17 @@ TEST(StandinLimits, TwoHundredFloodingClientsThatNeverReadHoldBoundedMemory) {
     closed += flooder->ClosedByPeer(0);
   }
   EXPECT_GE(closed, 200u - 64u);
+
+  // Packets past a client's share are handled later, even after it has gone.
+  flooders.resize(32);
+  FollowFor(follower, 500, [] {});
+  std::vector<Bytes> menus = {OpenPacket(kProtocol)};
+  for (std::uint32_t i = 0; i < 300; ++i) {
+    menus.push_back(MenuAddItem(2 + i, "Leaver", 100 + i));
+  }
+  RawClient(standin->port()).Send(Join(menus));
+  FollowFor(follower, 1000, [] {});
+  EXPECT_EQ(CountText(standin->Stdout(), "menu 'Leaver' added"), 300u);
 }
 
 // A bad file named on the command line, and a piece of the one line on
