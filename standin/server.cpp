@@ -32,7 +32,7 @@ const std::size_t kReadChunk = 65536;
 // size, so that a whole packet always fits.
 const std::size_t kInputHold = 2 * kReadChunk;
 // Packets handled per frame, shared among the clients, and the least share.
-const std::size_t kPacketsPerFrame = 2048;
+const std::size_t kPacketsPerFrame = 512;
 const std::size_t kLeastPacketShare = 16;
 const std::size_t kKernelSendBuffer = 64 * 1024;
 // Listening pauses this long when accept() fails for want of descriptors.
