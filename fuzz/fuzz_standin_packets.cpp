@@ -1,9 +1,11 @@
 // Fuzz target for the stand-in's packet handling: an arbitrary client byte
-// stream, cut by the input's trailer (fuzz_input.h), is written into one end
-// of a socket pair whose other end a stand-in Connection reads, so its own
-// framing and its Session see the bytes as from a client. Each cut code's
-// top three bits also pick a happening of the world to deliver after the
-// piece; every code is used at least once, even after the stream's end.
+// stream, cut by the input's trailer (fuzz_input.h), is handed piece by
+// piece to a stand-in Connection as received bytes, so its own framing and
+// its Session see them as from a client; its records go out through one end
+// of a socket pair to a client end that checks them in batches. Each cut
+// code's top three bits also pick a happening of the world to deliver after
+// a piece that ends a packet, or an empty one; every code is used at least
+// once, even after the stream's end.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -38,6 +40,10 @@ void Check(bool condition) {
 const std::size_t kPieceLengths[32] = {0,   1,   2,   3,   4,   5,   7,   8,    11,   12,   15,
                                        16,  17,  20,  24,  28,  31,  32,  36,   48,   64,   100,
                                        272, 288, 292, 300, 528, 544, 545, 1024, 4096, 65536};
+
+// Records queued past this are taken by the client end before the next
+// piece: below the queue's 256 KiB where frame records start to be dropped.
+const std::size_t kDrainAbove = 16 * 1024;
 
 standin::TraceFile traceFile;
 std::FILE* logFile = nullptr;
@@ -81,7 +87,7 @@ class ClientEnd {
     std::string reason;
     while (connection.HasOutput()) {
       Check(connection.Flush(&reason));
-      std::uint8_t chunk[65536];
+      static std::uint8_t chunk[65536];
       ssize_t got;
       while ((got = recv(fd_, chunk, sizeof chunk, 0)) > 0) {
         splitter_.Append(chunk, static_cast<std::size_t>(got));
@@ -140,21 +146,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (cutting && kPieceLengths[code & 0x1Fu] < length) {
         length = kPieceLengths[code & 0x1Fu];
       }
+      const std::size_t packetsEnd = expected.end();
       if (length > 0) {
-        Check(write(fds[1], input.stream + fed, length) == static_cast<ssize_t>(length));
+        std::string reason;
+        alive = connection.Receive(input.stream + fed, length, &reason);
         fed += length;
-        std::string reason;  // one receive takes a whole piece (at most 64 KiB)
-        alive = connection.ReadAndHandle(&reason);
         expected.Advance(input.stream, fed);
         Check(alive == !expected.corrupt());
       }
-      if (alive) {
+      // The session sees only whole packets, so a happening after a piece
+      // that ended none would repeat one at the last packet's end: those come
+      // from empty pieces instead, and the many pieces inside a packet cost
+      // nothing more.
+      if (alive && (length == 0 || expected.end() != packetsEnd)) {
         Happen(connection.session(), code >> 5);
       }
-      client.Drain(connection);
+      if (connection.Queued() > kDrainAbove) {
+        client.Drain(connection);
+      }
       Session& session = connection.session();
       Check(!session.opened() || (session.protocol() >= 2 && session.protocol() <= 4));
     } while (alive && (fed < input.streamSize || piece < input.codeCount));
+    client.Drain(connection);
   }
   close(fds[1]);
   return 0;

@@ -3,10 +3,13 @@
 // deadlines; a loop that falls far behind skips ahead instead of bursting.
 #include "standin/app.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -26,13 +29,24 @@ const auto kMostBehind = std::chrono::milliseconds(250);
 bool LoadScenario(const Options& options, std::vector<Action>* actions, std::string* error) {
   std::string text = DefaultScenarioText();
   if (!options.scenarioPath.empty()) {
+    // A folder opens as a stream that reads nothing: name it, rather than
+    // run an empty scenario forever.
+    struct stat info;
+    if (stat(options.scenarioPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      *error = "scenario " + options.scenarioPath + ": is a directory";
+      return false;
+    }
     std::ifstream file(options.scenarioPath);
     if (!file) {
-      *error = "cannot read scenario " + options.scenarioPath;
+      *error = "cannot read scenario " + options.scenarioPath + ": " + std::strerror(errno);
       return false;
     }
     std::stringstream content;
     content << file.rdbuf();
+    if (file.bad()) {
+      *error = "cannot read scenario " + options.scenarioPath;
+      return false;
+    }
     text = content.str();
   }
   if (ParseScenario(text, actions, error)) {
@@ -85,7 +99,8 @@ int RunStandin(const Options& options) {
   std::vector<Action> actions;
   std::string error;
   if (!LoadScenario(options, &actions, &error)) {
-    std::fprintf(stderr, "vantilo-standin: %s\n", error.c_str());
+    // The message may quote a line of a file that is not text at all.
+    std::fprintf(stderr, "vantilo-standin: %s\n", Printable(error).c_str());
     return 2;
   }
   TraceFile trace;
@@ -106,7 +121,7 @@ int RunStandin(const Options& options) {
   }
   World world;
   Simulator simulator(actions, options.fps, options.speed, world, reporter);
-  Server server(world, reporter, simulator);
+  Server server(world, reporter, simulator, options.maxClients);
   if (!server.Listen(options.address, options.port, &error)) {
     std::fprintf(stderr, "vantilo-standin: %s\n", error.c_str());
     return 1;
@@ -134,6 +149,7 @@ int RunStandin(const Options& options) {
     if (now >= nextFrame) {
       simulator.Frame();
       server.FlushAll();
+      server.NewFrame();
       nextFrame += period;
       if (now - nextFrame > kMostBehind) {
         nextFrame = now + period;
@@ -163,12 +179,21 @@ int RunStandin(const Options& options) {
       }
     }
     server.FlushAll();
+    if (!trace.failure().empty()) {
+      break;  // a trace with holes in it is worse than none: stop and say so
+    }
   }
 
   server.CloseAll();
+  trace.Close();
   terminal.Restore();
   std::fputs(reporter.Summary().c_str(), stdout);
   std::fflush(stdout);
+  if (!trace.failure().empty()) {
+    std::fprintf(stderr, "vantilo-standin: cannot write trace %s: %s\n",
+                 Printable(options.tracePath).c_str(), trace.failure().c_str());
+    return 1;
+  }
   int signal = PendingSignal();
   return signal == 0 ? 0 : 128 + signal;
 }

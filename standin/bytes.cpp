@@ -72,4 +72,15 @@ std::string Hex32(std::uint32_t value) {
   return text;
 }
 
+std::string Printable(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      c = '?';
+    }
+  }
+  return out;
+}
+
 }  // namespace standin

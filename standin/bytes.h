@@ -31,6 +31,11 @@ std::uint32_t FloatBits(float value);
 // "0x" and eight lower-case hex digits.
 std::string Hex32(std::uint32_t value);
 
+// Text from a client or a file made safe for a terminal or a log row: each
+// control byte (below 0x20, and 0x7F) becomes '?', so no escape sequence,
+// tab or line break reaches the operator.
+std::string Printable(const std::string& text);
+
 }  // namespace standin
 
 #endif

@@ -6,23 +6,13 @@
 #include <chrono>
 #include <cinttypes>
 
+#include "standin/bytes.h"
+
 namespace standin {
 
 namespace {
-
-// Client names come from the client: keep tabs and line breaks out of rows.
-std::string PrintableName(const std::string& name) {
-  std::string out = name;
-  for (char& c : out) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      c = '?';
-    }
-  }
-  return out;
+const std::size_t kMostUnanswered = 4096;  // records a client has not answered yet
 }
-
-}  // namespace
 
 std::int64_t MonotonicNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -48,8 +38,7 @@ void LatencyLog::Close() {
   if (file_ != nullptr) {
     for (const auto& client : unanswered_) {
       for (const Unanswered& record : client.second) {
-        std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t-\n", client.first, record.frame,
-                     record.sentNs);
+        WriteUnanswered(client.first, record);
       }
     }
     std::fclose(file_);
@@ -62,14 +51,35 @@ void LatencyLog::ClientOpened(int client, const std::string& name) {
   if (file_ == nullptr) {
     return;
   }
-  std::fprintf(file_, "open\t%d\t%s\n", client, PrintableName(name).c_str());
+  std::fprintf(file_, "open\t%d\t%s\n", client, Printable(name).c_str());
 }
 
 void LatencyLog::RecordSent(int client, std::uint64_t frame, std::int64_t nowNs) {
   if (file_ == nullptr) {
     return;
   }
-  unanswered_[client].push_back({frame, nowNs});
+  std::deque<Unanswered>& waiting = unanswered_[client];
+  if (waiting.size() == kMostUnanswered) {
+    WriteUnanswered(client, waiting.front());
+    waiting.pop_front();
+  }
+  waiting.push_back({frame, nowNs});
+}
+
+void LatencyLog::ClientLeft(int client) {
+  auto waiting = unanswered_.find(client);
+  if (waiting == unanswered_.end()) {
+    return;
+  }
+  for (const Unanswered& record : waiting->second) {
+    WriteUnanswered(client, record);
+  }
+  unanswered_.erase(waiting);
+}
+
+void LatencyLog::WriteUnanswered(int client, const Unanswered& record) {
+  std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t-\n", client, record.frame,
+               record.sentNs);
 }
 
 void LatencyLog::CommandApplied(int client, std::int64_t nowNs) {

@@ -23,7 +23,10 @@ std::int64_t MonotonicNanoseconds();
 // pair with the records first in, first out: a command answers the oldest
 // record not yet answered, however many frames have gone out since (that
 // shows as latency). A command with no record waiting writes nothing;
-// records still unanswered when the log closes are written with "-".
+// records still unanswered when the log closes, or when their client
+// leaves, are written with "-". At most 4096 records a client wait for an
+// answer: the oldest past that is written with "-", so that a client that
+// never answers costs bounded memory.
 class LatencyLog {
  public:
   LatencyLog() = default;
@@ -40,12 +43,16 @@ class LatencyLog {
   void RecordSent(int client, std::uint64_t frame, std::int64_t nowNs);
   // A camera command from the client applied.
   void CommandApplied(int client, std::int64_t nowNs);
+  // The client has gone: its records still unanswered are written with "-".
+  void ClientLeft(int client);
 
  private:
   struct Unanswered {
     std::uint64_t frame;
     std::int64_t sentNs;
   };
+  void WriteUnanswered(int client, const Unanswered& record);
+
   std::FILE* file_ = nullptr;
   std::map<int, std::deque<Unanswered>> unanswered_;  // by client, oldest first
 };

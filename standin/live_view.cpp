@@ -6,12 +6,16 @@
 #include <cmath>
 #include <cstdio>
 
+#include "standin/bytes.h"
+
 namespace standin {
 
 namespace {
 
 const std::size_t kClientLines = 3;
 const std::size_t kEventLines = 4;
+const std::size_t kMenuKeys = 9;       // the number keys 1-9
+const std::size_t kEntriesShown = 12;  // menu entries on one client's line
 
 std::string Format(const char* format, double a, double b = 0.0, double c = 0.0) {
   char text[160];
@@ -35,14 +39,32 @@ std::string ClientLine(const Session& session, const std::vector<std::string>& c
   if (!session.opened()) {
     return line + "connected, not opened";
   }
-  line += session.name() + " (protocol " + std::to_string(session.protocol()) + ")";
+  line += Printable(session.name()) + " (protocol " + std::to_string(session.protocol()) + ")";
   line += session.Following() ? ", following" : "";
+  // A bounded number of entries, so that a client's thousand entries cost
+  // no more to draw than a screen line shows.
+  std::size_t shown = 0;
+  std::size_t hidden = 0;
   for (const MenuItem& menu : session.menus()) {
-    line += " | menu " + menu.text + ":";
-    for (const MenuSubItem& sub : menu.subItems) {
-      auto at = std::find(choices.begin(), choices.end(), sub.text);
-      line += " [" + std::to_string(at - choices.begin() + 1) + "] " + sub.text;
+    if (shown == kEntriesShown) {
+      hidden += 1 + menu.subItems.size();
+      continue;
     }
+    ++shown;
+    line += " | menu " + Printable(menu.text) + ":";
+    for (const MenuSubItem& sub : menu.subItems) {
+      if (shown == kEntriesShown) {
+        ++hidden;
+        continue;
+      }
+      ++shown;
+      auto at = std::find(choices.begin(), choices.end(), sub.text);
+      line += at == choices.end() ? " " : " [" + std::to_string(at - choices.begin() + 1) + "] ";
+      line += Printable(sub.text);
+    }
+  }
+  if (hidden > 0) {
+    line += " ... and " + std::to_string(hidden) + " more entries";
   }
   return line;
 }
@@ -62,14 +84,17 @@ std::vector<std::string> MenuChoices(const std::vector<Session*>& sessions) {
     if (std::find(choices.begin(), choices.end(), text) == choices.end()) {
       choices.push_back(text);
     }
+    return choices.size() == kMenuKeys;
   };
   for (const Session* session : sessions) {
     for (const MenuItem& menu : session->menus()) {
-      if (menu.subItems.empty()) {
-        add(menu.text);
+      if (menu.subItems.empty() && add(menu.text)) {
+        return choices;
       }
       for (const MenuSubItem& sub : menu.subItems) {
-        add(sub.text);
+        if (add(sub.text)) {
+          return choices;
+        }
       }
     }
   }

@@ -15,8 +15,8 @@ namespace standin {
 
 const int kLiveViewLines = 12;
 
-// The menu entries the number keys choose, in order: every distinct text of
-// the clients' sub-items (and of top-level items without sub-items).
+// The menu entries the number keys choose, in order: the first nine distinct
+// texts of the clients' sub-items (and of top-level items without sub-items).
 std::vector<std::string> MenuChoices(const std::vector<Session*>& sessions);
 
 std::vector<std::string> RenderLiveView(const World& world, const Simulator& simulator,

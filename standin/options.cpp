@@ -27,6 +27,7 @@ const char* UsageText() {
          "  --start-now        start the scenario clock at once, not at the first Open\n"
          "  --trace FILE       write a JSON line per event to FILE\n"
          "  --latency FILE     write when each frame's record went out and was answered\n"
+         "  --max-clients N    at most N clients at once (default 64); more are closed\n"
          "  --no-live          plain log lines even on a terminal\n"
          "  --help             this text\n";
 }
@@ -43,7 +44,8 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
     } else if (name == "--help" || name == "-h") {
       options->help = true;
     } else if (name == "--address" || name == "--port" || name == "--fps" || name == "--speed" ||
-               name == "--scenario" || name == "--trace" || name == "--latency") {
+               name == "--scenario" || name == "--trace" || name == "--latency" ||
+               name == "--max-clients") {
       if (i + 1 >= argc) {
         *error = "missing value after " + name;
         return false;
@@ -64,6 +66,12 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
           return false;
         }
         options->port = static_cast<int>(number);
+      } else if (name == "--max-clients") {
+        if (!ToNumber(value, 1, 1000, &number) || number != std::floor(number)) {
+          *error = "bad client limit '" + value + "' (1 to 1000)";
+          return false;
+        }
+        options->maxClients = static_cast<int>(number);
       } else if (name == "--fps") {
         if (!ToNumber(value, 1, 1000, &number)) {
           *error = "bad frame rate '" + value + "' (1 to 1000)";

@@ -17,7 +17,8 @@ namespace {
 
 Bytes Header(std::uint32_t protocol, std::uint32_t recordId) {
   Bytes out;
-  PutU32(out, 0);  // size, patched by Finish
+  out.reserve(64);  // room for every record but OPEN and large data, grown once
+  PutU32(out, 0);   // size, patched by Finish
   PutU32(out, protocol);
   PutU32(out, recordId);
   return out;
@@ -121,6 +122,12 @@ std::string ExceptionName(std::uint32_t code) {
       return "NAME_UNRECOGNIZED";
     case SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE:
       return "EVENT_ID_DUPLICATE";
+    case kExceptionTooManyEventNames:
+      return "TOO_MANY_EVENT_NAMES";
+    case kExceptionTooManyMaps:
+      return "TOO_MANY_MAPS";
+    case kExceptionTooManyRequests:
+      return "TOO_MANY_REQUESTS";
     case kExceptionInvalidDataType:
       return "INVALID_DATA_TYPE";
     case kExceptionInvalidEnum:

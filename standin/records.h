@@ -14,6 +14,9 @@
 namespace standin {
 
 // Exception codes the stand-in raises that hostlink/simconnect.h does not name.
+const std::uint32_t kExceptionTooManyEventNames = 8;
+const std::uint32_t kExceptionTooManyMaps = 10;
+const std::uint32_t kExceptionTooManyRequests = 12;
 const std::uint32_t kExceptionInvalidDataType = 18;
 const std::uint32_t kExceptionInvalidEnum = 27;
 const std::uint32_t kUnknownIndex = 0xFFFFFFFFu;

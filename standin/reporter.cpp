@@ -67,7 +67,9 @@ void Reporter::TracePacket(int client, const Packet& packet) {
   trace_->Write(line);
 }
 
-void Reporter::Note(const std::string& text) {
+void Reporter::Note(const std::string& raw) {
+  // Notes carry client names and menu texts: no control byte reaches the terminal.
+  const std::string text = Printable(raw);
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%8.3f ", simTime_);
   if (log_ != nullptr) {
@@ -98,7 +100,11 @@ std::string Reporter::Summary() const {
                 static_cast<unsigned long long>(stats.cameraCommands),
                 static_cast<unsigned long long>(stats.framesWithoutCommand),
                 static_cast<unsigned long long>(stats.exceptions));
-  return text;
+  std::string summary = text;
+  if (stats.refused > 0) {
+    summary += "  clients refused       " + std::to_string(stats.refused) + "\n";
+  }
+  return summary;
 }
 
 }  // namespace standin

@@ -24,6 +24,7 @@ struct Stats {
   std::uint64_t framesWithoutCommand = 0;  // frames a client followed without a command
   std::uint64_t exceptions = 0;            // exception records sent
   std::uint64_t clients = 0;               // connections accepted
+  std::uint64_t refused = 0;               // connections closed at once (over the limits)
 };
 
 class Reporter {
@@ -37,6 +38,8 @@ class Reporter {
 
   // A trace line that already holds "t", "frame" and "kind".
   JsonLine Line(const char* kind) const;
+  // Whether trace lines are written at all (else building them is wasted).
+  bool tracing() const { return trace_ != nullptr; }
   void Trace(const JsonLine& line);
   // A packet received, with its decoded arguments.
   void TracePacket(int client, const Packet& packet);

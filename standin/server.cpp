@@ -1,6 +1,8 @@
 // Non-blocking sockets under one poll() loop. A client that stops reading
 // loses frame records once its queue holds kDropAbove bytes; past kDropClientAbove
-// (events keep coming) it is disconnected. Neither case ever blocks the loop.
+// (events keep coming) it is disconnected; all queues together are bounded
+// too. Each client has a share of packets handled per frame, and what it
+// sends beyond waits in the kernel. Neither case ever blocks the loop.
 #include "standin/server.h"
 
 #include <arpa/inet.h>
@@ -11,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -21,53 +24,104 @@ namespace {
 
 const std::size_t kDropAbove = 256 * 1024;
 const std::size_t kDropClientAbove = 4 * 1024 * 1024;
+// All queues together: past it frame records are dropped for everyone, and
+// a client holding more than its fair share of it is disconnected.
+const std::size_t kAllQueuesAbove = 64 * 1024 * 1024;
 const std::size_t kReadChunk = 65536;
+// Unhandled input held for a client: more than one packet of the largest
+// size, so that a whole packet always fits.
+const std::size_t kInputHold = 2 * kReadChunk;
+// Packets handled per frame, shared among the clients, and the least share.
+const std::size_t kPacketsPerFrame = 512;
+const std::size_t kLeastPacketShare = 16;
 const std::size_t kKernelSendBuffer = 64 * 1024;
+// Listening pauses this long when accept() fails for want of descriptors.
+const auto kAcceptPause = std::chrono::milliseconds(100);
 
 void MakeNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
 
 }  // namespace
 
-Connection::Connection(int fd, int id, World& world, Reporter& reporter)
-    : fd_(fd), session_(id, *this, world, reporter) {}
+Connection::Connection(int fd, int id, World& world, Reporter& reporter, QueueTotal* total)
+    : fd_(fd), total_(total != nullptr ? total : &own_), session_(id, *this, world, reporter) {}
 
-Connection::~Connection() { close(fd_); }
+Connection::~Connection() {
+  total_->bytes -= Queued();
+  close(fd_);
+}
 
 bool Connection::Deliver(const Bytes& record, bool droppable) {
-  std::size_t queued = out_.size() - outStart_;
-  if (droppable && queued + record.size() > kDropAbove) {
+  std::size_t queued = Queued();
+  bool totalFull = total_->bytes + record.size() > kAllQueuesAbove;
+  if (droppable && (queued + record.size() > kDropAbove || totalFull)) {
     return false;
   }
-  if (queued + record.size() > kDropClientAbove) {
+  if (queued + record.size() > kDropClientAbove ||
+      (totalFull && queued + record.size() > kAllQueuesAbove / 64)) {
     overflowed_ = true;
     return false;
   }
-  out_.insert(out_.end(), record.begin(), record.end());
+  Queue(record);
   return true;
 }
 
+void Connection::Queue(const Bytes& record) {
+  out_.insert(out_.end(), record.begin(), record.end());
+  total_->bytes += record.size();
+}
+
+void Connection::Sent(std::size_t bytes) {
+  outStart_ += bytes;
+  total_->bytes -= bytes;
+}
+
+bool Connection::WantsInput() const { return !closed_ && in_.size() < kInputHold; }
+
+bool Connection::HasPacketReady() const {
+  std::size_t size = 0;
+  return allowance_ > 0 && NextPacket(in_.data(), in_.size(), &size) != FrameStatus::kNeedMore;
+}
+
 bool Connection::ReadAndHandle(std::string* reason) {
-  std::uint8_t chunk[kReadChunk];
-  ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
-  if (got == 0) {
+  if (WantsInput()) {
+    std::uint8_t chunk[kReadChunk];
+    ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+    if (got == 0) {
+      closed_ = true;  // what it sent before it closed is still handled
+    } else if (got < 0) {
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        *reason = std::string("receive failed: ") + std::strerror(errno);
+        return false;
+      }
+    } else {
+      in_.insert(in_.end(), chunk, chunk + got);
+    }
+  }
+  if (!HandleWaiting(reason)) {
+    return false;
+  }
+  std::size_t size = 0;
+  if (closed_ && NextPacket(in_.data(), in_.size(), &size) == FrameStatus::kNeedMore) {
     *reason = "closed by the client";
     return false;
   }
-  if (got < 0) {
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-      return true;
-    }
-    *reason = std::string("receive failed: ") + std::strerror(errno);
-    return false;
-  }
-  in_.insert(in_.end(), chunk, chunk + got);
+  return true;
+}
+
+bool Connection::Receive(const std::uint8_t* data, std::size_t size, std::string* reason) {
+  in_.insert(in_.end(), data, data + size);
+  return HandleWaiting(reason);
+}
+
+bool Connection::HandleWaiting(std::string* reason) {
   std::size_t start = 0;
   std::size_t size = 0;
-  FrameStatus status;
-  while ((status = NextPacket(in_.data() + start, in_.size() - start, &size)) ==
-         FrameStatus::kReady) {
+  FrameStatus status = FrameStatus::kNeedMore;
+  while (allowance_ > 0 && (status = NextPacket(in_.data() + start, in_.size() - start, &size)) ==
+                               FrameStatus::kReady) {
     session_.HandlePacket(in_.data() + start, size);
     start += size;
+    --allowance_;
   }
   in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(start));
   if (status == FrameStatus::kCorrupt) {
@@ -91,7 +145,7 @@ bool Connection::Flush(std::string* reason) {
       *reason = std::string("send failed: ") + std::strerror(errno);
       return false;
     }
-    outStart_ += static_cast<std::size_t>(sent);
+    Sent(static_cast<std::size_t>(sent));
   }
   if (outStart_ == out_.size()) {
     out_.clear();
@@ -103,10 +157,20 @@ bool Connection::Flush(std::string* reason) {
   return true;
 }
 
-Server::Server(World& world, Reporter& reporter, Simulator& simulator)
-    : world_(world), reporter_(reporter), simulator_(simulator) {}
+Server::Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients)
+    : world_(world),
+      reporter_(reporter),
+      simulator_(simulator),
+      maxClients_(static_cast<std::size_t>(std::max(1, maxClients))) {
+  spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
 
-Server::~Server() { CloseAll(); }
+Server::~Server() {
+  CloseAll();
+  if (spareFd_ >= 0) {
+    close(spareFd_);
+  }
+}
 
 bool Server::Listen(const std::string& address, int port, std::string* error) {
   sockaddr_in where{};
@@ -134,13 +198,21 @@ bool Server::Listen(const std::string& address, int port, std::string* error) {
 
 bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   std::vector<pollfd> fds;
-  fds.push_back({listenFd_, POLLIN, 0});
+  bool listening = std::chrono::steady_clock::now() >= listenPausedUntil_;
+  fds.push_back({listening ? listenFd_ : -1, POLLIN, 0});
+  bool packetsReady = false;
   for (const auto& connection : connections_) {
-    short events = POLLIN;
+    // A client whose input waits unhandled is not read (nor watched) until
+    // its share comes round again: its bytes wait in the kernel.
+    short events = connection->WantsInput() ? POLLIN : 0;
     if (connection->HasOutput()) {
       events |= POLLOUT;
     }
-    fds.push_back({connection->fd(), events, 0});
+    packetsReady = packetsReady || connection->HasPacketReady();
+    fds.push_back({events != 0 ? connection->fd() : -1, events, 0});
+  }
+  if (packetsReady) {
+    timeout = std::chrono::nanoseconds(0);
   }
   if (extraFd >= 0) {
     fds.push_back({extraFd, POLLIN, 0});
@@ -148,7 +220,8 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   struct timespec wait;
   wait.tv_sec = static_cast<time_t>(timeout.count() / 1000000000);
   wait.tv_nsec = static_cast<long>(timeout.count() % 1000000000);
-  if (ppoll(fds.data(), fds.size(), &wait, nullptr) <= 0) {
+  int ready = ppoll(fds.data(), fds.size(), &wait, nullptr);
+  if (ready < 0 || (ready == 0 && !packetsReady)) {
     return false;
   }
 
@@ -156,7 +229,7 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   for (std::size_t i = connections_.size(); i-- > 0;) {
     short revents = fds[i + 1].revents;
     std::string reason;
-    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || connections_[i]->HasPacketReady()) {
       Session& session = connections_[i]->session();
       bool alive = connections_[i]->ReadAndHandle(&reason);
       if (session.opened()) {
@@ -175,6 +248,13 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
     Accept();
   }
   return extraFd >= 0 && (fds.back().revents & (POLLIN | POLLHUP)) != 0;
+}
+
+void Server::NewFrame() {
+  std::size_t share = std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1));
+  for (const auto& connection : connections_) {
+    connection->AllowPackets(share);
+  }
 }
 
 void Server::FlushAll() {
@@ -198,7 +278,26 @@ void Server::CloseAll() {
 
 void Server::Accept() {
   int fd = accept(listenFd_, nullptr, nullptr);
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
+    // Out of descriptors: the spare one makes room to take the client off
+    // the backlog and close it, rather than leave it waiting there.
+    close(spareFd_);
+    fd = accept(listenFd_, nullptr, nullptr);
+    if (fd >= 0) {
+      Refuse(fd, "out of descriptors");
+    }
+    spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    fd = -1;
+    errno = spareFd_ < 0 ? EMFILE : EAGAIN;
+  }
   if (fd < 0) {
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      listenPausedUntil_ = std::chrono::steady_clock::now() + kAcceptPause;  // no busy loop
+    }
+    return;
+  }
+  if (connections_.size() >= maxClients_) {
+    Refuse(fd, std::to_string(maxClients_) + " clients already");
     return;
   }
   MakeNonBlocking(fd);
@@ -208,12 +307,20 @@ void Server::Accept() {
   int sendBuffer = static_cast<int>(kKernelSendBuffer);
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
   int id = nextId_++;
-  connections_.push_back(std::make_unique<Connection>(fd, id, world_, reporter_));
+  connections_.push_back(std::make_unique<Connection>(fd, id, world_, reporter_, &queued_));
+  connections_.back()->AllowPackets(
+      std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1)));
   simulator_.AddSession(&connections_.back()->session());
   reporter_.stats.clients++;
   JsonLine line = reporter_.Line("connect");
   reporter_.Trace(line.Int("client", id));
   reporter_.Note("client " + std::to_string(id) + ": connected");
+}
+
+void Server::Refuse(int fd, const std::string& why) {
+  close(fd);
+  reporter_.stats.refused++;
+  reporter_.Note("client refused: " + why);
 }
 
 void Server::Drop(std::size_t index, const std::string& reason) {
@@ -222,6 +329,9 @@ void Server::Drop(std::size_t index, const std::string& reason) {
   std::string ignored;
   connection.Flush(&ignored);  // what is queued (a quit record, say) still goes out
   simulator_.RemoveSession(&connection.session());
+  if (reporter_.latency != nullptr) {
+    reporter_.latency->ClientLeft(id);
+  }
   JsonLine line = reporter_.Line("disconnect");
   reporter_.Trace(line.Int("client", id).Str("reason", reason));
   reporter_.Note("client " + std::to_string(id) + ": " + reason);

@@ -1,6 +1,7 @@
 // The stand-in's sockets: a listening TCP socket and one non-blocking
-// connection per client, each feeding its byte stream, cut into packets, to
-// its own Session and holding a bounded queue of records to send.
+// connection per client (at most maxClients), each feeding its byte stream,
+// cut into packets, to its own Session a bounded share per frame, and
+// holding a bounded queue of records to send.
 #ifndef VANTILO_STANDIN_SERVER_H
 #define VANTILO_STANDIN_SERVER_H
 
@@ -16,36 +17,61 @@
 
 namespace standin {
 
+// What all connections have queued together, so that their total stays bounded.
+struct QueueTotal {
+  std::size_t bytes = 0;
+};
+
 class Connection : public RecordSink {
  public:
-  Connection(int fd, int id, World& world, Reporter& reporter);
+  // total may be null: the connection's queue alone is bounded.
+  Connection(int fd, int id, World& world, Reporter& reporter, QueueTotal* total = nullptr);
   ~Connection() override;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
   bool Deliver(const Bytes& record, bool droppable) override;
-  // Reads what has arrived and handles each whole packet. Returns false, with
-  // a reason, when the client has gone or its stream is corrupt.
+  // Reads what has arrived (unless enough waits unhandled already) and
+  // handles whole packets, as many as the frame's allowance leaves. Returns
+  // false, with a reason, when the client has gone or its stream is corrupt.
   bool ReadAndHandle(std::string* reason);
+  // The same for bytes already received: appends them and handles what it may.
+  bool Receive(const std::uint8_t* data, std::size_t size, std::string* reason);
   // Sends as much of the queue as the socket takes; false on a broken socket
   // or a client that has not read for so long that even events overflow.
   bool Flush(std::string* reason);
   bool HasOutput() const { return outStart_ < out_.size(); }
+  std::size_t Queued() const { return out_.size() - outStart_; }
+  // Packets this connection may handle until the next frame.
+  void AllowPackets(std::size_t packets) { allowance_ = packets; }
+  // Whether it is worth reading more: the client is still sending and
+  // little enough waits unhandled.
+  bool WantsInput() const;
+  // A whole packet waits and the allowance has room for it.
+  bool HasPacketReady() const;
   int fd() const { return fd_; }
   Session& session() { return session_; }
 
  private:
+  bool HandleWaiting(std::string* reason);
+  void Queue(const Bytes& record);
+  void Sent(std::size_t bytes);
+
   int fd_;
   Bytes in_;
   Bytes out_;
   std::size_t outStart_ = 0;
   bool overflowed_ = false;
+  bool closed_ = false;  // the client has closed its end; its last packets may still wait
+  std::size_t allowance_ = static_cast<std::size_t>(-1);
+  QueueTotal* total_;
+  QueueTotal own_;  // stands in for the total when there is none
   Session session_;
 };
 
 class Server {
  public:
-  Server(World& world, Reporter& reporter, Simulator& simulator);
+  Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients = 64);
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
@@ -58,20 +84,27 @@ class Server {
   // The wait is as fine as the kernel allows, so frames keep their pace
   // even at 1000 fps.
   bool Poll(std::chrono::nanoseconds timeout, int extraFd);
+  // A frame has passed: each client may have its share of packets handled again.
+  void NewFrame();
   void FlushAll();
   std::size_t clientCount() const { return connections_.size(); }
   void CloseAll();
 
  private:
   void Accept();
+  void Refuse(int fd, const std::string& why);
   void Drop(std::size_t index, const std::string& reason);
 
   World& world_;
   Reporter& reporter_;
   Simulator& simulator_;
+  std::size_t maxClients_;
   int listenFd_ = -1;
+  int spareFd_ = -1;  // given up to accept and close a client when descriptors run out
+  std::chrono::steady_clock::time_point listenPausedUntil_;
   int port_ = 0;
   int nextId_ = 1;
+  QueueTotal queued_;
   std::vector<std::unique_ptr<Connection>> connections_;
 };
 

@@ -14,6 +14,15 @@ namespace {
 
 const char kPovInput[] = "joystick:0:pov";
 
+// Per-client caps, so that no client's registrations grow the work of a
+// frame (or of a packet) without bound. A packet past a cap is refused with
+// the exception a simulator gives when its own table of that kind is full.
+const std::size_t kMaxEvents = 1000;       // client events and system event subscriptions
+const std::size_t kMaxMenuEntries = 1000;  // menu items and sub-items together
+const std::size_t kMaxInputMappings = 1000;
+const std::size_t kMaxDatums = 1000;    // in all data definitions together
+const std::size_t kMaxRequests = 1000;  // data requests in force
+
 std::string Lower(std::string text) {
   for (char& c : text) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -114,6 +123,9 @@ void Session::MapClientEvent(const Packet& p) {
   if (!p.Text(2).empty()) {
     return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
   }
+  if (clientEvents_.size() + subscriptions_.size() >= kMaxEvents) {
+    return Fail(p, kExceptionTooManyEventNames, 1);
+  }
   clientEvents_.insert(p.U32(1));
 }
 
@@ -144,6 +156,9 @@ void Session::MapInputEvent(const Packet& p) {
   if (p.U32(5) != SIMCONNECT_UNUSED && clientEvents_.count(p.U32(5)) == 0) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 5);
   }
+  if (inputMappings_.size() >= kMaxInputMappings) {
+    return Fail(p, kExceptionTooManyMaps, 1);
+  }
   inputMappings_.push_back({group, p.U32(3), p.U32(4), p.U32(5), p.U32(6)});
   inputGroupsOn_.emplace(group, false);  // input groups start off
 }
@@ -167,6 +182,9 @@ void Session::Subscribe(const Packet& p) {
   if (!SystemEventByName(p.Text(2), &kind)) {
     return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
   }
+  if (clientEvents_.size() + subscriptions_.size() >= kMaxEvents) {
+    return Fail(p, kExceptionTooManyEventNames, 1);
+  }
   subscriptions_[p.U32(1)] = kind;
 }
 
@@ -189,6 +207,9 @@ void Session::AddToDataDefinition(const Packet& p) {
     return Fail(p, kExceptionInvalidDataType, 4);
   }
   datum.datumId = p.U32(6);
+  if (datumCount_ >= kMaxDatums) {
+    return Fail(p, kExceptionTooManyRequests, 1);
+  }
   std::vector<Datum>& definition = definitions_[p.U32(1)];
   for (const Datum& other : definition) {
     if (datum.datumId != SIMCONNECT_UNUSED && other.datumId == datum.datumId) {
@@ -196,6 +217,7 @@ void Session::AddToDataDefinition(const Packet& p) {
     }
   }
   definition.push_back(datum);
+  ++datumCount_;
 }
 
 void Session::RequestData(const Packet& p) {
@@ -213,7 +235,10 @@ void Session::RequestData(const Packet& p) {
     return Fail(p, kExceptionInvalidEnum, 5);
   }
   // A request id asked again replaces the request; NEVER ends it.
-  requests_.erase(p.U32(1));
+  bool replaces = requests_.erase(p.U32(1)) != 0;
+  if (!replaces && p.U32(4) != SIMCONNECT_PERIOD_NEVER && requests_.size() >= kMaxRequests) {
+    return Fail(p, kExceptionTooManyRequests, 1);
+  }
   if (p.U32(4) == SIMCONNECT_PERIOD_NEVER) {
     return;
   }
@@ -252,7 +277,11 @@ void Session::MenuAddItem(const Packet& p) {
   if (MenuIdInUse(p.U32(2))) {
     return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 2);
   }
+  if (menuEntries_ >= kMaxMenuEntries) {
+    return Fail(p, kExceptionTooManyEventNames, 2);
+  }
   menus_.push_back({p.U32(2), p.Text(1), p.U32(3), {}});
+  ++menuEntries_;
   Note("menu '" + p.Text(1) + "' added");
 }
 
@@ -264,7 +293,11 @@ void Session::MenuAddSubItem(const Packet& p) {
   if (MenuIdInUse(p.U32(3))) {
     return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 3);
   }
+  if (menuEntries_ >= kMaxMenuEntries) {
+    return Fail(p, kExceptionTooManyEventNames, 3);
+  }
   menu->subItems.push_back({p.U32(3), p.Text(2), p.U32(4)});
+  ++menuEntries_;
   Note("menu '" + menu->text + "' got '" + p.Text(2) + "'");
 }
 
@@ -274,6 +307,7 @@ void Session::MenuDeleteItem(const Packet& p) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
   }
   Note("menu '" + menu->text + "' removed");
+  menuEntries_ -= 1 + menu->subItems.size();
   menus_.erase(menus_.begin() + (menu - menus_.data()));
 }
 
@@ -290,6 +324,7 @@ void Session::MenuDeleteSubItem(const Packet& p) {
   }
   Note("menu '" + menu->text + "' lost '" + item->text + "'");
   items.erase(item);
+  --menuEntries_;
 }
 
 void Session::Fail(const Packet& p, std::uint32_t code, std::uint32_t index) {

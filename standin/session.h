@@ -133,6 +133,9 @@ class Session {
   std::map<std::uint32_t, bool> inputGroupsOn_;         // input group -> state
   std::map<std::uint32_t, std::vector<Datum>> definitions_;
   std::map<std::uint32_t, DataRequest> requests_;
+  std::size_t menuEntries_ = 0;  // items and sub-items
+  std::size_t datumCount_ = 0;   // in all definitions
+  std::size_t frameValues_ = 0;  // data values still to build in this frame
 };
 
 }  // namespace standin

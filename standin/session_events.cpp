@@ -9,7 +9,11 @@ namespace standin {
 
 namespace {
 const double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
-}
+// Data values one client's records may carry per frame (and per second's
+// tick): past it a record is dropped unbuilt, so that a client's thousand
+// requests on a thousand-datum definition cost a frame no more than this.
+const std::size_t kValuesPerFrame = 4096;
+}  // namespace
 
 void Session::Hat() {
   if (!opened_) {
@@ -65,6 +69,7 @@ void Session::FrameRendered(float frameRate, float simSpeed) {
   if (!opened_) {
     return;
   }
+  frameValues_ = kValuesPerFrame;
   for (const auto& subscription : subscriptions_) {
     if (subscription.second != SystemEvent::kFrame) {
       continue;
@@ -94,6 +99,7 @@ void Session::SecondPassed() {
   if (!opened_) {
     return;
   }
+  frameValues_ = kValuesPerFrame;
   for (auto& entry : requests_) {
     if (entry.second.period == SIMCONNECT_PERIOD_SECOND) {
       SendData(entry.second);
@@ -119,6 +125,9 @@ bool Session::Following() const {
 }
 
 JsonLine Session::RecordLine(const char* record) const {
+  if (!reporter_.tracing()) {
+    return JsonLine();  // records go out at every frame: no stamps built for nothing
+  }
   JsonLine line = reporter_.Line("record");
   line.Int("client", id_).Str("record", record);
   return line;
@@ -150,10 +159,19 @@ void Session::SendData(DataRequest& request) {
     return;
   }
 
+  const std::vector<Datum>& definition = definitions_[request.defineId];
+  if (definition.size() > frameValues_) {
+    reporter_.stats.dataDropped++;
+    JsonLine line = RecordLine("SIMOBJECT_DATA");
+    line.Int("request_id", request.id).Int("define_id", request.defineId);
+    reporter_.Trace(line.Bool("dropped", true));
+    return;
+  }
+  frameValues_ -= definition.size();
   std::vector<double> values;
   int bankIndex = -1;
   bool bankInDegrees = false;
-  for (const Datum& datum : definitions_[request.defineId]) {
+  for (const Datum& datum : definition) {
     double degrees = datum.bank ? world_.bankDegrees() : world_.pitchDegrees();
     if (datum.bank && bankIndex < 0) {
       bankIndex = static_cast<int>(values.size());
@@ -170,8 +188,8 @@ void Session::SendData(DataRequest& request) {
   JsonLine line = RecordLine("SIMOBJECT_DATA");
   line.Int("request_id", request.id).Int("define_id", request.defineId);
   std::string list;
-  for (double value : values) {
-    list += (list.empty() ? "" : ",") + JsonNumber(value);
+  for (std::size_t i = 0; i < values.size() && reporter_.tracing(); ++i) {
+    list += (list.empty() ? "" : ",") + JsonNumber(values[i]);
   }
   line.Raw("values", "[" + list + "]");
   if (bankIndex >= 0) {

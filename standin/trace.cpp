@@ -2,7 +2,9 @@
 // numbers, so they are written as strings ("nan", "inf", "-inf").
 #include "standin/trace.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace standin {
 
@@ -20,30 +22,36 @@ std::string NumberText(double value, int digits) {
 }  // namespace
 
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
   for (char c : text) {
     unsigned char byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
     } else if (byte < 0x20 || byte >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
+      const char escaped[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+      out.append(escaped, sizeof escaped);
     } else {
       out += c;
     }
   }
-  return out + "\"";
+  out += '"';
+  return out;
 }
 
 std::string JsonNumber(double value) { return NumberText(value, 17); }
 
 void JsonLine::Key(const char* key) {
   if (!body_.empty()) {
-    body_ += ",";
+    body_ += ',';
   }
-  body_ += JsonString(key) + ":";
+  // Keys are the stand-in's own names, never client text: nothing to escape.
+  body_ += '"';
+  body_ += key;
+  body_ += "\":";
 }
 
 JsonLine& JsonLine::Str(const char* key, const std::string& value) {
@@ -78,13 +86,18 @@ void TraceFile::Write(const JsonLine& line) {
     return;
   }
   std::string text = line.Text() + "\n";
-  std::fwrite(text.data(), 1, text.size(), file_);
-  std::fflush(file_);  // tests read the trace while the stand-in runs
+  // Flushed line by line: tests read the trace while the stand-in runs.
+  if ((std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) &&
+      failure_.empty()) {
+    failure_ = std::strerror(errno);
+  }
 }
 
 void TraceFile::Close() {
   if (file_ != nullptr) {
-    std::fclose(file_);
+    if (std::fclose(file_) != 0 && failure_.empty()) {
+      failure_ = std::strerror(errno);
+    }
     file_ = nullptr;
   }
 }

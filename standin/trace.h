@@ -44,9 +44,12 @@ class TraceFile {
   void Write(const JsonLine& line);
   void Close();
   bool open() const { return file_ != nullptr; }
+  // The reason the first write that failed gave (a full disk, say), or empty.
+  const std::string& failure() const { return failure_; }
 
  private:
   std::FILE* file_ = nullptr;
+  std::string failure_;
 };
 
 }  // namespace standin

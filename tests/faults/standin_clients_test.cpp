@@ -1,17 +1,25 @@
 // The stand-in under hostile clients: a thousand that come and go must leave
 // no descriptor or memory behind and not disturb a client that stays; one
 // that never reads gets a bounded queue (its frame data dropped) without
-// stalling the frame loop or the other clients.
+// stalling the frame loop or the other clients; one at the per-client caps,
+// or as many as the limits allow, leaves a follower its 60 records a second;
+// client text reaches the operator without control bytes; bad files given
+// on the command line end the stand-in with one line saying why.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
+#include <sstream>
 
 #include "hostlink/simconnect.h"
 #include "runs.h"
+#include "standin/live_view.h"
 #include "tests/support/client_packets.h"
+#include "tests/support/files.h"
 #include "tests/support/rolling_scenario.h"
 #include "tests/support/sockets.h"
 #include "tests/support/standin_process.h"
@@ -254,6 +262,340 @@ TEST_F(StandinWithFollower, AClientThatNeverReadsLosesFrameDataButStallsNothing)
   // Frames kept coming at a good share of the rate (a generous bound: a
   // stalled loop would come nowhere near it).
   EXPECT_GE(FrameRateSince(followerSeen_, sleeperSeen.firstDropWall), kFps / 4.0);
+}
+
+// ---- Hostile clients against the stand-in at its default 60 fps ----
+
+const std::size_t kGoodIn2s = 100;  // of the 120 records a follower gets in 2 s at 60 fps
+
+// The stand-in at its default frame rate, the clock started, flying long.
+std::unique_ptr<StandinProcess> StandinAt60(StandinOptions options = {},
+                                            std::vector<std::string> extra = {}) {
+  std::vector<std::string> arguments = {"--start-now", "--scenario",
+                                        RollingScenarioFile(kRollingSeconds)};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  return std::make_unique<StandinProcess>(arguments, options);
+}
+
+// Data records the follower reads in ms, calling meanwhile between reads.
+std::size_t FollowFor(RawClient& follower, int ms, const std::function<void()>& meanwhile) {
+  std::size_t count = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < until) {
+    count += DrainDataRecords(follower, 5);
+    meanwhile();
+  }
+  return count;
+}
+
+// A hostile client's registrations as a row: a burst of 20,000 packets of
+// one kind between a set-up and a closing packet; each past the per-client
+// cap is answered with the cap's exception.
+struct Burst {
+  const char* name;
+  Bytes before;
+  std::function<Bytes(std::uint32_t)> packet;
+  Bytes after;
+  std::uint32_t exception;
+};
+
+const std::uint32_t kBurst = 20000;
+const std::uint32_t kCap = 1000;
+const std::uint32_t kVisualFrame = 2;
+const std::uint32_t kTooManyEventNames = 8;
+const std::uint32_t kTooManyMaps = 10;
+const std::uint32_t kTooManyRequests = 12;
+
+std::vector<Burst> Bursts() {
+  return {
+      {"requests",
+       AddDatum(2, 1, "PLANE BANK DEGREES", "Radians"),
+       [](std::uint32_t i) { return RequestData(10 + i, i, 1, kVisualFrame); },
+       {},
+       kTooManyRequests},
+      {"datums",
+       {},
+       [](std::uint32_t i) { return AddDatum(10 + i, 1, "PLANE BANK DEGREES", "Radians"); },
+       RequestData(3, 1, 1, kVisualFrame),
+       kTooManyRequests},
+      {"subscriptions",
+       {},
+       [](std::uint32_t i) { return Subscribe(10 + i, 100 + i, "Frame"); },
+       {},
+       kTooManyEventNames},
+      {"menu entries",
+       {},
+       [](std::uint32_t i) { return MenuAddItem(10 + i, "Hostile", 100 + i); },
+       {},
+       kTooManyEventNames},
+      {"input mappings",
+       MapClientEvent(2, 5),
+       [](std::uint32_t i) { return MapPovInput(10 + i, i, 5); },
+       {},
+       kTooManyMaps},
+  };
+}
+
+TEST(StandinCaps, AClientAtItsCapsLeavesAFollowerItsFrames) {
+  for (const Burst& burst : Bursts()) {
+    SCOPED_TRACE(burst.name);
+    std::unique_ptr<StandinProcess> standin = StandinAt60();
+    ASSERT_NE(standin->port(), 0) << standin->error();
+    RawClient follower(standin->port());
+    ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
+    ASSERT_GT(DrainDataRecords(follower, kWaitMs), 0u);
+    RawClient hostile(standin->port());
+    ASSERT_EQ(hostile.Open().size(), 308u);
+
+    std::vector<Bytes> packets = {burst.before};
+    for (std::uint32_t i = 0; i < kBurst; ++i) {
+      packets.push_back(burst.packet(i));
+    }
+    packets.push_back(burst.after);
+    const Bytes bytes = Join(packets);
+    std::size_t refused = 0;
+    auto readHostile = [&] {
+      for (Bytes record = hostile.NextRecord(0); !record.empty(); record = hostile.NextRecord(0)) {
+        refused +=
+            Word(record, 8) == SIMCONNECT_RECV_ID_EXCEPTION && Word(record, 12) == burst.exception;
+      }
+    };
+    std::size_t sent = 0;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (sent < bytes.size() && std::chrono::steady_clock::now() < giveUp) {
+      sent += hostile.SendWhatFits(bytes.data() + sent, bytes.size() - sent);
+      readHostile();
+      DrainDataRecords(follower, 1);
+    }
+    ASSERT_EQ(sent, bytes.size());
+    FollowFor(follower, 500, readHostile);  // the burst digested
+    EXPECT_GE(FollowFor(follower, 2000, readHostile), kGoodIn2s);
+    const auto digested = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (refused < kBurst - kCap && std::chrono::steady_clock::now() < digested) {
+      FollowFor(follower, 100, readHostile);
+    }
+    EXPECT_EQ(refused, kBurst - kCap);
+    standin->Signal(SIGTERM);
+    EXPECT_EQ(standin->WaitForExit(kWaitMs), 128 + SIGTERM);
+  }
+}
+
+// The stand-in's pieces in this process, with one session fed packets.
+class SessionInProcess : public ::testing::Test, public standin::RecordSink {
+ protected:
+  bool Deliver(const Bytes&, bool) override { return true; }
+  void Handle(const Bytes& packet) { session_.HandlePacket(packet.data(), packet.size()); }
+
+  std::string logPath_ = TempFile("log.txt", "");
+  std::FILE* log_ = std::fopen(logPath_.c_str(), "w");
+  standin::World world_;
+  standin::Reporter reporter_{nullptr, log_};
+  standin::Simulator simulator_{{}, 60.0, 1.0, world_, reporter_};
+  standin::Session session_{1, *this, world_, reporter_};
+};
+
+TEST_F(SessionInProcess, TenThousandMenuEntriesMakeABoundedLiveView) {
+  simulator_.AddSession(&session_);
+  Handle(OpenPacket(kProtocol));
+  Handle(MenuAddItem(2, "Hostile", 1));
+  for (std::uint32_t i = 0; i < 10000; ++i) {
+    Handle(MenuAddSubItem(3 + i, 1, "entry " + std::to_string(i), 10 + i));
+  }
+  EXPECT_LE(standin::MenuChoices(simulator_.sessions()).size(), 9u);
+  std::vector<std::string> lines = standin::RenderLiveView(world_, simulator_, reporter_);
+  EXPECT_EQ(lines.size(), static_cast<std::size_t>(standin::kLiveViewLines));
+  for (const std::string& line : lines) {
+    EXPECT_LE(line.size(), 400u) << line.substr(0, 80);
+  }
+}
+
+TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
+  simulator_.AddSession(&session_);
+  Handle(OpenPacket(kProtocol, 1, "evil\x1b]0;owned\x07\x1b[2J"));
+  Handle(MenuAddItem(2, "menu\x1b[31m\x7f", 1));
+  Handle(MenuAddSubItem(3, 1, "sub\r\n\x1b[H", 2));
+  std::vector<std::string> lines = standin::RenderLiveView(world_, simulator_, reporter_);
+  std::fclose(log_);
+  log_ = nullptr;
+  std::istringstream log(FileText(logPath_));
+  for (std::string line; std::getline(log, line);) {
+    lines.push_back(line);
+  }
+  std::string all;
+  std::size_t controlBytes = 0;
+  for (const std::string& line : lines) {
+    for (char c : line) {
+      controlBytes += static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    }
+    all += line + "\n";
+  }
+  EXPECT_EQ(controlBytes, 0u);  // the text itself would work the terminal: not printed
+  EXPECT_NE(all.find("evil?]0;owned??[2J"), std::string::npos);
+  EXPECT_NE(all.find("sub???[H"), std::string::npos);
+}
+
+// Clients that each send an Open and wait, kept open in clients: how many
+// were answered and how many closed by the stand-in at once.
+void OpenMany(int port, int count, std::vector<std::unique_ptr<RawClient>>* clients,
+              std::size_t* answered, std::size_t* closed) {
+  for (int i = 0; i < count; ++i) {
+    clients->push_back(std::make_unique<RawClient>(port));
+    RawClient& client = *clients->back();
+    ASSERT_TRUE(client.connected());
+    client.Send(OpenPacket(kProtocol));
+    if (!client.NextRecord(2000).empty()) {
+      ++*answered;
+    } else if (client.ClosedByPeer(0)) {
+      ++*closed;
+    }
+  }
+}
+
+TEST(StandinLimits, ClientsPastTheLimitsAreClosedAtOnceWithoutSpinning) {
+  StandinOptions options;
+  options.maxDescriptors = 32;  // runs out before its 64 clients
+  std::unique_ptr<StandinProcess> standin = StandinAt60(options);
+  ASSERT_NE(standin->port(), 0) << standin->error();
+  RawClient follower(standin->port());
+  ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
+  std::vector<std::unique_ptr<RawClient>> clients;
+  std::size_t answered = 0;
+  std::size_t closed = 0;
+  ASSERT_NO_FATAL_FAILURE(OpenMany(standin->port(), 31, &clients, &answered, &closed));
+  EXPECT_GT(closed, 0u);
+  EXPECT_EQ(answered + closed, 31u);
+  DrainDataRecords(follower);
+  const double cpuBefore = CpuSeconds(standin->pid());
+  EXPECT_GE(FollowFor(follower, 2000, [] {}), kGoodIn2s);
+  EXPECT_LT(CpuSeconds(standin->pid()) - cpuBefore, 1.0) << "CPU seconds in 2 s at the limit";
+  RawClient late(standin->port());
+  EXPECT_TRUE(late.ClosedByPeer(2000));
+
+  std::unique_ptr<StandinProcess> limited = StandinAt60({}, {"--max-clients", "3"});
+  ASSERT_NE(limited->port(), 0) << limited->error();
+  answered = 0;
+  closed = 0;
+  ASSERT_NO_FATAL_FAILURE(OpenMany(limited->port(), 5, &clients, &answered, &closed));
+  EXPECT_EQ(answered, 3u);
+  EXPECT_EQ(closed, 2u);
+}
+
+// Occurrences of text in all.
+std::size_t CountText(const std::string& all, const std::string& text) {
+  std::size_t count = 0;
+  for (std::size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TEST(StandinLimits, TwoHundredFloodingClientsThatNeverReadHoldBoundedMemory) {
+  StandinOptions options;
+  options.child.extraEnv = {kSmallQuarantine};
+  std::unique_ptr<StandinProcess> standin = StandinAt60(options);
+  ASSERT_NE(standin->port(), 0) << standin->error();
+  RawClient follower(standin->port());
+  ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
+  ASSERT_GT(DrainDataRecords(follower, kWaitMs), 0u);
+  const long memoryBefore = ResidentKiB(standin->pid());
+
+  // Packets of an unknown type: each earns an exception the client never reads.
+  std::vector<Bytes> unknown(4096, MakePacket(0x999, 7, {}));
+  const Bytes flood = Join(unknown);
+  std::vector<std::unique_ptr<RawClient>> flooders;
+  std::vector<std::size_t> offsets(200, 0);
+  for (int i = 0; i < 200; ++i) {
+    flooders.push_back(std::make_unique<RawClient>(standin->port()));
+    DrainDataRecords(follower);
+  }
+  long memoryMost = memoryBefore;
+  auto floodOnce = [&] {
+    for (std::size_t i = 0; i < flooders.size(); ++i) {
+      offsets[i] += flooders[i]->SendWhatFits(flood.data() + offsets[i], flood.size() - offsets[i]);
+      offsets[i] %= flood.size();
+    }
+    memoryMost = std::max(memoryMost, ResidentKiB(standin->pid()));
+  };
+  FollowFor(follower, 3000, floodOnce);
+  EXPECT_GE(FollowFor(follower, 2000, floodOnce), kGoodIn2s);
+  EXPECT_LE(memoryMost - memoryBefore, 96 * 1024) << "VmRSS KiB, most while flooded";
+  std::size_t closed = 0;
+  for (auto& flooder : flooders) {
+    closed += flooder->ClosedByPeer(0);
+  }
+  EXPECT_GE(closed, 200u - 64u);
+
+  // Packets past a client's share are handled later, even after it has gone.
+  flooders.resize(32);
+  FollowFor(follower, 500, [] {});
+  std::vector<Bytes> menus = {OpenPacket(kProtocol)};
+  for (std::uint32_t i = 0; i < 300; ++i) {
+    menus.push_back(MenuAddItem(2 + i, "Leaver", 100 + i));
+  }
+  RawClient(standin->port()).Send(Join(menus));
+  FollowFor(follower, 1000, [] {});
+  EXPECT_EQ(CountText(standin->Stdout(), "menu 'Leaver' added"), 300u);
+}
+
+// A bad file named on the command line, and a piece of the one line on
+// standard error that must say so.
+struct BadFile {
+  const char* name;
+  std::vector<std::string> arguments;
+  const char* says;
+};
+
+TEST(StandinFiles, ABadFileEndsTheStandinWithOneLine) {
+  TempFolder folder;
+  const std::string binary = folder.File("binary.scn");
+  ASSERT_TRUE(WriteFile(binary, std::string("\x1b[2J\x00\x01\x7f\xff garbage\n", 17)));
+  const std::vector<BadFile> rows = {
+      {"a folder as scenario", {"--scenario", folder.path()}, "is a directory"},
+      {"a binary scenario", {"--scenario", binary}, "line 1"},
+      {"a full device as trace",
+       {"--trace", "/dev/full", "--start-now", "--scenario", TempFile("short.scn", "0.5 end\n")},
+       "No space left on device"},
+  };
+  for (const BadFile& row : rows) {
+    SCOPED_TRACE(row.name);
+    StandinProcess standin(row.arguments);
+    EXPECT_TRUE(standin.WaitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
+    EXPECT_NE(standin.WaitForExit(0), 0);
+    std::string errors = standin.Stderr();
+    std::size_t listening = errors.find("listening on");
+    if (listening != std::string::npos) {
+      errors.erase(0, errors.find('\n', listening) + 1);
+    }
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find(row.says), std::string::npos) << errors;
+    for (char c : errors) {
+      unsigned char byte = static_cast<unsigned char>(c);
+      EXPECT_TRUE(c == '\n' || (byte >= 0x20 && byte != 0x7F)) << "byte " << int(byte);
+    }
+  }
+}
+
+TEST(StandinLatencyLog, AFollowerThatNeverAnswersHoldsBoundedMemory) {
+  StandinOptions options;
+  options.latency = TempFile("latency.tsv", "");
+  options.child.extraEnv = {kSmallQuarantine};
+  StandinProcess standin({"--fps", std::to_string(kFps), "--start-now", "--scenario",
+                          RollingScenarioFile(kRollingSeconds)},
+                         options);
+  ASSERT_NE(standin.port(), 0) << standin.error();
+  RawClient mute(standin.port());  // reads every record, answers none
+  ASSERT_EQ(mute.Open().size(), 308u);
+  std::vector<Bytes> packets = {AddDatum(2, 1, "PLANE BANK DEGREES", "Radians")};
+  for (std::uint32_t i = 0; i < kCap; ++i) {
+    packets.push_back(RequestData(3 + i, i, 1, kVisualFrame));
+  }
+  mute.Send(Join(packets));
+  FollowFor(mute, 1000, [] {});
+  const long memoryBefore = ResidentKiB(standin.pid());
+  const std::size_t records = FollowFor(mute, 3000, [] {});
+  const long memoryAfter = ResidentKiB(standin.pid());
+  EXPECT_GE(records, 100000u);
+  EXPECT_LE(memoryAfter - memoryBefore, 2048) << records << " records unanswered";
 }
 
 }  // namespace

@@ -84,9 +84,9 @@ Bytes MakePacket(std::uint32_t function, std::uint32_t sendId, const Bytes& body
   return out;
 }
 
-Bytes OpenPacket(std::uint32_t protocol, std::uint32_t sendId) {
+Bytes OpenPacket(std::uint32_t protocol, std::uint32_t sendId, const std::string& name) {
   Bytes body;
-  PutText(body, "Vantilo", 256);
+  PutText(body, name, 256);
   for (std::uint32_t value : {0u, 0x46535800u, 0u, 0u, 60905u, 0u}) {
     PutU32(body, value);  // 0x46535800: bytes 00 58 53 46, NUL 'X' 'S' 'F'
   }

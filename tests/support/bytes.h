@@ -45,7 +45,8 @@ Bytes Record(std::uint32_t id, const Bytes& body);
 Bytes MakePacket(std::uint32_t function, std::uint32_t sendId, const Bytes& body,
                  std::uint32_t protocol = kProtocol);
 // The Open packet of the given protocol ("XSF" marker, version 0.0, build 60905.0).
-Bytes OpenPacket(std::uint32_t protocol, std::uint32_t sendId = 1);
+Bytes OpenPacket(std::uint32_t protocol, std::uint32_t sendId = 1,
+                 const std::string& name = "Vantilo");
 
 }  // namespace support
 

@@ -12,8 +12,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/files.h"
@@ -209,6 +212,25 @@ long ResidentKiB(pid_t pid) {
     }
   }
   return -1;
+}
+
+double CpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // Fields after the command's closing parenthesis: state is the 3rd, utime the 14th.
+  std::size_t at = text.rfind(')');
+  if (at == std::string::npos) {
+    return -1.0;
+  }
+  std::istringstream fields(text.substr(at + 2));
+  std::string field;
+  long ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i >= 14) {
+      ticks += std::atol(field.c_str());
+    }
+  }
+  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 int OpenDescriptors(pid_t pid) {

@@ -82,6 +82,8 @@ std::string DescribeEnd(const ChildResult& result);
 long ResidentKiB(pid_t pid);
 // Open descriptors (entries of /proc/PID/fd) of a running process, or -1.
 int OpenDescriptors(pid_t pid);
+// CPU time (user and system) a running process has used so far, or -1.
+double CpuSeconds(pid_t pid);
 // The first line of an AddressSanitizer, LeakSanitizer or UBSan report in
 // text, or empty when there is none.
 std::string SanitizerReport(const std::string& text);

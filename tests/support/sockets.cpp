@@ -264,6 +264,11 @@ RawClient::~RawClient() {
 
 void RawClient::Send(const Bytes& bytes) { SendAll(fd_, bytes, After(kWaitMs)); }
 
+std::size_t RawClient::SendWhatFits(const std::uint8_t* data, std::size_t size) {
+  ssize_t count = send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+  return count > 0 ? static_cast<std::size_t>(count) : 0;
+}
+
 Bytes RawClient::NextRecord(int timeoutMs) {
   return NextFrame(fd_, &buffer_, kSmallestRecord, After(timeoutMs));
 }

@@ -85,6 +85,9 @@ class RawClient {
 
   bool connected() const { return fd_ >= 0; }
   void Send(const Bytes& bytes);
+  // Sends what the socket takes now without waiting; returns how many bytes
+  // went (0 also when the peer has gone).
+  std::size_t SendWhatFits(const std::uint8_t* data, std::size_t size);
   // The next whole record, or empty on end of stream or after timeoutMs.
   Bytes NextRecord(int timeoutMs = 5000);
   // Records until one satisfies the predicate (it is returned; empty if none came).

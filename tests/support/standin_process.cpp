@@ -30,6 +30,10 @@ StandinProcess::StandinProcess(const std::vector<std::string>& arguments,
     argv.insert(argv.end(), {"--latency", options.latency});
   }
   argv.insert(argv.end(), arguments.begin(), arguments.end());
+  if (options.maxDescriptors > 0) {
+    const std::string limit = std::to_string(options.maxDescriptors);
+    argv.insert(argv.begin(), {"prlimit", "--nofile=" + limit + ":" + limit});
+  }
   if (!Start(argv, options.child)) {
     return;
   }

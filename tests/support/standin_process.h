@@ -19,7 +19,8 @@ struct StandinOptions {
   bool trace = false;   // --trace to a fresh temporary file, named by trace()
   std::string latency;  // --latency to this file when not empty
   std::string binary = kStandinBinary;
-  ChildOptions child;  // environment, working folder, output files
+  int maxDescriptors = 0;  // > 0: started under prlimit with this RLIMIT_NOFILE
+  ChildOptions child;      // environment, working folder, output files
 };
 
 class StandinProcess : public ChildProcess {
