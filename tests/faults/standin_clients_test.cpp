@@ -266,7 +266,9 @@ TEST_F(StandinWithFollower, AClientThatNeverReadsLosesFrameDataButStallsNothing)
 
 // ---- Hostile clients against the stand-in at its default 60 fps ----
 
-const std::size_t kGoodIn2s = 100;  // of the 120 records a follower gets in 2 s at 60 fps
+// Of the 120 records a follower gets in 2 s at 60 fps: a margin for a
+// loaded machine and the sanitizers; a starved follower got 13 or fewer.
+const std::size_t kGoodIn2s = 80;
 
 // The stand-in at its default frame rate, the clock started, flying long.
 std::unique_ptr<StandinProcess> StandinAt60(StandinOptions options = {},
@@ -532,7 +534,14 @@ TEST(StandinLimits, TwoHundredFloodingClientsThatNeverReadHoldBoundedMemory) {
   for (std::uint32_t i = 0; i < 300; ++i) {
     menus.push_back(MenuAddItem(2 + i, "Leaver", 100 + i));
   }
-  RawClient(standin->port()).Send(Join(menus));
+  {
+    // It reads its OPEN record before it closes: a socket closed with bytes
+    // unread is reset, and a reset throws away what the stand-in has not
+    // read yet, whatever the stand-in does.
+    RawClient leaver(standin->port());
+    leaver.Send(Join(menus));
+    ASSERT_FALSE(leaver.NextRecord().empty());
+  }
   FollowFor(follower, 1000, [] {});
   EXPECT_EQ(CountText(standin->Stdout(), "menu 'Leaver' added"), 300u);
 }
