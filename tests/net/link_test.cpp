@@ -293,6 +293,26 @@ TEST_F(LinkOpen, ClosedPortFailsWithANegativeResult) {
   EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
   EXPECT_EQ(handle, nullptr);
   EXPECT_LT(SimConnect_MenuAddItem(handle, "Vantilo", 19, 12345), 0);
+
+  // Over IPv6 the message puts the address in brackets, so the port stays
+  // apart from it: a bound IPv6 socket that does not listen refuses.
+  int blocker = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  socklen_t length = sizeof address;
+  if (blocker < 0 || bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(blocker);
+    GTEST_SKIP() << "no IPv6 loopback here";
+  }
+  const std::string port = std::to_string(ntohs(address.sin6_port));
+  dir.WriteCfg("[SimConnect]\nProtocol=IPv6\nAddress=::1\nPort=" + port + "\n");
+  ::testing::internal::CaptureStderr();
+  EXPECT_LT(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "connect to [::1]:" + port + ": connection refused\n");
+  close(blocker);
 }
 
 TEST_F(LinkOpen, PipeProtocolFailsWithoutConnecting) {
