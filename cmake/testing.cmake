@@ -13,13 +13,19 @@ else()
   set(VANTILO_HAVE_NODE_SIMCONNECT OFF)
 endif()
 
-# vantilo_discover_tests(TARGET AREA [TIMEOUT SECONDS] [gtest_discover_tests options...])
-# Registers a GoogleTest program's cases as AREA.Suite.Case, labelled AREA.
-function(vantilo_discover_tests target area)
-  cmake_parse_arguments(arg "" "TIMEOUT" "" ${ARGN})
+# The arguments both functions below take: TIMEOUT (60 s unless given),
+# COMMAND, and the rest in arg_UNPARSED_ARGUMENTS, in the caller's scope.
+macro(vantilo_test_arguments)
+  cmake_parse_arguments(arg "" "TIMEOUT" "COMMAND" ${ARGN})
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 60)
   endif()
+endmacro()
+
+# vantilo_discover_tests(TARGET AREA [TIMEOUT SECONDS] [gtest_discover_tests options...])
+# Registers a GoogleTest program's cases as AREA.Suite.Case, labelled AREA.
+function(vantilo_discover_tests target area)
+  vantilo_test_arguments(${ARGN})
   include(GoogleTest)
   gtest_discover_tests(${target} TEST_PREFIX "${area}." DISCOVERY_TIMEOUT 60
                        ${arg_UNPARSED_ARGUMENTS}
@@ -30,10 +36,7 @@ endfunction()
 # One test named AREA.NAME, labelled AREA; set further properties on
 # AREA.NAME afterwards.
 function(vantilo_add_test area name)
-  cmake_parse_arguments(arg "" "TIMEOUT" "COMMAND" ${ARGN})
-  if(NOT arg_TIMEOUT)
-    set(arg_TIMEOUT 60)
-  endif()
+  vantilo_test_arguments(${ARGN})
   add_test(NAME ${area}.${name} COMMAND ${arg_COMMAND})
   set_tests_properties(${area}.${name} PROPERTIES TIMEOUT ${arg_TIMEOUT} LABELS ${area})
 endfunction()

@@ -250,8 +250,12 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   return extraFd >= 0 && (fds.back().revents & (POLLIN | POLLHUP)) != 0;
 }
 
+std::size_t Server::PacketShare() const {
+  return std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1));
+}
+
 void Server::NewFrame() {
-  std::size_t share = std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1));
+  const std::size_t share = PacketShare();
   for (const auto& connection : connections_) {
     connection->AllowPackets(share);
   }
@@ -308,8 +312,7 @@ void Server::Accept() {
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
   int id = nextId_++;
   connections_.push_back(std::make_unique<Connection>(fd, id, world_, reporter_, &queued_));
-  connections_.back()->AllowPackets(
-      std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1)));
+  connections_.back()->AllowPackets(PacketShare());
   simulator_.AddSession(&connections_.back()->session());
   reporter_.stats.clients++;
   JsonLine line = reporter_.Line("connect");

@@ -91,6 +91,9 @@ class Server {
   void CloseAll();
 
  private:
+  // Packets each client may have handled per frame: an equal part of the
+  // frame's budget, and never less than the least share.
+  std::size_t PacketShare() const;
   void Accept();
   void Refuse(int fd, const std::string& why);
   void Drop(std::size_t index, const std::string& reason);
