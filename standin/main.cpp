@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
     std::fputs(standin::UsageText(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("vantilo-standin %s\n", VANTILO_VERSION);
+    return 0;
+  }
   if (options.printScenario) {
     std::fputs(standin::DefaultScenarioText().c_str(), stdout);
     return 0;

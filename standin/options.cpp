@@ -29,6 +29,7 @@ const char* UsageText() {
          "  --latency FILE     write when each frame's record went out and was answered\n"
          "  --max-clients N    at most N clients at once (default 64); more are closed\n"
          "  --no-live          plain log lines even on a terminal\n"
+         "  --version          print the version and exit\n"
          "  --help             this text\n";
 }
 
@@ -43,6 +44,8 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
       options->printScenario = true;
     } else if (name == "--help" || name == "-h") {
       options->help = true;
+    } else if (name == "--version") {
+      options->version = true;
     } else if (name == "--address" || name == "--port" || name == "--fps" || name == "--speed" ||
                name == "--scenario" || name == "--trace" || name == "--latency" ||
                name == "--max-clients") {

@@ -19,6 +19,7 @@ struct Options {
   bool noLive = false;
   bool printScenario = false;
   bool help = false;
+  bool version = false;
 };
 
 // False with an error text for an unknown option or a bad value.
