@@ -1,7 +1,7 @@
 # How tests are registered. Every CTest name starts with its area (program.,
-# net., standin., faults., e2e., peer., windows., bench., fuzz.) and carries
-# the area as its LABEL, so `ctest -L net` runs one area. node, which runs
-# the end-to-end and peer tests, is looked up here once.
+# net., standin., faults., e2e., peer., windows., release., bench., fuzz.)
+# and carries the area as its LABEL, so `ctest -L net` runs one area. node,
+# which runs the end-to-end and peer tests, is looked up here once.
 include_guard(GLOBAL)
 
 find_program(NODE_EXECUTABLE NAMES node nodejs)

@@ -8,7 +8,9 @@
 # camera commands; with no simulator listening both must say so.
 # Usage: wine_end_to_end_test.sh WINEPREFIX EXE DLL ASSEMBLY_MANIFEST NODE NATIVE_BUILD_DIR
 #   NATIVE_BUILD_DIR holds a native vantilo and vantilo-standin; when empty,
-#   the environment variable VANTILO_NATIVE_BUILD_DIR is used.
+#   the environment variable VANTILO_NATIVE_BUILD_DIR is used. With
+#   VANTILO_EXE_IN_PLACE=1 the exe runs in its own folder (an unpacked
+#   release, which must hold no SimConnect.dll) instead of a copy.
 set -uo pipefail
 
 prefix=$1
@@ -119,9 +121,19 @@ run_wine() {
   return $status
 }
 
-# Each program in a folder of its own; nothing but the exe in Wine's.
-mkdir -p "$work/linux" "$work/wine"
-cp "$exe" "$work/wine/vantilo.exe"
+# Each program in a folder of its own; nothing but the exe in Wine's, or
+# the exe where it was unpacked.
+mkdir -p "$work/linux"
+if [[ ${VANTILO_EXE_IN_PLACE:-0} == 1 ]]; then
+  ln -s "$(cd "$(dirname "$exe")" && pwd)" "$work/wine"
+  if [[ -e "$work/wine/SimConnect.dll" || $(basename "$exe") != vantilo.exe ]]; then
+    echo "FAIL the exe's folder must hold vantilo.exe and no SimConnect.dll: $(ls "$work/wine")"
+    exit 1
+  fi
+else
+  mkdir -p "$work/wine"
+  cp "$exe" "$work/wine/vantilo.exe"
+fi
 
 # 1. Against the stand-in.
 for side in linux wine; do
