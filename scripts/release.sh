@@ -43,7 +43,9 @@ cleanup() {
   if ((installed)); then
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq vantilo >/dev/null || true
   fi
-  wineserver -k >/dev/null 2>&1 || true
+  if [[ -d $work/wineprefix ]]; then
+    WINEPREFIX=$work/wineprefix wineserver -k >/dev/null 2>&1 || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: installs what is missing, then the warnings-
 # as-errors build and the sanitizer build, each with its whole test suite,
-# the fuzz targets for a bounded time each, then the 32-bit Windows build
-# with its tests under Wine.
+# the fuzz targets for a bounded time each, the 32-bit Windows build with
+# its tests under Wine, and the release packages' quick check (built from a
+# clean clone of HEAD, installed and run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,3 +22,7 @@ cmake --workflow --preset fuzz
 
 # The 32-bit Windows program and its tests under Wine.
 scripts/test-windows.sh
+
+# The packages, made from HEAD and smoke-tested (one build; the full
+# reproducibility run is scripts/release.sh without --check).
+scripts/release.sh --check

@@ -59,6 +59,24 @@ TEST(ConfigSections, NamesKeysAndValuesIgnoreCaseCommentsAndCarriageReturns) {
   EXPECT_EQ(settings.port, 50510);
 }
 
+// The example the packages ship, as Linux (LF) and the Windows zip (CRLF)
+// have it, reads as its comments say.
+TEST(ConfigSections, ShippedExampleReads) {
+  std::string example = support::FileText(VANTILO_SOURCE_DIR "/packaging/SimConnect.cfg.example");
+  ASSERT_FALSE(example.empty());
+  std::string crlf;
+  for (char c : example) {
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  }
+  for (const std::string& text : {example, crlf}) {
+    LinkSettings settings = ParseSimConnectCfg(text, 0);
+    EXPECT_TRUE(settings.fromFile && settings.usable) << settings.problem;
+    EXPECT_EQ(settings.transport, Transport::IPv4);
+    EXPECT_EQ(settings.address, "192.0.2.10");
+    EXPECT_EQ(settings.port, 500);
+  }
+}
+
 TEST(ConfigKeys, MissingKeysTakeDefaults) {
   LinkSettings empty = ParseSimConnectCfg("[SimConnect]\n", 0);
   EXPECT_TRUE(empty.fromFile);

@@ -69,8 +69,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Expect("file version", Dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS), version);
-  Expect("product version", Dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS),
-         version);
+  Expect("product version", Dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS), version);
   Expect("file type", fixed->dwFileType == VFT_APP ? "application" : "other", "application");
 
   // The string block Explorer shows must be the one the translation names.
