@@ -14,6 +14,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 have_cmd cmake || missing+=(cmake)
 have_cmd g++ || missing+=(g++)
 have_cmd make || missing+=(make)
+have_cmd gnuplot || missing+=(gnuplot-nox)  # scripts/plot.sh, which the demo runs
 if ((!native_only)); then
   have_pkg libgtest-dev || missing+=(libgtest-dev)
   have_pkg libbenchmark-dev || missing+=(libbenchmark-dev)
