@@ -52,6 +52,7 @@ done
 # A free port, so the demo does not meet a simulator already on 2048. On a
 # terminal the stand-in reads its keys from it (h hat, v view, p pause, ...).
 standin=(build/demo/vantilo-standin --port 0 --trace "$work/demo.trace" "${standin_args[@]}")
+: >"$work/standin.err"  # there before the loop below reads it
 if [[ -t 0 ]]; then
   "${standin[@]}" 2> >(tee "$work/standin.err" >&2) </dev/tty &
 else
