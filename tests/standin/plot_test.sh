@@ -11,13 +11,8 @@ set -uo pipefail
 
 plot=$1
 fixture=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
+# shellcheck source-path=SCRIPTDIR source=../support/shell_checks.sh
+source "$(dirname "$0")/../support/shell_checks.sh"
 
 if ! command -v gnuplot >/dev/null 2>&1; then
   echo "FAIL gnuplot is not installed (scripts/setup.sh installs gnuplot-nox)"
