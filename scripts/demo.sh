@@ -1,8 +1,29 @@
 #!/usr/bin/env bash
 # The main job: builds Vantilo and the stand-in simulator, starts the
 # stand-in with its default scenario, and runs vantilo against it in this
-# terminal. Ends with vantilo's exit status.
+# terminal; then draws the run's trace (scripts/plot.sh) as vantilo-demo.svg
+# in the current folder, or as FILE with --plot FILE. Every other option goes
+# to the stand-in. Ends with vantilo's exit status.
 set -euo pipefail
+plot=vantilo-demo.svg
+standin_args=()
+while (($#)); do
+  case $1 in
+    --plot)
+      [[ $# -ge 2 ]] || {
+        echo "demo: --plot needs a file name" >&2
+        exit 2
+      }
+      plot=$2
+      shift 2
+      ;;
+    *)
+      standin_args+=("$1")
+      shift
+      ;;
+  esac
+done
+plot=$(realpath -m -- "$plot")  # from the current folder, before the cd below
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
@@ -18,9 +39,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The picture names the scenario and draws the trace the stand-in writes
+# (the last --trace wins, so one given to the demo is kept).
+trace=$work/demo.trace
+scenario="built-in scenario"
+for ((i = 0; i + 1 < ${#standin_args[@]}; i++)); do
+  case ${standin_args[i]} in
+    --scenario) scenario=$(basename "${standin_args[i + 1]}") ;;
+    --trace) trace=${standin_args[i + 1]} ;;
+  esac
+done
 # A free port, so the demo does not meet a simulator already on 2048. On a
 # terminal the stand-in reads its keys from it (h hat, v view, p pause, ...).
-standin=(build/demo/vantilo-standin --port 0 "$@")
+standin=(build/demo/vantilo-standin --port 0 --trace "$work/demo.trace" "${standin_args[@]}")
+: >"$work/standin.err"  # there before the loop below reads it
 if [[ -t 0 ]]; then
   "${standin[@]}" 2> >(tee "$work/standin.err" >&2) </dev/tty &
 else
@@ -44,4 +76,9 @@ wait "$standin_pid" || true
 standin_pid=
 echo
 echo "demo: vantilo exited with status $status"
+if scripts/plot.sh --scenario "$scenario" "$trace" "$plot"; then
+  echo "demo: the picture of this run: $plot"
+else
+  echo "demo: no picture of this run" >&2
+fi
 exit "$status"

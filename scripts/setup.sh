@@ -18,6 +18,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 have_cmd cmake || missing+=(cmake)
 have_cmd g++ || missing+=(g++)
 have_cmd make || missing+=(make)
+have_cmd gnuplot || missing+=(gnuplot-nox)  # scripts/plot.sh, which the demo runs
 if ((release)); then
   have_cmd git || missing+=(git)
   have_cmd file || missing+=(file)                      # CPack's .deb: which files are ELF

@@ -5,9 +5,18 @@
 # end-to-end test also runs the native vantilo and vantilo-standin, taken
 # from the native ci build (scripts/test.sh builds it first) unless the
 # environment variable VANTILO_NATIVE_BUILD_DIR names another native build.
-# Usage: test-windows.sh [BUILD_DIR]   (default: the preset's build/windows-x86)
+# With --plot, draws the end-to-end test's traces (scripts/plot.sh) beside
+# them: wine.svg, vantilo.exe's run, and linux.svg, the Linux program's, to
+# compare by eye; it prints their paths, also when a test failed.
+# Usage: test-windows.sh [--plot] [BUILD_DIR]   (default: the preset's build/windows-x86)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+plot=0
+if [[ ${1:-} == --plot ]]; then
+  plot=1
+  shift
+fi
+build=${1:-build/windows-x86}
 
 scripts/wine-setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -17,12 +26,25 @@ if [[ ! -x "$native_build/vantilo-standin" ]]; then
     "fail (build the ci preset first, or set VANTILO_NATIVE_BUILD_DIR)" >&2
 fi
 echo "== windows-x86: configure, build, test"
+status=0
 if (($# == 0)); then
   cmake --preset windows-x86 -DVANTILO_NATIVE_BUILD_DIR="$native_build" >/dev/null
   cmake --build --preset windows-x86 -j "$jobs"
-  ctest --preset windows-x86 -j "$jobs"
+  ctest --preset windows-x86 -j "$jobs" || status=$?
 else
   cmake --preset windows-x86 -B "$1" -DVANTILO_NATIVE_BUILD_DIR="$native_build" >/dev/null
   cmake --build "$1" -j "$jobs"
-  ctest --test-dir "$1" --output-on-failure -j "$jobs"
+  ctest --test-dir "$1" --output-on-failure -j "$jobs" || status=$?
 fi
+
+if ((plot)); then
+  traces=$(realpath -m "$build/tests/windows/end_to_end_traces")
+  for side in wine linux; do
+    if scripts/plot.sh --scenario "Wine end-to-end test ($side)" "$traces/$side.trace" "$traces/$side.svg"; then
+      echo "test-windows: the picture of the $side run: $traces/$side.svg"
+    else
+      echo "test-windows: no picture of the $side run" >&2
+    fi
+  done
+fi
+exit "$status"

@@ -8,13 +8,8 @@ set -uo pipefail
 
 prefix=$1
 exe=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
+# shellcheck source-path=SCRIPTDIR source=../support/shell_checks.sh
+source "$(dirname "$0")/../support/shell_checks.sh"
 
 if [[ -e "$prefix/drive_c/windows/winsxs/manifests" ]] &&
   ls "$prefix/drive_c/windows/winsxs/manifests" | grep -qi 'flightsimulator.simconnect'; then

@@ -5,7 +5,10 @@
 # prefix of this test's own, and the stand-in through SimConnect.cfg in its
 # working folder. Both programs must print the same text (Wine's CRLF line
 # ends aside), end with status 0, and leave the same trace of calls and
-# camera commands; with no simulator listening both must say so.
+# camera commands; with no simulator listening both must say so. The two
+# traces stay in end_to_end_traces/ of the working folder (ctest's: the
+# build tree's tests/windows), linux.trace and wine.trace, for
+# scripts/test-windows.sh --plot to draw.
 # Usage: wine_end_to_end_test.sh WINEPREFIX EXE DLL ASSEMBLY_MANIFEST NODE NATIVE_BUILD_DIR
 #   NATIVE_BUILD_DIR holds a native vantilo and vantilo-standin; when empty,
 #   the environment variable VANTILO_NATIVE_BUILD_DIR is used. With
@@ -21,6 +24,9 @@ node=$5
 native=${6:-${VANTILO_NATIVE_BUILD_DIR:-}}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
+traces=$PWD/end_to_end_traces
+rm -rf "$traces"
+mkdir -p "$traces"
 standin_pid=
 cleanup() {
   if [[ -n "$standin_pid" ]]; then kill "$standin_pid" 2>/dev/null; fi
@@ -77,7 +83,7 @@ start_standin() {
   local name=$1
   : >"$work/$name.standin.err"  # there before the loop below reads it
   "$native/vantilo-standin" --port 0 --fps 20 --speed 4 --no-live \
-    --scenario "$work/scenario.txt" --trace "$work/$name.trace" \
+    --scenario "$work/scenario.txt" --trace "$traces/$name.trace" \
     >"$work/$name.standin.out" 2>"$work/$name.standin.err" </dev/null &
   standin_pid=$!
   standin_port=
@@ -166,8 +172,8 @@ if ! grep -q 'Loaded L"C:\\\\windows\\\\winsxs\\\\x86_microsoft.flightsimulator.
   fail "Wine did not load SimConnect.dll from the assembly; its loads:"
   grep -i 'simconnect' "$work/wine.stderr" | sed 's/^/  /'
 fi
-if [[ -f "$work/linux.trace" && -f "$work/wine.trace" ]]; then
-  "$node" "$here/compare_traces.js" "$work/linux.trace" "$work/wine.trace" || fail "the traces differ"
+if [[ -f "$traces/linux.trace" && -f "$traces/wine.trace" ]]; then
+  "$node" "$here/compare_traces.js" "$traces/linux.trace" "$traces/wine.trace" || fail "the traces differ"
 else
   fail "a trace is missing"
 fi

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# scripts/plot.sh on a recorded run of vantilo against the stand-in
+# (plot_fixture.trace, made from plot_fixture.scenario): the SVG holds every
+# series and band label, the menu picks, and a title with the client, the
+# scenario, the frame rate and the count of frames without a command outside
+# the bands. Then one camera command at a time is taken out of the trace: the
+# count and the red markers must grow exactly when that frame lies outside
+# every band.
+# Usage: plot_test.sh PLOT_SH FIXTURE_TRACE
+set -uo pipefail
+
+plot=$1
+fixture=$2
+# shellcheck source-path=SCRIPTDIR source=../support/shell_checks.sh
+source "$(dirname "$0")/../support/shell_checks.sh"
+
+if ! command -v gnuplot >/dev/null 2>&1; then
+  echo "FAIL gnuplot is not installed (scripts/setup.sh installs gnuplot-nox)"
+  exit 1
+fi
+
+title_start='Vantilo, plot fixture, 4 fps, speed 2. Frames without a command outside the bands:'
+
+# Draws TRACE into SVG; fails unless the title counts WANTED frames and as
+# many red markers follow the legend's own.
+check_count() {
+  local trace=$1 svg=$2 wanted=$3 what=$4 markers
+  if ! bash "$plot" --scenario "plot fixture" "$trace" "$svg"; then
+    fail "$what: plot.sh failed"
+    return
+  fi
+  grep -qF "<text>$title_start $wanted</text>" "$svg" ||
+    fail "$what: wanted the title to count $wanted; it reads: $(grep -o 'Frames without[^<]*' "$svg")"
+  markers=$(grep -c "color='rgb(255,   0,   0)'" "$svg")
+  ((markers == wanted + 1)) || fail "$what: $((markers - 1)) red markers, wanted $wanted"
+}
+
+# 1. The trace as recorded: every frame without a command lies in a band.
+check_count "$fixture" "$work/fixture.svg" 0 "the fixture"
+for series in 'hat hold' 'menu Pause' 'view not virtual cockpit' 'simulator paused' \
+  'aircraft bank' 'camera heading as last set' '1sec' 'menu pick' 'quit' 'frame without a command'; do
+  grep -qF "<title>$series</title>" "$work/fixture.svg" || fail "the fixture: no series '$series'"
+done
+picks=$(grep -o '<tspan[^>]*>[A-Za-z]*</tspan>' "$work/fixture.svg" | sed 's/<[^>]*>//g' | tr '\n' ' ')
+[[ $picks == 'Pause Pause Exit ' ]] || fail "the fixture: menu picks labelled '$picks', wanted 'Pause Pause Exit '"
+
+# 2. One camera command taken out (frame n is at n / 2 simulated seconds).
+while read -r frames wanted why; do
+  grep -v -E "\"frame\":($frames),.*(\"kind\":\"camera\"|CameraSetRelative6DOF)" "$fixture" \
+    >"$work/variant.trace"
+  cmp -s "$fixture" "$work/variant.trace" && fail "frames $frames: the fixture has no command there"
+  check_count "$work/variant.trace" "$work/variant.svg" "$wanted" "frames $frames ($why)"
+done <<'ROWS'
+4     1  a turn, outside every band
+12    1  the 4th "1sec" after the hat ends the hat hold
+14    0  in the 2D cockpit, where vantilo follows again from its next "1sec"
+15    1  back in the virtual cockpit
+18    1  the second Pause pick ends the menu Pause
+19    0  the simulator's own pause
+20    1  the simulator runs again
+23    0  the Exit pick: the client is quitting
+4|20  2  two frames outside the bands
+ROWS
+
+((failures == 0)) || exit 1
+echo "ok: the plot counts and marks the frames without a command outside the bands"
