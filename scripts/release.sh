@@ -138,10 +138,11 @@ WINEPREFIX=$prefix wineserver -w
 
 # end_to_end BIN_DIR: vantilo and vantilo-standin from BIN_DIR through the
 # scenario, and the zip's vantilo.exe under Wine beside them.
+# It keeps its traces in the folder it runs in: the work folder.
 end_to_end() {
-  VANTILO_EXE_IN_PLACE=1 bash tests/windows/wine_end_to_end_test.sh "$prefix" "$exe" \
-    "$first/build/windows-x86/hostlink/net/SimConnect.dll" \
-    tests/windows/simconnect_assembly.manifest node "$1"
+  (cd "$work" && VANTILO_EXE_IN_PLACE=1 bash "$root/tests/windows/wine_end_to_end_test.sh" \
+    "$prefix" "$exe" "$first/build/windows-x86/hostlink/net/SimConnect.dll" \
+    "$root/tests/windows/simconnect_assembly.manifest" node "$1")
 }
 echo "-- a scenario with the unpacked vantilo and vantilo-standin; the zip's vantilo.exe under Wine"
 end_to_end "$work/root/usr/bin"
