@@ -2,9 +2,8 @@
 # makes each zip and tarball again with CMake's own archiver, its files in
 # sorted order. CMake 3.25's archive generators add them in the order the
 # file system lists the staging folder, which differs from one file system
-# to another; the .deb generator sorts already. The entries carry the time
-# of SOURCE_DATE_EPOCH when it is set, as CPack's do.
-string(TIMESTAMP mtime "%Y-%m-%d %H:%M:%S UTC" UTC)
+# to another; the .deb generator sorts already. Like CPack's, the archiver
+# gives every entry the time of SOURCE_DATE_EPOCH when it is set.
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
   if(package MATCHES "\\.zip$")
     set(flags cf)
@@ -23,7 +22,7 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
   file(REMOVE "${package}")
   execute_process(
     COMMAND "${CMAKE_COMMAND}" -E tar ${flags} "${package}" "--format=${format}"
-            "--mtime=${mtime}" "--files-from=${package}.members"
+            "--files-from=${package}.members"
     WORKING_DIRECTORY "${CPACK_TOPLEVEL_DIRECTORY}"
     RESULT_VARIABLE failed)
   file(REMOVE "${package}.members")
