@@ -73,34 +73,30 @@ void LookUpOnHelper(std::shared_ptr<Lookup> lookup, std::string name, std::strin
   sockets::Stop();
 }
 
-// Looks the name up by the deadline: true and the addresses, or false with
-// *timedOut saying whether the deadline passed (else the name is unknown).
-bool LookUpBy(const std::string& name, const std::string& port, const addrinfo& hints,
-              Clock::time_point deadline, addrinfo** addresses, bool* timedOut) {
-  *timedOut = false;
+enum class LookupResult { kFound, kUnknown, kTimedOut, kNoThread };
+
+// Looks the name up by the deadline, on a helper thread. Without a thread
+// there is no bound on the wait, so the lookup is not tried at all.
+LookupResult LookUpBy(const std::string& name, const std::string& port, const addrinfo& hints,
+                      Clock::time_point deadline, addrinfo** addresses) {
   std::string ignored;
   auto lookup = std::make_shared<Lookup>();
-  if (sockets::Start(&ignored)) {
-    try {
-      std::thread(LookUpOnHelper, lookup, name, port, hints).detach();
-    } catch (const std::system_error&) {
-      sockets::Stop();
-      lookup.reset();
-    }
-  } else {
-    lookup.reset();
+  if (!sockets::Start(&ignored)) {
+    return LookupResult::kNoThread;
   }
-  if (!lookup) {  // no thread to spare: look up here, unbounded
-    return getaddrinfo(name.c_str(), port.c_str(), &hints, addresses) == 0;
+  try {
+    std::thread(LookUpOnHelper, lookup, name, port, hints).detach();
+  } catch (const std::system_error&) {
+    sockets::Stop();
+    return LookupResult::kNoThread;
   }
   std::unique_lock<std::mutex> lock(lookup->mutex);
   if (!lookup->finished.wait_until(lock, deadline, [&lookup] { return lookup->done; })) {
     lookup->abandoned = true;
-    *timedOut = true;
-    return false;
+    return LookupResult::kTimedOut;
   }
   *addresses = lookup->addresses;
-  return lookup->code == 0;
+  return lookup->code == 0 ? LookupResult::kFound : LookupResult::kUnknown;
 }
 
 // The addresses of the configured host and numeric port for a TCP stream of
@@ -135,13 +131,17 @@ addrinfo* Resolve(const LinkSettings& settings, Clock::time_point deadline, std:
   hints.ai_family = Family(settings);
   hints.ai_flags = AI_NUMERICSERV;
   addresses = nullptr;
-  bool timedOut = false;
-  if (!LookUpBy(settings.address, port, hints, deadline, &addresses, &timedOut)) {
-    *problem = std::string(kCfgPrefix) + "cannot resolve '" + settings.address + "'" +
-               (timedOut ? " within " + std::to_string(kConnectTimeoutMs / 1000) + " s" : "");
-    return nullptr;
+  const LookupResult result = LookUpBy(settings.address, port, hints, deadline, &addresses);
+  if (result == LookupResult::kFound) {
+    return addresses;
   }
-  return addresses;
+  *problem = std::string(kCfgPrefix) + "cannot resolve '" + settings.address + "'";
+  if (result == LookupResult::kTimedOut) {
+    *problem += " within " + std::to_string(kConnectTimeoutMs / 1000) + " s";
+  } else if (result == LookupResult::kNoThread) {
+    *problem += ": no thread could be started for the lookup";
+  }
+  return nullptr;
 }
 
 }  // namespace
