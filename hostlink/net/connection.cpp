@@ -171,26 +171,33 @@ bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
     socket_ = sockets::ConnectOne(address, deadline, problem);
   }
   freeaddrinfo(addresses);
+  where_ = Where(settings);
   if (socket_ == kNoSocket) {
-    *problem = "connect to " + Where(settings) + ": " + *problem;
+    *problem = "connect to " + where_ + ": " + *problem;
     sockets::Stop();
     return false;
   }
   return true;
 }
 
-bool Connection::Send(const std::vector<std::uint8_t>& packet) {
+bool Connection::Send(const std::vector<std::uint8_t>& packet, std::string* problem) {
+  std::string unasked;
+  std::string* why = problem != nullptr ? problem : &unasked;
   if (socket_ == kNoSocket) {
+    *why = "not connected";
     return false;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
   std::size_t sent = 0;
   while (sent < packet.size()) {
     const std::ptrdiff_t count =
-        sockets::SendSome(socket_, packet.data() + sent, packet.size() - sent);
+        sockets::SendSome(socket_, packet.data() + sent, packet.size() - sent, why);
     if (count > 0) {
       sent += static_cast<std::size_t>(count);
-    } else if (count != sockets::kWouldBlock || !sockets::WaitWritable(socket_, deadline)) {
+    } else if (count != sockets::kWouldBlock) {
+      return false;
+    } else if (!sockets::WaitWritable(socket_, deadline)) {
+      *why = "timed out";
       return false;
     }
   }
