@@ -56,6 +56,8 @@ class Connection {
   bool ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes);
   void Close();
   bool IsOpen() const { return socket_ != kNoSocket; }
+  // The socket itself, for tests that read its options back.
+  SocketHandle socket() const { return socket_; }
   // Where the last connect went, as the failure messages name it:
   // host:port, an IPv6 address in brackets.
   const std::string& where() const { return where_; }
