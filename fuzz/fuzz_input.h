@@ -58,6 +58,15 @@ class SizeWordWalk {
       }
     }
   }
+  // Whether `at` lies inside the unit that starts at end(): past its size
+  // word, before its end (the size word read from stream, fed or not).
+  bool InsideUnit(const std::uint8_t* stream, std::size_t at) const {
+    if (corrupt_ || at < end_ + 4) {
+      return false;
+    }
+    const std::uint32_t size = ReadU32(stream + end_);
+    return size >= min_ && size <= max_ && at - end_ < size;
+  }
   std::size_t end() const { return end_; }
   bool corrupt() const { return corrupt_; }
 

@@ -5,8 +5,8 @@
 // of a socket pair to a client end that checks them in batches. Each cut
 // code's top three bits also pick a happening of the world to deliver after
 // a piece that ends a packet, or an empty one; every code is used at least
-// once, even after the stream's end.
-#include <fcntl.h>
+// once, even after the stream's end. The socket pair and the client end
+// last for the whole run: each input drains them.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -47,6 +47,7 @@ const std::size_t kDrainAbove = 16 * 1024;
 
 standin::TraceFile traceFile;
 std::FILE* logFile = nullptr;
+int standinFd = -1;  // the stand-in's end of the socket pair; each Connection gets a copy
 
 void Happen(Session& session, unsigned what) {
   switch (what) {
@@ -82,6 +83,8 @@ void Happen(Session& session, unsigned what) {
 class ClientEnd {
  public:
   explicit ClientEnd(int fd) : fd_(fd) {}
+  ClientEnd(const ClientEnd&) = delete;
+  ClientEnd& operator=(const ClientEnd&) = delete;
 
   void Drain(Connection& connection) {
     std::string reason;
@@ -111,12 +114,18 @@ class ClientEnd {
   vantilo_net::RecordSplitter splitter_;
 };
 
+ClientEnd* client = nullptr;
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   Check(traceFile.Open("/dev/null"));
   logFile = std::fopen("/dev/null", "w");
   Check(logFile != nullptr);
+  int fds[2];
+  Check(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) == 0);
+  standinFd = fds[0];
+  client = new ClientEnd(fds[1]);
   return 0;
 }
 
@@ -127,48 +136,54 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cutting = cutting || kPieceLengths[input.codes[i] & 0x1Fu] != 0;
   }
 
-  int fds[2];
-  Check(socketpair(AF_UNIX, SOCK_STREAM, 0, fds) == 0);
-  Check(fcntl(fds[0], F_SETFL, O_NONBLOCK) == 0 && fcntl(fds[1], F_SETFL, O_NONBLOCK) == 0);
+  const int fd = dup(standinFd);
+  Check(fd >= 0);
   standin::World world;
   standin::Reporter reporter(&traceFile, logFile);
-  {
-    Connection connection(fds[0], 1, world, reporter);  // closes fds[0]
-    ClientEnd client(fds[1]);
-    // The stand-in's framing stops at a size word under 16 or over 65536.
-    vantilo_fuzz::SizeWordWalk expected(wire::kPacketHeaderBytes, wire::kMaxPacketBytes);
-    bool alive = true;
-    std::size_t fed = 0;
-    std::size_t piece = 0;
-    do {
-      const std::uint8_t code = input.codeCount > 0 ? input.codes[piece++ % input.codeCount] : 0;
-      std::size_t length = input.streamSize - fed;
-      if (cutting && kPieceLengths[code & 0x1Fu] < length) {
-        length = kPieceLengths[code & 0x1Fu];
-      }
-      const std::size_t packetsEnd = expected.end();
-      if (length > 0) {
-        std::string reason;
-        alive = connection.Receive(input.stream + fed, length, &reason);
-        fed += length;
-        expected.Advance(input.stream, fed);
-        Check(alive == !expected.corrupt());
-      }
-      // The session sees only whole packets, so a happening after a piece
-      // that ended none would repeat one at the last packet's end: those come
-      // from empty pieces instead, and the many pieces inside a packet cost
-      // nothing more.
-      if (alive && (length == 0 || expected.end() != packetsEnd)) {
-        Happen(connection.session(), code >> 5);
-      }
-      if (connection.Queued() > kDrainAbove) {
-        client.Drain(connection);
-      }
-      Session& session = connection.session();
-      Check(!session.opened() || (session.protocol() >= 2 && session.protocol() <= 4));
-    } while (alive && (fed < input.streamSize || piece < input.codeCount));
-    client.Drain(connection);
-  }
-  close(fds[1]);
+  Connection connection(fd, 1, world, reporter);  // closes fd
+  // The stand-in's framing stops at a size word under 16 or over 65536.
+  vantilo_fuzz::SizeWordWalk expected(wire::kPacketHeaderBytes, wire::kMaxPacketBytes);
+  bool alive = true;
+  std::size_t cut = 0;  // where the pieces have reached in the stream
+  std::size_t fed = 0;  // what the connection has been given of it
+  std::size_t piece = 0;
+  std::size_t quietPieces = 0;  // pieces since a packet last ended
+  do {
+    const std::uint8_t code = input.codeCount > 0 ? input.codes[piece++ % input.codeCount] : 0;
+    std::size_t length = input.streamSize - cut;
+    if (cutting && kPieceLengths[code & 0x1Fu] < length) {
+      length = kPieceLengths[code & 0x1Fu];
+    }
+    cut += length;
+    // A cut inside a packet's body (its size word whole, its end yet to
+    // come) is, to the framing, like any other there: those bytes wait for
+    // the next piece, so only cuts it can tell apart cost a Receive.
+    const std::size_t packetsEnd = expected.end();
+    if (cut > fed && (cut == input.streamSize || !expected.InsideUnit(input.stream, cut))) {
+      std::string reason;
+      alive = connection.Receive(input.stream + fed, cut - fed, &reason);
+      fed = cut;
+      expected.Advance(input.stream, fed);
+      Check(alive == !expected.corrupt());
+    }
+    // The session sees only whole packets, so a happening after a piece
+    // that ended none would repeat one at the last packet's end: those come
+    // from empty pieces instead, in the round of codes after each packet:
+    // past it they would repeat that round against the same registrations.
+    const bool packetEnded = expected.end() != packetsEnd;
+    if (packetEnded) {
+      quietPieces = 0;
+    }
+    if (alive && (packetEnded || (length == 0 && quietPieces < input.codeCount))) {
+      Happen(connection.session(), code >> 5);
+    }
+    ++quietPieces;
+    if (connection.Queued() > kDrainAbove) {
+      client->Drain(connection);
+    }
+    Session& session = connection.session();
+    Check(!session.opened() || (session.protocol() >= 2 && session.protocol() <= 4));
+  } while (alive && (cut < input.streamSize || piece < input.codeCount));
+  client->Drain(connection);
   return 0;
 }

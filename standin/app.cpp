@@ -179,19 +179,29 @@ int RunStandin(const Options& options) {
       }
     }
     server.FlushAll();
-    if (!trace.failure().empty()) {
-      break;  // a trace with holes in it is worse than none: stop and say so
+    if (!trace.failure().empty() || !latency.failure().empty()) {
+      break;  // a log with holes in it is worse than none: stop and say so
     }
   }
 
   server.CloseAll();
   trace.Close();
+  latency.Close();
   terminal.Restore();
   std::fputs(reporter.Summary().c_str(), stdout);
   std::fflush(stdout);
+  bool written = true;
   if (!trace.failure().empty()) {
     std::fprintf(stderr, "vantilo-standin: cannot write trace %s: %s\n",
                  Printable(options.tracePath).c_str(), trace.failure().c_str());
+    written = false;
+  }
+  if (!latency.failure().empty()) {
+    std::fprintf(stderr, "vantilo-standin: cannot write latency log %s: %s\n",
+                 Printable(options.latencyPath).c_str(), latency.failure().c_str());
+    written = false;
+  }
+  if (!written) {
     return 1;
   }
   int signal = PendingSignal();

@@ -3,8 +3,10 @@
 // logging adds next to nothing to the frame loop it measures.
 #include "standin/latency.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cinttypes>
+#include <cstring>
 
 #include "standin/bytes.h"
 
@@ -27,11 +29,17 @@ bool LatencyLog::Open(const std::string& path) {
   if (file_ == nullptr) {
     return false;
   }
-  std::fputs(
-      "# vantilo-standin latency log: open CLIENT NAME | frame CLIENT FRAME SENT_NS "
-      "APPLIED_NS (- when the next frame came first)\n",
-      file_);
+  Wrote(
+      std::fputs("# vantilo-standin latency log: open CLIENT NAME | frame CLIENT FRAME SENT_NS "
+                 "APPLIED_NS (- when the next frame came first)\n",
+                 file_));
   return true;
+}
+
+void LatencyLog::Wrote(int result) {
+  if (result < 0 && failure_.empty()) {
+    failure_ = std::strerror(errno);
+  }
 }
 
 void LatencyLog::Close() {
@@ -41,7 +49,7 @@ void LatencyLog::Close() {
         WriteUnanswered(client.first, record);
       }
     }
-    std::fclose(file_);
+    Wrote(std::fclose(file_) == 0 ? 0 : -1);
     file_ = nullptr;
   }
   unanswered_.clear();
@@ -51,7 +59,7 @@ void LatencyLog::ClientOpened(int client, const std::string& name) {
   if (file_ == nullptr) {
     return;
   }
-  std::fprintf(file_, "open\t%d\t%s\n", client, Printable(name).c_str());
+  Wrote(std::fprintf(file_, "open\t%d\t%s\n", client, Printable(name).c_str()));
 }
 
 void LatencyLog::RecordSent(int client, std::uint64_t frame, std::int64_t nowNs) {
@@ -78,8 +86,8 @@ void LatencyLog::ClientLeft(int client) {
 }
 
 void LatencyLog::WriteUnanswered(int client, const Unanswered& record) {
-  std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t-\n", client, record.frame,
-               record.sentNs);
+  Wrote(std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t-\n", client, record.frame,
+                     record.sentNs));
 }
 
 void LatencyLog::CommandApplied(int client, std::int64_t nowNs) {
@@ -92,8 +100,8 @@ void LatencyLog::CommandApplied(int client, std::int64_t nowNs) {
   }
   const Unanswered record = waiting->second.front();
   waiting->second.pop_front();
-  std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t%" PRId64 "\n", client, record.frame,
-               record.sentNs, nowNs);
+  Wrote(std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t%" PRId64 "\n", client,
+                     record.frame, record.sentNs, nowNs));
 }
 
 }  // namespace standin

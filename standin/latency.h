@@ -37,6 +37,10 @@ class LatencyLog {
   bool Open(const std::string& path);
   bool open() const { return file_ != nullptr; }
   void Close();
+  // The reason the first write that failed gave (a full disk, say), or
+  // empty. Rows are buffered, so a failure may show only when the buffer is
+  // written out, at the latest by Close.
+  const std::string& failure() const { return failure_; }
 
   void ClientOpened(int client, const std::string& name);
   // A per-frame attitude record queued for the client.
@@ -52,8 +56,11 @@ class LatencyLog {
     std::int64_t sentNs;
   };
   void WriteUnanswered(int client, const Unanswered& record);
+  // Notes the first failure of a write that returned result.
+  void Wrote(int result);
 
   std::FILE* file_ = nullptr;
+  std::string failure_;
   std::map<int, std::deque<Unanswered>> unanswered_;  // by client, oldest first
 };
 

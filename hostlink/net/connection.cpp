@@ -73,34 +73,30 @@ void LookUpOnHelper(std::shared_ptr<Lookup> lookup, std::string name, std::strin
   sockets::Stop();
 }
 
-// Looks the name up by the deadline: true and the addresses, or false with
-// *timedOut saying whether the deadline passed (else the name is unknown).
-bool LookUpBy(const std::string& name, const std::string& port, const addrinfo& hints,
-              Clock::time_point deadline, addrinfo** addresses, bool* timedOut) {
-  *timedOut = false;
+enum class LookupResult { kFound, kUnknown, kTimedOut, kNoThread };
+
+// Looks the name up by the deadline, on a helper thread. Without a thread
+// there is no bound on the wait, so the lookup is not tried at all.
+LookupResult LookUpBy(const std::string& name, const std::string& port, const addrinfo& hints,
+                      Clock::time_point deadline, addrinfo** addresses) {
   std::string ignored;
   auto lookup = std::make_shared<Lookup>();
-  if (sockets::Start(&ignored)) {
-    try {
-      std::thread(LookUpOnHelper, lookup, name, port, hints).detach();
-    } catch (const std::system_error&) {
-      sockets::Stop();
-      lookup.reset();
-    }
-  } else {
-    lookup.reset();
+  if (!sockets::Start(&ignored)) {
+    return LookupResult::kNoThread;
   }
-  if (!lookup) {  // no thread to spare: look up here, unbounded
-    return getaddrinfo(name.c_str(), port.c_str(), &hints, addresses) == 0;
+  try {
+    std::thread(LookUpOnHelper, lookup, name, port, hints).detach();
+  } catch (const std::system_error&) {
+    sockets::Stop();
+    return LookupResult::kNoThread;
   }
   std::unique_lock<std::mutex> lock(lookup->mutex);
   if (!lookup->finished.wait_until(lock, deadline, [&lookup] { return lookup->done; })) {
     lookup->abandoned = true;
-    *timedOut = true;
-    return false;
+    return LookupResult::kTimedOut;
   }
   *addresses = lookup->addresses;
-  return lookup->code == 0;
+  return lookup->code == 0 ? LookupResult::kFound : LookupResult::kUnknown;
 }
 
 // The addresses of the configured host and numeric port for a TCP stream of
@@ -135,13 +131,17 @@ addrinfo* Resolve(const LinkSettings& settings, Clock::time_point deadline, std:
   hints.ai_family = Family(settings);
   hints.ai_flags = AI_NUMERICSERV;
   addresses = nullptr;
-  bool timedOut = false;
-  if (!LookUpBy(settings.address, port, hints, deadline, &addresses, &timedOut)) {
-    *problem = std::string(kCfgPrefix) + "cannot resolve '" + settings.address + "'" +
-               (timedOut ? " within " + std::to_string(kConnectTimeoutMs / 1000) + " s" : "");
-    return nullptr;
+  const LookupResult result = LookUpBy(settings.address, port, hints, deadline, &addresses);
+  if (result == LookupResult::kFound) {
+    return addresses;
   }
-  return addresses;
+  *problem = std::string(kCfgPrefix) + "cannot resolve '" + settings.address + "'";
+  if (result == LookupResult::kTimedOut) {
+    *problem += " within " + std::to_string(kConnectTimeoutMs / 1000) + " s";
+  } else if (result == LookupResult::kNoThread) {
+    *problem += ": no thread could be started for the lookup";
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -171,26 +171,33 @@ bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
     socket_ = sockets::ConnectOne(address, deadline, problem);
   }
   freeaddrinfo(addresses);
+  where_ = Where(settings);
   if (socket_ == kNoSocket) {
-    *problem = "connect to " + Where(settings) + ": " + *problem;
+    *problem = "connect to " + where_ + ": " + *problem;
     sockets::Stop();
     return false;
   }
   return true;
 }
 
-bool Connection::Send(const std::vector<std::uint8_t>& packet) {
+bool Connection::Send(const std::vector<std::uint8_t>& packet, std::string* problem) {
+  std::string unasked;
+  std::string* why = problem != nullptr ? problem : &unasked;
   if (socket_ == kNoSocket) {
+    *why = "not connected";
     return false;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
   std::size_t sent = 0;
   while (sent < packet.size()) {
     const std::ptrdiff_t count =
-        sockets::SendSome(socket_, packet.data() + sent, packet.size() - sent);
+        sockets::SendSome(socket_, packet.data() + sent, packet.size() - sent, why);
     if (count > 0) {
       sent += static_cast<std::size_t>(count);
-    } else if (count != sockets::kWouldBlock || !sockets::WaitWritable(socket_, deadline)) {
+    } else if (count != sockets::kWouldBlock) {
+      return false;
+    } else if (!sockets::WaitWritable(socket_, deadline)) {
+      *why = "timed out";
       return false;
     }
   }

@@ -47,17 +47,24 @@ class Connection {
   // (the SimConnect.cfg setting, or the address connected to).
   bool Connect(const LinkSettings& settings, std::string* problem);
   // Sends all bytes; false when the peer is gone or the socket stayed full
-  // for kSendTimeoutMs. The caller then treats the connection as lost.
-  bool Send(const std::vector<std::uint8_t>& packet);
+  // for kSendTimeoutMs, with why in *problem when given ("connection reset
+  // by peer", "timed out"). The caller then treats the connection as lost.
+  bool Send(const std::vector<std::uint8_t>& packet, std::string* problem = nullptr);
   // Appends what has arrived (at most about maxBytes) to *into without
   // waiting; false when the stream has ended or failed, after appending
   // what came before that.
   bool ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes);
   void Close();
   bool IsOpen() const { return socket_ != kNoSocket; }
+  // The socket itself, for tests that read its options back.
+  SocketHandle socket() const { return socket_; }
+  // Where the last connect went, as the failure messages name it:
+  // host:port, an IPv6 address in brackets.
+  const std::string& where() const { return where_; }
 
  private:
   SocketHandle socket_ = kNoSocket;
+  std::string where_;
 };
 
 }  // namespace vantilo_net

@@ -43,8 +43,10 @@ void Stop();
 // kNoSocket and why, in lower case ("connection refused"), when the connect
 // fails or the deadline passes.
 SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std::string* problem);
-// Sends from bytes without waiting: the count sent (> 0), kWouldBlock or kFailed.
-std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count);
+// Sends from bytes without waiting: the count sent (> 0), kWouldBlock, or
+// kFailed and why, in lower case ("connection reset by peer").
+std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count,
+                        std::string* problem);
 // Waits until the socket takes bytes again or has failed; false at the deadline.
 bool WaitWritable(SocketHandle socket, Clock::time_point deadline);
 // Receives into buffer without waiting: the count received (> 0), 0 at the

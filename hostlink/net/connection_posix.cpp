@@ -83,7 +83,8 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
   return fd;
 }
 
-std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count) {
+std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count,
+                        std::string* problem) {
   for (;;) {
     const ssize_t sent = send(static_cast<int>(socket), bytes, count, MSG_NOSIGNAL);
     if (sent > 0) {
@@ -92,7 +93,11 @@ std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::siz
     if (sent < 0 && errno == EINTR) {
       continue;
     }
-    return sent < 0 && WouldBlock() ? kWouldBlock : kFailed;
+    if (sent < 0 && WouldBlock()) {
+      return kWouldBlock;
+    }
+    *problem = sent < 0 ? ErrorText(errno) : "nothing sent";
+    return kFailed;
   }
 }
 

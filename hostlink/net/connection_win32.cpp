@@ -24,15 +24,18 @@ std::string WinsockProblem(const char* what, int code) {
   return std::string(what) + " failed (Winsock error " + std::to_string(code) + ")";
 }
 
-// A failed connect's error, worded as on POSIX systems where they share one.
-std::string ConnectProblem(int code) {
+// A failed connect's or send's error, worded as on POSIX systems where they
+// share one.
+std::string SocketProblem(int code) {
   static const struct {
     int code;
     const char* text;
   } kTexts[] = {{WSAECONNREFUSED, "connection refused"},
                 {WSAETIMEDOUT, "connection timed out"},
                 {WSAENETUNREACH, "network is unreachable"},
-                {WSAEHOSTUNREACH, "no route to host"}};
+                {WSAEHOSTUNREACH, "no route to host"},
+                {WSAECONNRESET, "connection reset by peer"},
+                {WSAECONNABORTED, "software caused connection abort"}};
   for (const auto& known : kTexts) {
     if (known.code == code) {
       return known.text;
@@ -102,7 +105,7 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
     }
   }
   if (error != 0) {
-    *problem = ConnectProblem(error);
+    *problem = SocketProblem(error);
     closesocket(s);
     return kNoSocket;
   }
@@ -112,13 +115,19 @@ SocketHandle ConnectOne(const addrinfo* address, Clock::time_point deadline, std
   return handle;
 }
 
-std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count) {
+std::ptrdiff_t SendSome(SocketHandle socket, const std::uint8_t* bytes, std::size_t count,
+                        std::string* problem) {
   const int sent = send(static_cast<SOCKET>(socket), reinterpret_cast<const char*>(bytes),
                         static_cast<int>(count), 0);
   if (sent > 0) {
     return sent;
   }
-  return sent == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : kFailed;
+  const int error = sent == SOCKET_ERROR ? WSAGetLastError() : 0;
+  if (error == WSAEWOULDBLOCK) {
+    return kWouldBlock;
+  }
+  *problem = error != 0 ? SocketProblem(error) : "nothing sent";
+  return kFailed;
 }
 
 // select, not WSAPoll: WSAPoll before Windows 10 version 2004 never reports

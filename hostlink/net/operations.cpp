@@ -107,7 +107,9 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWN
   theLink.splitter = RecordSplitter();
   theLink.nextSendId = 1;
   theLink.generation++;
-  if (!theLink.connection.Send(EncodeOpen(theLink.nextSendId++, szName))) {
+  if (!theLink.connection.Send(EncodeOpen(theLink.nextSendId++, szName), &problem)) {
+    std::fprintf(stderr, "send Open to %s: %s\n", theLink.connection.where().c_str(),
+                 problem.c_str());
     theLink.connection.Close();
     return kFail;
   }

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -243,24 +244,34 @@ struct FailedOpen {
   DeadPort::Kind port;     // how a connect to that port fails
   bool privateNetwork;     // a name reaches the resolver, which must get no answer
   const char* stderrLine;  // {port} as in cfg
+  bool threadless;         // the program cannot start a thread
 };
 
 const FailedOpen kFailedOpens[] = {
     {"UnresolvableName", "[SimConnect]\nAddress=flightsim-pc\n", DeadPort::Kind::kRefuses, true,
-     "SimConnect.cfg: cannot resolve 'flightsim-pc'"},
+     "SimConnect.cfg: cannot resolve 'flightsim-pc'", false},
     {"PortInTheAddress", "[SimConnect]\nAddress=127.0.0.1:500\n", DeadPort::Kind::kRefuses, true,
-     "SimConnect.cfg: bad Address '127.0.0.1:500' (a host name or address, without a port)"},
+     "SimConnect.cfg: bad Address '127.0.0.1:500' (a host name or address, without a port)", false},
     {"IPv6WithAnIPv4Address", "[SimConnect]\nProtocol=IPv6\nAddress=127.0.0.1\n",
      DeadPort::Kind::kRefuses, true,
-     "SimConnect.cfg: Address '127.0.0.1' is an IPv4 address: it needs Protocol=IPv4"},
+     "SimConnect.cfg: Address '127.0.0.1' is an IPv4 address: it needs Protocol=IPv4", false},
     {"IPv4WithAnIPv6Address", "[SimConnect]\nProtocol=IPv4\nAddress=::1\n",
      DeadPort::Kind::kRefuses, true,
-     "SimConnect.cfg: Address '::1' is an IPv6 address: it needs Protocol=IPv6"},
+     "SimConnect.cfg: Address '::1' is an IPv6 address: it needs Protocol=IPv6", false},
     {"RefusedConnect", "[SimConnect]\nAddress=127.0.0.1\nPort={port}\n", DeadPort::Kind::kRefuses,
-     false, "connect to 127.0.0.1:{port}: connection refused"},
+     false, "connect to 127.0.0.1:{port}: connection refused", false},
     {"UnansweredConnect", "[SimConnect]\nAddress=127.0.0.1\nPort={port}\n",
-     DeadPort::Kind::kNeverAnswers, false, "connect to 127.0.0.1:{port}: connection timed out"},
+     DeadPort::Kind::kNeverAnswers, false, "connect to 127.0.0.1:{port}: connection timed out",
+     false},
+    // Without a thread the lookup would have no bound: it is not tried.
+    {"NoThreadForTheLookup", "[SimConnect]\nAddress=flightsim-pc\n", DeadPort::Kind::kRefuses, true,
+     "SimConnect.cfg: cannot resolve 'flightsim-pc': no thread could be started for the lookup",
+     true},
 };
+
+// Threads get RLIMIT_STACK as their stack size: a limit past the address
+// space leaves a program started under it unable to start any thread.
+const rlim_t kStackPastTheAddressSpace = rlim_t{1} << 50;
 
 void PrintTo(const FailedOpen& open, std::ostream* out) { *out << open.name; }
 
@@ -285,7 +296,18 @@ TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
   DeadPort dead(row.port);
   WorkDir dir;
   dir.WriteCfg(WithPort(row.cfg, dead.port()));
+  rlimit stack{};
+  ASSERT_EQ(getrlimit(RLIMIT_STACK, &stack), 0);
+  const rlimit usual = stack;
+  if (row.threadless) {
+    if (stack.rlim_max != RLIM_INFINITY && stack.rlim_max < kStackPastTheAddressSpace) {
+      GTEST_SKIP() << "the stack's hard limit is too low to leave a program without threads";
+    }
+    stack.rlim_cur = kStackPastTheAddressSpace;
+    ASSERT_EQ(setrlimit(RLIMIT_STACK, &stack), 0);
+  }
   std::unique_ptr<ChildProcess> program = StartProgram();
+  setrlimit(RLIMIT_STACK, &usual);
   EXPECT_EQ(program->WaitForExit(kCloseWaitMs), 0);
   EXPECT_EQ(program->Stderr(), WithPort(row.stderrLine, dead.port()) + "\n");
   const std::string out = program->Stdout();

@@ -564,6 +564,9 @@ TEST(StandinFiles, ABadFileEndsTheStandinWithOneLine) {
       {"a full device as trace",
        {"--trace", "/dev/full", "--start-now", "--scenario", TempFile("short.scn", "0.5 end\n")},
        "No space left on device"},
+      {"a full device as latency log",
+       {"--latency", "/dev/full", "--start-now", "--scenario", TempFile("short.scn", "0.5 end\n")},
+       "cannot write latency log /dev/full: No space left on device"},
   };
   for (const BadFile& row : rows) {
     SCOPED_TRACE(row.name);

@@ -1,7 +1,7 @@
 // The host link's Windows parts, run under Wine: the Winsock connection
-// against a loopback listener made here (connect, refused connect, sends,
-// reads that never wait, end of stream, a peer that stops reading) and the
-// lookup of SimConnect.cfg beside the program.
+// against a loopback listener made here (connect with keepalive on, refused
+// connect, sends, reads that never wait, end of stream, a peer that stops
+// reading) and the lookup of SimConnect.cfg beside the program.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -148,6 +148,14 @@ TEST(WinsockConnection, SendsAndReadsWithoutWaitingThenSeesTheEndOfStream) {
   ASSERT_TRUE(connection.Connect(listener.Settings(), &problem)) << problem;
   ASSERT_TRUE(listener.Accept());
   EXPECT_TRUE(connection.IsOpen());
+  // Keepalive is on (Wine 8 gives SO_KEEPALIVE back in one byte; TCP_MAXRT
+  // and TCP_KEEPCNT it neither takes nor gives back).
+  char keepalive[4] = {0, 0, 0, 0};
+  int length = sizeof keepalive;
+  ASSERT_EQ(getsockopt(static_cast<SOCKET>(connection.socket()), SOL_SOCKET, SO_KEEPALIVE,
+                       keepalive, &length),
+            0);
+  EXPECT_NE(keepalive[0], 0);
 
   // Nothing has been sent yet: the read returns at once, the link still up.
   RecordSplitter splitter;
