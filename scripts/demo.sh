@@ -2,8 +2,10 @@
 # The main job: builds Vantilo and the stand-in simulator, starts the
 # stand-in with its default scenario, and runs vantilo against it in this
 # terminal; then draws the run's trace (scripts/plot.sh) as vantilo-demo.svg
-# in the current folder, or as FILE with --plot FILE. Every other option goes
-# to the stand-in. Ends with vantilo's exit status.
+# in the current folder, or as FILE with --plot FILE, and says how many
+# frames went without a camera command outside the picture's bands and in
+# them. Every other option goes to the stand-in. Ends with vantilo's exit
+# status.
 set -euo pipefail
 plot=vantilo-demo.svg
 standin_args=()
@@ -76,7 +78,14 @@ wait "$standin_pid" || true
 standin_pid=
 echo
 echo "demo: vantilo exited with status $status"
-if scripts/plot.sh --scenario "$scenario" "$trace" "$plot"; then
+if counts=$(scripts/plot.sh --scenario "$scenario" "$trace" "$plot"); then
+  # The frames the stand-in's summary counts without a command, split as the
+  # picture does: "frames=N outside_bands=N in_bands=N after_quit=N".
+  IFS=' =' read -r _ _ _ outside _ held _ after <<<"$counts"
+  line="demo: frames without a camera command: $outside outside the bands, $held held on purpose"
+  line+=" (hat hold, menu Pause, other views, simulator paused)"
+  ((after == 0)) || line+=", $after after vantilo quit"
+  echo "$line"
   echo "demo: the picture of this run: $plot"
 else
   echo "demo: no picture of this run" >&2

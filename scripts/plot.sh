@@ -8,7 +8,16 @@
 # awk below only turns the trace into gnuplot's data blocks and values.
 # Usage: plot.sh [--scenario NAME] TRACE [OUT.svg|OUT.png]
 #   NAME goes in the title (default: the trace's file name); OUT defaults
-#   to TRACE with .svg in place of its extension. Prints nothing on success.
+#   to TRACE with .svg in place of its extension. On success prints one line
+#   with the drawn client's frames and those of them without a command:
+#   outside the bands (the title's count), inside them, and after it quit:
+#     frames=1680 outside_bands=0 in_bands=438 after_quit=0
+#   after_quit are the frames from the client's Exit pick or quit to its
+#   leaving, neither held nor faults. The last three add up to the
+#   stand-in's "frames without command while a client followed" on a run of
+#   one client whose frame records all went out, but for a last frame the
+#   client left unanswered: the stand-in counts a frame when it draws the
+#   next one with the client still following.
 set -euo pipefail
 
 scenario=
@@ -44,7 +53,8 @@ fi
 # counts as without a command when no camera command of it was applied before
 # the next frame (the stand-in's own rule), and as a fault when that frame
 # lies outside every band and before the client quit (its Exit pick, the
-# simulator's quit record, or its leaving).
+# simulator's quit record, or its leaving). The script's first line, a
+# gnuplot comment, holds the counts.
 to_gnuplot() {
   awk -v scenario="$1" '
     function field(name, line) {
@@ -144,11 +154,14 @@ to_gnuplot() {
       until_t = exit_t != "" && (quit_t == "" || exit_t < quit_t) ? exit_t : quit_t
       for (i = 1; i <= ndata; i++) {
         f = data_frame[i]
-        if (f in answered || in_band(data_t[f]) || (until_t != "" && data_t[f] >= until_t)) continue
+        if (f in answered) continue
+        if (until_t != "" && data_t[f] >= until_t) { nafter++; continue }
+        if (in_band(data_t[f])) { nheld++; continue }
         faults = faults data_t[f] " " data_heading[f] "\n"; nfaults++
         if (-data_heading[f] > ymax) ymax = -data_heading[f]; if (data_heading[f] > ymax) ymax = data_heading[f]
       }
       if (fps == "" && last_wall > first_wall) fps = int((last_frame - first_frame) / (last_wall - first_wall) + 0.5)
+      printf "# frames=%d outside_bands=%d in_bands=%d after_quit=%d\n", ndata, nfaults, nheld, nafter
       rate = (fps == "" ? "?" : fps + 0) " fps" (speed != "" && speed + 0 != 1 ? ", speed " speed + 0 : "")
       printf "title = \"%s, %s, %s. Frames without a command outside the bands: %d\"\n", \
         name == "" ? "client " chosen : name, printable(scenario), rate, nfaults
@@ -190,3 +203,5 @@ plot \\
   \$quit using 1:(ymax*0.7) with points pt 2 ps 2 lw 2 lc rgb '#000000' title 'quit', \\
   \$faults using 1:2 with points pt 7 ps 0.8 lc rgb '#ff0000' title 'frame without a command'
 EOF
+counts=${script%%$'\n'*}
+echo "${counts#\# }"
