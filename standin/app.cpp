@@ -1,6 +1,7 @@
 // The event loop: one thread, one poll() over the listening socket, every
 // client and (on a terminal) the keyboard. Frames come at their real-time
-// deadlines; a loop that falls far behind skips ahead instead of bursting.
+// deadlines; client input takes at most a quarter of each frame's period; a
+// loop that falls far behind skips ahead instead of bursting.
 #include "standin/app.h"
 
 #include <sys/stat.h>
@@ -25,6 +26,9 @@ using Clock = std::chrono::steady_clock;
 const auto kRedrawEvery = std::chrono::milliseconds(100);
 const auto kFinishWait = std::chrono::seconds(3);
 const auto kMostBehind = std::chrono::milliseconds(250);
+// Client input may take this part of each frame's period, as a simulator's
+// frame loop bounds its work: the rest is the frames' and the clients' own.
+const int kInputPartOfFrame = 4;
 
 bool LoadScenario(const Options& options, std::vector<Action>* actions, std::string* error) {
   std::string text = DefaultScenarioText();
@@ -141,6 +145,9 @@ int RunStandin(const Options& options) {
 
   const auto period =
       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options.fps));
+  const auto inputBudget = std::chrono::duration_cast<std::chrono::nanoseconds>(period) /
+                           kInputPartOfFrame;
+  server.NewFrame(inputBudget);
   Clock::time_point nextFrame = Clock::now() + period;
   Clock::time_point nextDraw = Clock::now();
   Clock::time_point finishBy = Clock::time_point::max();
@@ -149,7 +156,7 @@ int RunStandin(const Options& options) {
     if (now >= nextFrame) {
       simulator.Frame();
       server.FlushAll();
-      server.NewFrame();
+      server.NewFrame(inputBudget);
       nextFrame += period;
       if (now - nextFrame > kMostBehind) {
         nextFrame = now + period;

@@ -1,8 +1,10 @@
 // Non-blocking sockets under one poll() loop. A client that stops reading
 // loses frame records once its queue holds kDropAbove bytes; past kDropClientAbove
-// (events keep coming) it is disconnected; all queues together are bounded
-// too. Each client has a share of packets handled per frame, and what it
-// sends beyond waits in the kernel. Neither case ever blocks the loop.
+// (events keep coming) it is disconnected. All queues together are bounded
+// too: past the bound, the clients holding the most are disconnected at
+// once. Client input is handled as a simulator's frame loop does, within a
+// time budget per frame shared round by round among the clients; what a
+// client sends beyond waits in the kernel. Neither case ever blocks the loop.
 #include "standin/server.h"
 
 #include <arpa/inet.h>
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -22,16 +25,19 @@ namespace standin {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 const std::size_t kDropAbove = 256 * 1024;
 const std::size_t kDropClientAbove = 4 * 1024 * 1024;
-// All queues together: past it frame records are dropped for everyone, and
-// a client holding more than its fair share of it is disconnected.
+// All queues together; the tests shrink it through the environment.
 const std::size_t kAllQueuesAbove = 64 * 1024 * 1024;
+const char kAllQueuesVariable[] = "VANTILO_STANDIN_ALL_QUEUES_KIB";
 const std::size_t kReadChunk = 65536;
 // Unhandled input held for a client: more than one packet of the largest
 // size, so that a whole packet always fits.
 const std::size_t kInputHold = 2 * kReadChunk;
-// Packets handled per frame, shared among the clients, and the least share.
+// Packets handled per frame, shared among the clients, and the least share:
+// an upper bound beside the time budget.
 const std::size_t kPacketsPerFrame = 512;
 const std::size_t kLeastPacketShare = 16;
 const std::size_t kKernelSendBuffer = 64 * 1024;
@@ -39,6 +45,12 @@ const std::size_t kKernelSendBuffer = 64 * 1024;
 const auto kAcceptPause = std::chrono::milliseconds(100);
 
 void MakeNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
+
+std::size_t AllQueuesBound() {
+  const char* kib = std::getenv(kAllQueuesVariable);
+  long value = kib != nullptr ? std::atol(kib) : 0;
+  return value > 0 ? static_cast<std::size_t>(value) * 1024 : kAllQueuesAbove;
+}
 
 }  // namespace
 
@@ -50,14 +62,15 @@ Connection::~Connection() {
   close(fd_);
 }
 
+// The total's bound is kept by the server, which disconnects the clients
+// holding the most right after the frame or the round of input that passed
+// it: a client that reads keeps its frame records.
 bool Connection::Deliver(const Bytes& record, bool droppable) {
   std::size_t queued = Queued();
-  bool totalFull = total_->bytes + record.size() > kAllQueuesAbove;
-  if (droppable && (queued + record.size() > kDropAbove || totalFull)) {
+  if (droppable && queued + record.size() > kDropAbove) {
     return false;
   }
-  if (queued + record.size() > kDropClientAbove ||
-      (totalFull && queued + record.size() > kAllQueuesAbove / 64)) {
+  if (queued + record.size() > kDropClientAbove) {
     overflowed_ = true;
     return false;
   }
@@ -75,59 +88,75 @@ void Connection::Sent(std::size_t bytes) {
   total_->bytes -= bytes;
 }
 
-bool Connection::WantsInput() const { return !closed_ && in_.size() < kInputHold; }
+bool Connection::WantsInput() const { return !closed_ && Unhandled() < kInputHold; }
 
 bool Connection::HasPacketReady() const {
   std::size_t size = 0;
-  return allowance_ > 0 && NextPacket(in_.data(), in_.size(), &size) != FrameStatus::kNeedMore;
+  return allowance_ > 0 &&
+         NextPacket(in_.data() + inStart_, Unhandled(), &size) != FrameStatus::kNeedMore;
 }
 
-bool Connection::ReadAndHandle(std::string* reason) {
-  if (WantsInput()) {
-    std::uint8_t chunk[kReadChunk];
-    ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
-    if (got == 0) {
-      closed_ = true;  // what it sent before it closed is still handled
-    } else if (got < 0) {
-      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        *reason = std::string("receive failed: ") + std::strerror(errno);
-        return false;
-      }
-    } else {
-      in_.insert(in_.end(), chunk, chunk + got);
+bool Connection::Read(std::string* reason) {
+  if (!WantsInput()) {
+    return true;
+  }
+  std::uint8_t chunk[kReadChunk];
+  ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+  if (got == 0) {
+    closed_ = true;  // what it sent before it closed is still handled
+  } else if (got < 0) {
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+      *reason = std::string("receive failed: ") + std::strerror(errno);
+      return false;
     }
-  }
-  if (!HandleWaiting(reason)) {
-    return false;
-  }
-  std::size_t size = 0;
-  if (closed_ && NextPacket(in_.data(), in_.size(), &size) == FrameStatus::kNeedMore) {
-    *reason = "closed by the client";
-    return false;
+  } else {
+    // Handled bytes go only once they are a whole chunk's worth, so the
+    // bytes left are moved at most once for each chunk consumed.
+    if (inStart_ == in_.size() || inStart_ >= kReadChunk) {
+      in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(inStart_));
+      inStart_ = 0;
+    }
+    in_.insert(in_.end(), chunk, chunk + got);
   }
   return true;
 }
 
-bool Connection::Receive(const std::uint8_t* data, std::size_t size, std::string* reason) {
-  in_.insert(in_.end(), data, data + size);
-  return HandleWaiting(reason);
-}
-
-bool Connection::HandleWaiting(std::string* reason) {
-  std::size_t start = 0;
-  std::size_t size = 0;
-  FrameStatus status = FrameStatus::kNeedMore;
-  while (allowance_ > 0 && (status = NextPacket(in_.data() + start, in_.size() - start, &size)) ==
-                               FrameStatus::kReady) {
-    session_.HandlePacket(in_.data() + start, size);
-    start += size;
-    --allowance_;
+bool Connection::HandleNext(bool* handled, std::string* reason) {
+  *handled = false;
+  if (allowance_ == 0) {
+    return true;
   }
-  in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(start));
+  std::size_t size = 0;
+  FrameStatus status = NextPacket(in_.data() + inStart_, Unhandled(), &size);
   if (status == FrameStatus::kCorrupt) {
-    *reason = "corrupt stream (packet size " + std::to_string(GetU32(in_.data())) + ")";
+    *reason = "corrupt stream (packet size " + std::to_string(GetU32(in_.data() + inStart_)) + ")";
     return false;
   }
+  if (status == FrameStatus::kReady) {
+    const std::uint8_t* packet = in_.data() + inStart_;
+    inStart_ += size;
+    --allowance_;
+    session_.HandlePacket(packet, size);
+    *handled = true;
+  }
+  return true;
+}
+
+bool Connection::Finished() const {
+  std::size_t size = 0;
+  return closed_ &&
+         NextPacket(in_.data() + inStart_, Unhandled(), &size) == FrameStatus::kNeedMore;
+}
+
+bool Connection::Receive(const std::uint8_t* data, std::size_t size, std::string* reason) {
+  in_.insert(in_.end(), data, data + size);
+  for (bool handled = true; handled;) {
+    if (!HandleNext(&handled, reason)) {
+      return false;
+    }
+  }
+  in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(inStart_));
+  inStart_ = 0;
   return true;
 }
 
@@ -162,6 +191,7 @@ Server::Server(World& world, Reporter& reporter, Simulator& simulator, int maxCl
       reporter_(reporter),
       simulator_(simulator),
       maxClients_(static_cast<std::size_t>(std::max(1, maxClients))) {
+  queued_.bound = AllQueuesBound();
   spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
 
@@ -198,12 +228,12 @@ bool Server::Listen(const std::string& address, int port, std::string* error) {
 
 bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   std::vector<pollfd> fds;
-  bool listening = std::chrono::steady_clock::now() >= listenPausedUntil_;
+  bool listening = Clock::now() >= listenPausedUntil_;
   fds.push_back({listening ? listenFd_ : -1, POLLIN, 0});
   bool packetsReady = false;
   for (const auto& connection : connections_) {
     // A client whose input waits unhandled is not read (nor watched) until
-    // its share comes round again: its bytes wait in the kernel.
+    // it has been handled: its bytes wait in the kernel.
     short events = connection->WantsInput() ? POLLIN : 0;
     if (connection->HasOutput()) {
       events |= POLLOUT;
@@ -211,6 +241,9 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
     packetsReady = packetsReady || connection->HasPacketReady();
     fds.push_back({events != 0 ? connection->fd() : -1, events, 0});
   }
+  // Packets waiting while the budget lasts are handled at once; past it
+  // they wait for the next frame, and the loop sleeps until then.
+  packetsReady = packetsReady && inputSpent_ < inputBudget_;
   if (packetsReady) {
     timeout = std::chrono::nanoseconds(0);
   }
@@ -225,23 +258,23 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
     return false;
   }
 
-  // Connections first, newest last, so an index keeps naming its connection.
-  for (std::size_t i = connections_.size(); i-- > 0;) {
-    short revents = fds[i + 1].revents;
-    std::string reason;
-    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 || connections_[i]->HasPacketReady()) {
-      Session& session = connections_[i]->session();
-      bool alive = connections_[i]->ReadAndHandle(&reason);
-      if (session.opened()) {
-        simulator_.Start();
-      }
-      if (!alive) {
-        Drop(i, reason);
-        continue;
-      }
+  std::vector<std::string> reasons(connections_.size());
+  for (std::size_t i = 0; i < connections_.size(); ++i) {
+    if ((fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+      connections_[i]->Read(&reasons[i]);
     }
-    if ((revents & POLLOUT) != 0 && !connections_[i]->Flush(&reason)) {
-      Drop(i, reason);
+  }
+  HandleInput(&reasons);
+  // Newest first, so an index keeps naming its connection.
+  for (std::size_t i = connections_.size(); i-- > 0;) {
+    if (reasons[i].empty() && connections_[i]->Finished()) {
+      reasons[i] = "closed by the client";
+    }
+    if (reasons[i].empty() && (fds[i + 1].revents & POLLOUT) != 0) {
+      connections_[i]->Flush(&reasons[i]);
+    }
+    if (!reasons[i].empty()) {
+      Drop(i, reasons[i]);
     }
   }
   if ((fds[0].revents & POLLIN) != 0) {
@@ -250,18 +283,61 @@ bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
   return extraFd >= 0 && (fds.back().revents & (POLLIN | POLLHUP)) != 0;
 }
 
+void Server::HandleInput(std::vector<std::string>* reasons) {
+  const Clock::time_point start = Clock::now();
+  const std::chrono::nanoseconds spentBefore = inputSpent_;
+  const std::size_t count = connections_.size();
+  for (bool handledAny = count > 0; handledAny;) {
+    handledAny = false;
+    for (std::size_t turn = 0; turn < count; ++turn) {
+      const std::size_t i = (nextTurn_ + turn) % count;
+      bool handled = false;
+      if (!(*reasons)[i].empty() || !connections_[i]->HandleNext(&handled, &(*reasons)[i]) ||
+          !handled) {
+        continue;
+      }
+      handledAny = true;
+      if (connections_[i]->session().opened()) {
+        simulator_.Start();
+      }
+      inputSpent_ = spentBefore + (Clock::now() - start);
+      if (inputSpent_ >= inputBudget_) {
+        nextTurn_ = (i + 1) % count;
+        return;
+      }
+    }
+  }
+}
+
 std::size_t Server::PacketShare() const {
   return std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1));
 }
 
-void Server::NewFrame() {
+void Server::NewFrame(std::chrono::nanoseconds inputBudget) {
+  inputBudget_ = inputBudget;
+  inputSpent_ = std::chrono::nanoseconds(0);
   const std::size_t share = PacketShare();
   for (const auto& connection : connections_) {
     connection->AllowPackets(share);
   }
 }
 
+void Server::EnforceQueueBound() {
+  while (queued_.bytes > queued_.bound && !connections_.empty()) {
+    auto most = std::max_element(connections_.begin(), connections_.end(),
+                                 [](const std::unique_ptr<Connection>& a,
+                                    const std::unique_ptr<Connection>& b) {
+                                   return a->Queued() < b->Queued();
+                                 });
+    const std::size_t kib = ((*most)->Queued() + 1023) / 1024;
+    Drop(static_cast<std::size_t>(most - connections_.begin()),
+         "not reading its records (" + std::to_string(kib) + " KiB queued, the most while all "
+         "queues passed " + std::to_string(queued_.bound / 1024) + " KiB)");
+  }
+}
+
 void Server::FlushAll() {
+  EnforceQueueBound();
   for (std::size_t i = connections_.size(); i-- > 0;) {
     std::string reason;
     if (!connections_[i]->Flush(&reason)) {
@@ -296,7 +372,7 @@ void Server::Accept() {
   }
   if (fd < 0) {
     if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-      listenPausedUntil_ = std::chrono::steady_clock::now() + kAcceptPause;  // no busy loop
+      listenPausedUntil_ = Clock::now() + kAcceptPause;  // no busy loop
     }
     return;
   }

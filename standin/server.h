@@ -1,6 +1,6 @@
 // The stand-in's sockets: a listening TCP socket and one non-blocking
 // connection per client (at most maxClients), each feeding its byte stream,
-// cut into packets, to its own Session a bounded share per frame, and
+// cut into packets, to its own Session within the frame's input budget, and
 // holding a bounded queue of records to send.
 #ifndef VANTILO_STANDIN_SERVER_H
 #define VANTILO_STANDIN_SERVER_H
@@ -20,6 +20,7 @@ namespace standin {
 // What all connections have queued together, so that their total stays bounded.
 struct QueueTotal {
   std::size_t bytes = 0;
+  std::size_t bound = static_cast<std::size_t>(-1);
 };
 
 class Connection : public RecordSink {
@@ -31,11 +32,15 @@ class Connection : public RecordSink {
   Connection& operator=(const Connection&) = delete;
 
   bool Deliver(const Bytes& record, bool droppable) override;
-  // Reads what has arrived (unless enough waits unhandled already) and
-  // handles whole packets, as many as the frame's allowance leaves. Returns
-  // false, with a reason, when the client has gone or its stream is corrupt.
-  bool ReadAndHandle(std::string* reason);
-  // The same for bytes already received: appends them and handles what it may.
+  // Reads what has arrived, unless enough waits unhandled already. False,
+  // with a reason, when the socket has failed.
+  bool Read(std::string* reason);
+  // Handles the next whole packet, if one waits and the allowance has room;
+  // *handled says whether it did. False, with a reason, on a corrupt stream.
+  bool HandleNext(bool* handled, std::string* reason);
+  // The client has closed its end and no whole packet of it is left.
+  bool Finished() const;
+  // Bytes already received: appends them and handles all the allowance lets.
   bool Receive(const std::uint8_t* data, std::size_t size, std::string* reason);
   // Sends as much of the queue as the socket takes; false on a broken socket
   // or a client that has not read for so long that even events overflow.
@@ -53,12 +58,13 @@ class Connection : public RecordSink {
   Session& session() { return session_; }
 
  private:
-  bool HandleWaiting(std::string* reason);
+  std::size_t Unhandled() const { return in_.size() - inStart_; }
   void Queue(const Bytes& record);
   void Sent(std::size_t bytes);
 
   int fd_;
   Bytes in_;
+  std::size_t inStart_ = 0;  // packets before it are handled: input is consumed from the front
   Bytes out_;
   std::size_t outStart_ = 0;
   bool overflowed_ = false;
@@ -84,8 +90,11 @@ class Server {
   // The wait is as fine as the kernel allows, so frames keep their pace
   // even at 1000 fps.
   bool Poll(std::chrono::nanoseconds timeout, int extraFd);
-  // A frame has passed: each client may have its share of packets handled again.
-  void NewFrame();
+  // A frame has passed: input may take inputBudget of time until the next
+  // one, and each client may have its share of packets handled again.
+  void NewFrame(std::chrono::nanoseconds inputBudget);
+  // Disconnects the clients holding the most while all queues together are
+  // past their bound, then sends what the sockets take.
   void FlushAll();
   std::size_t clientCount() const { return connections_.size(); }
   void CloseAll();
@@ -94,6 +103,11 @@ class Server {
   // Packets each client may have handled per frame: an equal part of the
   // frame's budget, and never less than the least share.
   std::size_t PacketShare() const;
+  // Whole packets of the clients in turn, one each a round, until none is
+  // left or the frame's input budget is spent; the next call goes on with
+  // the client after the last one served. Marks the failed in reasons.
+  void HandleInput(std::vector<std::string>* reasons);
+  void EnforceQueueBound();
   void Accept();
   void Refuse(int fd, const std::string& why);
   void Drop(std::size_t index, const std::string& reason);
@@ -108,6 +122,9 @@ class Server {
   int port_ = 0;
   int nextId_ = 1;
   QueueTotal queued_;
+  std::chrono::nanoseconds inputBudget_{0};
+  std::chrono::nanoseconds inputSpent_{0};
+  std::size_t nextTurn_ = 0;  // the client whose packet comes first in the next round
   std::vector<std::unique_ptr<Connection>> connections_;
 };
 
