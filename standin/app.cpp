@@ -155,6 +155,7 @@ int RunStandin(const Options& options) {
     Clock::time_point now = Clock::now();
     if (now >= nextFrame) {
       simulator.Frame();
+      reporter.Tick();
       server.FlushAll();
       server.NewFrame(inputBudget);
       nextFrame += period;
@@ -192,6 +193,7 @@ int RunStandin(const Options& options) {
   }
 
   server.CloseAll();
+  reporter.Tick(true);
   trace.Close();
   latency.Close();
   terminal.Restore();

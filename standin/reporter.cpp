@@ -7,8 +7,30 @@
 namespace standin {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 const std::size_t kRecentEvents = 4;
+const auto kHoldSpan = std::chrono::seconds(1);
+// Lines of one client's kind written a second before the rest are counted.
+const std::uint64_t kNotesShown = 5;
+// Packets of one client traced a second: a client following at 1000 fps
+// sends 1000.
+const std::uint64_t kPacketsTraced = 2000;
+
+// 19000 as "19,000".
+std::string Grouped(std::uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) {
+    digits.insert(at - 3, ",");
+  }
+  return digits;
 }
+
+std::string ClientPrefix(int client) {
+  return client < 0 ? std::string() : "client " + std::to_string(client) + ": ";
+}
+
+}  // namespace
 
 Reporter::Reporter(TraceFile* trace, std::FILE* log)
     : trace_(trace), log_(log), start_(std::chrono::steady_clock::now()) {}
@@ -32,13 +54,47 @@ JsonLine Reporter::Line(const char* kind) const {
 }
 
 void Reporter::Trace(const JsonLine& line) {
-  if (trace_ != nullptr) {
-    trace_->Write(line);
+  if (trace_ == nullptr) {
+    return;
+  }
+  if (leavingOut_) {
+    stats.traceLeftOut++;
+    traced_[currentClient_].lines++;
+    return;
+  }
+  trace_->Write(line);
+}
+
+void Reporter::BeginPacket(int client) {
+  if (trace_ == nullptr) {
+    return;
+  }
+  const Clock::time_point now = Clock::now();
+  auto found = traced_.find(client);
+  if (found != traced_.end() && now - found->second.since >= kHoldSpan) {
+    Tick();
+    found = traced_.find(client);
+  }
+  if (found == traced_.end()) {
+    found = traced_.emplace(client, Held{now}).first;
+  }
+  Held& held = found->second;
+  currentClient_ = client;
+  leavingOut_ = held.shown >= kPacketsTraced;
+  if (leavingOut_) {
+    held.more++;
+  } else {
+    held.shown++;
   }
 }
 
 void Reporter::TracePacket(int client, const Packet& packet) {
   if (trace_ == nullptr) {
+    return;
+  }
+  if (leavingOut_) {
+    stats.traceLeftOut++;
+    traced_[client].lines++;
     return;
   }
   JsonLine line = Line("packet");
@@ -82,6 +138,53 @@ void Reporter::Note(const std::string& raw) {
   }
 }
 
+void Reporter::NoteRepeated(int client, const std::string& kind, const std::string& text) {
+  const Clock::time_point now = Clock::now();
+  auto found = notes_.find({client, kind});
+  if (found != notes_.end() && now - found->second.since >= kHoldSpan) {
+    Tick();
+    found = notes_.find({client, kind});
+  }
+  if (found == notes_.end()) {
+    found = notes_.emplace(std::make_pair(client, kind), Held{now}).first;
+  }
+  Held& held = found->second;
+  if (held.shown < kNotesShown) {
+    held.shown++;
+    Note(ClientPrefix(client) + text);
+    return;
+  }
+  held.more++;
+  stats.notesCounted++;
+}
+
+void Reporter::Tick(bool force) {
+  const Clock::time_point now = Clock::now();
+  for (auto it = notes_.begin(); it != notes_.end();) {
+    if (!force && now - it->second.since < kHoldSpan) {
+      ++it;
+      continue;
+    }
+    if (it->second.more > 0) {
+      Note(ClientPrefix(it->first.first) + Grouped(it->second.more) + " more " +
+           it->first.second + " in the last second");
+    }
+    it = notes_.erase(it);
+  }
+  for (auto it = traced_.begin(); it != traced_.end();) {
+    if (!force && now - it->second.since < kHoldSpan) {
+      ++it;
+      continue;
+    }
+    if (it->second.more > 0 && trace_ != nullptr) {
+      JsonLine line = Line("left_out");
+      line.Int("client", it->first).Int("packets", static_cast<std::int64_t>(it->second.more));
+      trace_->Write(line.Int("lines", static_cast<std::int64_t>(it->second.lines)));
+    }
+    it = traced_.erase(it);
+  }
+}
+
 std::string Reporter::Summary() const {
   char text[512];
   std::snprintf(text, sizeof text,
@@ -103,6 +206,13 @@ std::string Reporter::Summary() const {
   std::string summary = text;
   if (stats.refused > 0) {
     summary += "  clients refused       " + std::to_string(stats.refused) + "\n";
+  }
+  if (stats.notesCounted > 0) {
+    summary += "  log lines counted only " + std::to_string(stats.notesCounted) +
+               " (repeated exceptions and refusals, told as counts)\n";
+  }
+  if (stats.traceLeftOut > 0) {
+    summary += "  trace lines left out  " + std::to_string(stats.traceLeftOut) + "\n";
   }
   return summary;
 }

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "standin/latency.h"
 #include "standin/packets.h"
@@ -25,6 +27,8 @@ struct Stats {
   std::uint64_t exceptions = 0;            // exception records sent
   std::uint64_t clients = 0;               // connections accepted
   std::uint64_t refused = 0;               // connections closed at once (over the limits)
+  std::uint64_t notesCounted = 0;          // repeated log lines counted instead of written
+  std::uint64_t traceLeftOut = 0;          // trace lines over a client's share of a second
 };
 
 class Reporter {
@@ -45,6 +49,21 @@ class Reporter {
   void TracePacket(int client, const Packet& packet);
   // A log line and an entry in the recent events.
   void Note(const std::string& text);
+  // A log line that a client can make repeat without end (an exception, a
+  // refusal), of client (or none, when negative) and kind. Of each client's
+  // kind the first few lines of a second are written and the rest counted,
+  // told in one line once that second is over ("client 7: 19,000 more
+  // TOO_MANY_REQUESTS exceptions in the last second").
+  void NoteRepeated(int client, const std::string& kind, const std::string& text);
+  // The trace lines that a client's packet brings about (the packet, the
+  // record answering it, the camera) are written while that client has
+  // packets traced left in this second; past it they are counted, and one
+  // "left_out" line says how many once the second is over.
+  void BeginPacket(int client);
+  void EndPacket() { leavingOut_ = false; }
+  // Tells what the bounds held back over seconds that are over (each frame),
+  // and all that they hold back (at exit: force).
+  void Tick(bool force = false);
 
   const std::deque<std::string>& recent() const { return recent_; }
   std::string Summary() const;
@@ -60,6 +79,16 @@ class Reporter {
   std::uint64_t frame_ = 0;
   std::chrono::steady_clock::time_point start_;
   std::deque<std::string> recent_;
+  struct Held {
+    std::chrono::steady_clock::time_point since;  // the second's start
+    std::uint64_t shown = 0;                       // lines (or packets) written in it
+    std::uint64_t more = 0;                        // lines (or packets) held back
+    std::uint64_t lines = 0;                       // trace lines held back
+  };
+  std::map<std::pair<int, std::string>, Held> notes_;
+  std::map<int, Held> traced_;  // by client
+  bool leavingOut_ = false;     // the packet being handled is not traced
+  int currentClient_ = 0;       // whose packet is being handled
 };
 
 }  // namespace standin

@@ -399,7 +399,7 @@ void Server::Accept() {
 void Server::Refuse(int fd, const std::string& why) {
   close(fd);
   reporter_.stats.refused++;
-  reporter_.Note("client refused: " + why);
+  reporter_.NoteRepeated(-1, "clients refused", "client refused: " + why);
 }
 
 void Server::Drop(std::size_t index, const std::string& reason) {

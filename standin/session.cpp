@@ -52,6 +52,12 @@ Session::Session(int id, RecordSink& sink, World& world, Reporter& reporter)
     : id_(id), sink_(sink), world_(world), reporter_(reporter) {}
 
 void Session::HandlePacket(const std::uint8_t* data, std::size_t size) {
+  reporter_.BeginPacket(id_);
+  HandleWhole(data, size);
+  reporter_.EndPacket();
+}
+
+void Session::HandleWhole(const std::uint8_t* data, std::size_t size) {
   Packet p;
   DecodeResult result = DecodePacket(data, size, &p);
   reporter_.TracePacket(id_, p);
@@ -100,7 +106,8 @@ void Session::HandleOpen(const Packet& p) {
     return Fail(p, SIMCONNECT_EXCEPTION_ERROR, kUnknownIndex);
   }
   if (p.protocol < 2 || p.protocol > 4) {
-    Note("Open with protocol " + std::to_string(p.protocol) + " refused");
+    reporter_.NoteRepeated(id_, "Open refusals",
+                           "Open with protocol " + std::to_string(p.protocol) + " refused");
     return Fail(p, SIMCONNECT_EXCEPTION_VERSION_MISMATCH, kUnknownIndex);
   }
   opened_ = true;
@@ -336,8 +343,9 @@ void Session::Fail(const Packet& p, std::uint32_t code, std::uint32_t index) {
   reporter_.stats.exceptions++;
   std::string packet = p.layout ? p.layout->name : Hex32(p.type);
   std::string where = index == kUnknownIndex ? "" : ", argument " + std::to_string(index);
-  Note("exception " + ExceptionName(code) + " for " + packet + " (send id " +
-       std::to_string(p.sendId) + where + ")");
+  reporter_.NoteRepeated(id_, ExceptionName(code) + " exceptions",
+                         "exception " + ExceptionName(code) + " for " + packet + " (send id " +
+                             std::to_string(p.sendId) + where + ")");
 }
 
 bool Session::EventIdInUse(std::uint32_t eventId) const {

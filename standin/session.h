@@ -66,6 +66,8 @@ class Session {
   bool Following() const;
 
  private:
+  void HandleWhole(const std::uint8_t* data, std::size_t size);
+
   struct InputMapping {
     std::uint32_t group;
     std::uint32_t downEvent;
