@@ -246,8 +246,11 @@ DeadPort::~DeadPort() {
   close(socket_);
 }
 
-RawClient::RawClient(int port) {
+RawClient::RawClient(int port, int receiveBuffer) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (receiveBuffer > 0) {
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  }
   sockaddr_in where = Loopback(port);
   if (connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0) {
     fd_ = fd;

@@ -78,7 +78,9 @@ class DeadPort {
 // A client that sends hand-built packets and reads whole records back.
 class RawClient {
  public:
-  explicit RawClient(int port);
+  // receiveBuffer > 0: the socket's receive buffer, so that what a client
+  // never reads stays queued in the stand-in rather than in the kernel.
+  explicit RawClient(int port, int receiveBuffer = 0);
   ~RawClient();
   RawClient(const RawClient&) = delete;
   RawClient& operator=(const RawClient&) = delete;

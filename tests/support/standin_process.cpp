@@ -19,7 +19,8 @@ const char kListening[] = "listening on 127.0.0.1:";
 }  // namespace
 
 StandinProcess::StandinProcess(const std::vector<std::string>& arguments,
-                               const StandinOptions& options) {
+                               const StandinOptions& options)
+    : latency_(options.latency) {
   std::vector<std::string> argv = {options.binary, "--no-live", "--port",
                                    std::to_string(options.port)};
   if (options.trace) {

@@ -32,10 +32,12 @@ class StandinProcess : public ChildProcess {
   // 0 when the stand-in did not start listening (error() says why).
   int port() const { return port_; }
   const std::string& trace() const { return trace_; }
+  const std::string& latency() const { return latency_; }
 
  private:
   int port_ = 0;
   std::string trace_;
+  std::string latency_;
 };
 
 }  // namespace support
