@@ -27,7 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::size_t kDropAbove = 256 * 1024;
 const std::size_t kDropClientAbove = 4 * 1024 * 1024;
 // All queues together; the tests shrink it through the environment.
 const std::size_t kAllQueuesAbove = 64 * 1024 * 1024;

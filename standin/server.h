@@ -23,6 +23,9 @@ struct QueueTotal {
   std::size_t bound = static_cast<std::size_t>(-1);
 };
 
+// Frame records are dropped for a client with more than this waiting.
+const std::size_t kDropAbove = 256 * 1024;
+
 class Connection : public RecordSink {
  public:
   // total may be null: the connection's queue alone is bounded.
@@ -32,6 +35,7 @@ class Connection : public RecordSink {
   Connection& operator=(const Connection&) = delete;
 
   bool Deliver(const Bytes& record, bool droppable) override;
+  bool Refuses(std::size_t bytes) const override { return Queued() + bytes > kDropAbove; }
   // Reads what has arrived, unless enough waits unhandled already. False,
   // with a reason, when the socket has failed.
   bool Read(std::string* reason);

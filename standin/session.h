@@ -25,6 +25,8 @@ class RecordSink {
   // Queues a record for the client. A droppable record (frame data) may be
   // refused when the client is not reading; returns whether it was queued.
   virtual bool Deliver(const Bytes& record, bool droppable) = 0;
+  // Whether a droppable record of that size would be refused now.
+  virtual bool Refuses(std::size_t /*bytes*/) const { return false; }
 };
 
 struct MenuSubItem {

@@ -13,6 +13,7 @@ const double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 // tick): past it a record is dropped unbuilt, so that a client's thousand
 // requests on a thousand-datum definition cost a frame no more than this.
 const std::size_t kValuesPerFrame = 4096;
+const std::size_t kFrameRecordBytes = sizeof(SIMCONNECT_RECV_EVENT_FRAME);
 }  // namespace
 
 void Session::Hat() {
@@ -75,8 +76,17 @@ void Session::FrameRendered(float frameRate, float simSpeed) {
       continue;
     }
     JsonLine line = RecordLine("EVENT_FRAME");
-    line.Int("event_id", subscription.first).Float("frame_rate", frameRate);
-    line.Float("sim_speed", simSpeed);
+    if (reporter_.tracing()) {
+      line.Int("event_id", subscription.first).Float("frame_rate", frameRate);
+      line.Float("sim_speed", simSpeed);
+    }
+    // A client whose queue is full is not built the records it would lose:
+    // a thousand subscriptions of a client that never reads cost a frame
+    // next to nothing.
+    if (sink_.Refuses(kFrameRecordBytes)) {
+      reporter_.Trace(line.Bool("dropped", true));
+      continue;
+    }
     Send(FrameRecord(protocol_, subscription.first, frameRate, simSpeed), true, line);
   }
   for (auto it = requests_.begin(); it != requests_.end();) {
