@@ -2,7 +2,9 @@
 # Builds the bench preset and prints one table: CameraDispatch per record
 # (Google Benchmark), then end-to-end latency, frames without a command, CPU
 # and peak memory at 60, 240 and 1000 fps for vantilo beside the
-# node-simconnect baseline, both against the stand-in in the same run.
+# node-simconnect baseline, both against the stand-in in the same run; then
+# a node-simconnect follower's records a second beside 0, 20 and 63 clients
+# flooding the stand-in.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,7 +40,7 @@ command -v node >/dev/null || { echo "bench: node is needed for the baseline (sc
 echo "== building the bench preset in $build_dir" >&2
 cmake --preset bench -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j2 --target vantilo-dispatch-bench vantilo-latency-bench \
-  vantilo-sleep-floor >/dev/null
+  vantilo-sleep-floor vantilo-standin >/dev/null
 
 work=$(mktemp -d /tmp/vantilo-bench.XXXXXX)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -62,6 +64,9 @@ echo "== end to end, $seconds s per rate at $rates fps (files in $work)" >&2
 status=0
 "$build_dir/vantilo-latency-bench" --seconds "$seconds" --rates "$rates" "${apart[@]}" \
   --work "$work" >"$work/latency.tsv" || status=$?
+echo "== a follower beside flooding clients, 5 s per run at 60 and 1000 fps" >&2
+node bench/flood_bench.js "$build_dir/vantilo-standin" --seconds 5 --rates 60,1000 \
+  --flooders 0,20,63 >"$work/flood.tsv" || status=$?
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
@@ -75,6 +80,8 @@ mode="side by side, one stand-in"
   printf 'bare Sleep(1) loop: CPU (%% of one core)\t%s\tn/a\n' "$floor_cpu"
   cat "$work/latency.tsv"
 } | awk -F'\t' '{ printf "%-50s %-26s %s\n", $1, $2, $3 }'
+echo
+awk -F'\t' '{ printf "%-6s %-10s %-28s %s\n", $1, $2, $3, $4 }' "$work/flood.tsv"
 echo
 echo "clients: $mode; $seconds s of rolling per rate at --speed 1; latency from the"
 echo "attitude record queued to the camera command applied, in the stand-in"
