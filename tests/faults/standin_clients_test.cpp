@@ -51,10 +51,17 @@ std::size_t DrainDataRecords(RawClient& client, int waitMs = 0, int nextWaitMs =
   return count;
 }
 
-// A client registered as the program registers: data every frame.
+// A client registered as the program registers, data every frame, once its
+// first data record has come (a sanitizer build at 1000 fps may take a few
+// frames over the registration).
 void RegisterAsProgram(RawClient& client) {
   ASSERT_EQ(client.Open().size(), 308u);
   client.Send(ProgramRegistration());
+  ASSERT_FALSE(client
+                   .RecordWhere([](const Bytes& record) {
+                     return Word(record, 8) == SIMCONNECT_RECV_ID_SIMOBJECT_DATA;
+                   }, kWaitMs)
+                   .empty());
 }
 
 // What the trace says about one client's data records.
@@ -131,16 +138,21 @@ double Share(const DataRecordsSeen& seen, std::size_t from, std::size_t to) {
 }
 
 // Over records [from, to), beside hostile clients, the follower was sent at
-// least 90 % of the frames rendered, and they came at 90 % of the pace of
-// its records before from, when it was alone, at least. (A stand-in whose
-// input took the frames' time made 20 % of its pace at 1000 fps; one whose
-// full queues refused frame records sent none.) The follower must have read
-// on for a while after to.
+// least 90 % of the frames rendered, and they came at three quarters of the
+// pace of its records before from, when it was alone, at least. A stand-in
+// whose input took the frames' time made a fifth of its pace at 1000 fps,
+// and one whose full queues refused frame records sent none; the least seen
+// under asan with one core kept busy was 86 % of the pace (a client with a
+// thousand data requests makes each frame cost more). The follower must
+// have read on for a while after to.
 void ExpectKeptItsFrames(const DataRecordsSeen& seen, std::size_t from, std::size_t to) {
-  EXPECT_GE(Share(seen, from, to), 0.9) << "records " << from << " to " << to << " of "
-                                        << seen.frames.size();
-  EXPECT_GE(Pace(seen, from, to), 0.9 * Pace(seen, 0, from))
-      << "frames a second beside the hostile clients, against alone";
+  const double share = Share(seen, from, to);
+  const double alone = Pace(seen, 0, from);
+  const double beside = Pace(seen, from, to);
+  std::printf("follower: %.1f %% of the frames rendered; %.1f frames a second beside the hostile "
+              "clients, %.1f alone\n", 100 * share, beside, alone);
+  EXPECT_GE(share, 0.9) << "records " << from << " to " << to << " of " << seen.frames.size();
+  EXPECT_GE(beside, 0.75 * alone) << "frames a second beside the hostile clients, against alone";
 }
 
 // Frames in the list that do not follow the frame before them.
@@ -200,8 +212,7 @@ class StandinWithFollower : public ::testing::Test {
     ASSERT_NE(standin_->port(), 0) << standin_->error();
     follower_ = std::make_unique<RawClient>(standin_->port());
     ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(*follower_));
-    followed_ = DrainDataRecords(*follower_, kWaitMs);
-    ASSERT_GT(followed_, 0u);
+    followed_ = 1 + DrainDataRecords(*follower_);
   }
 
   pid_t pid() const { return standin_->pid(); }
@@ -392,8 +403,7 @@ TEST(StandinCaps, AClientAtItsCapsLeavesAFollowerItsFrames) {
     ASSERT_NE(standin->port(), 0) << standin->error();
     RawClient follower(standin->port());
     ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
-    std::size_t followed = DrainDataRecords(follower, kWaitMs);
-    ASSERT_GT(followed, 0u);
+    std::size_t followed = 1 + DrainDataRecords(follower);
     followed += FollowFor(follower, 1000, [] {});
     const std::size_t alone = followed;
     RawClient hostile(standin->port());
@@ -515,7 +525,7 @@ TEST(StandinLimits, ClientsPastTheLimitsAreClosedAtOnceWithoutSpinning) {
   ASSERT_NE(standin->port(), 0) << standin->error();
   RawClient follower(standin->port());
   ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
-  std::size_t followed = DrainDataRecords(follower, kWaitMs);
+  std::size_t followed = 1 + DrainDataRecords(follower);
   followed += FollowFor(follower, 1000, [] {});
   const std::size_t alone = followed;
   std::vector<std::unique_ptr<RawClient>> clients;
@@ -621,7 +631,9 @@ struct Flood {
 TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFrames) {
   const std::vector<Flood> floods = {
       {"two hundred at 60 fps", 60, 200, false, nullptr, false, 200 - 64},
-      {"twenty at 1000 fps, traced", 1000, 20, false, nullptr, true, 0},
+      {"twenty at 1000 fps", 1000, 20, false, nullptr, false, 0},
+      // Each sends several times as many packets a second as are traced.
+      {"two at 60 fps, traced", 60, 2, false, nullptr, true, 0},
       // 256 KiB each, 2.5 MiB in all: past the bound, and none of them is
       // sent a record that cannot be dropped.
       {"ten that hoard frame records and go quiet", 60, 10, true, "2048", false, 1},
@@ -641,8 +653,7 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
     ASSERT_NE(standin->port(), 0) << standin->error();
     RawClient follower(standin->port());
     ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
-    std::size_t followed = DrainDataRecords(follower, kWaitMs);
-    ASSERT_GT(followed, 0u);
+    std::size_t followed = 1 + DrainDataRecords(follower);
     followed += FollowFor(follower, 1000, [] {});
     const std::size_t alone = followed;
     const long memoryBefore = ResidentKiB(standin->pid());
@@ -708,6 +719,10 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
           linesLeftOut += std::strtoull(Field(line, "lines").c_str(), nullptr, 10);
         }
       });
+      EXPECT_GT(packetsLeftOut, 0u);
+      EXPECT_LE(static_cast<double>(CountLines(standin->trace(), "\"client\":2,\"send_id\"")),
+                2000 * (seconds.count() + 1))
+          << "packets of one client traced, at most 2000 a second";
       EXPECT_EQ(linesLeftOut, SummaryCount(output, "trace lines left out"));
       EXPECT_EQ(CountLines(standin->trace(), "\"record\":\"EXCEPTION\"") + packetsLeftOut,
                 SummaryCount(output, "exceptions sent"));
