@@ -172,7 +172,9 @@ void Reporter::Tick(bool force) {
     it = notes_.erase(it);
   }
   for (auto it = traced_.begin(); it != traced_.end();) {
-    if (!force && now - it->second.since < kHoldSpan) {
+    // The packet being left out still counts its lines where it began.
+    const bool counting = leavingOut_ && it->first == currentClient_;
+    if (counting || (!force && now - it->second.since < kHoldSpan)) {
       ++it;
       continue;
     }
