@@ -348,6 +348,51 @@ std::size_t FollowFor(RawClient& follower, int ms, const std::function<void()>& 
   return count;
 }
 
+// A follower on the stand-in at 60 fps (or as extra says), registered as
+// the program and reading every record: alone for a second, then beside
+// the hostile clients a test brings, until EndSpan; Stop then judges its
+// frames beside them against its pace alone.
+class Following {
+ public:
+  void Start(StandinOptions options = {}, const std::vector<std::string>& extra = {}) {
+    standin_ = StandinAt60(options, extra);
+    ASSERT_NE(standin_->port(), 0) << standin_->error();
+    follower_ = std::make_unique<RawClient>(standin_->port());
+    ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(*follower_));
+    followed_ = 1 + DrainDataRecords(*follower_);
+    Follow(1000);
+    alone_ = followed_;
+  }
+  StandinProcess& standin() { return *standin_; }
+  int port() const { return standin_->port(); }
+  void Follow(int ms, const std::function<void()>& meanwhile = [] {}) {
+    followed_ += FollowFor(*follower_, ms, meanwhile);
+  }
+  void Drain() { followed_ += DrainDataRecords(*follower_); }
+  // The follower reads on for a moment, so that a record comes after the span.
+  void EndSpan(const std::function<void()>& meanwhile = [] {}) {
+    beside_ = followed_;
+    Follow(200, meanwhile);
+  }
+  // SIGTERM; the follower reads until the stand-in closes.
+  void Stop() {
+    standin_->Signal(SIGTERM);
+    followed_ += DrainDataRecords(*follower_, kWaitMs, kWaitMs);
+    EXPECT_EQ(standin_->WaitForExit(kWaitMs), 128 + SIGTERM);
+    ExpectNoSanitizerReport(*standin_, "stand-in");
+    const DataRecordsSeen seen = QueuedForFollower(standin_->latency());
+    EXPECT_EQ(seen.frames.size(), followed_);
+    ExpectKeptItsFrames(seen, alone_, beside_);
+  }
+
+ private:
+  std::unique_ptr<StandinProcess> standin_;
+  std::unique_ptr<RawClient> follower_;
+  std::size_t followed_ = 0;
+  std::size_t alone_ = 0;
+  std::size_t beside_ = 0;
+};
+
 // A hostile client's registrations as a row: a burst of 20,000 packets of
 // one kind between a set-up and a closing packet; each past the per-client
 // cap is answered with the cap's exception.
@@ -399,14 +444,9 @@ std::vector<Burst> Bursts() {
 TEST(StandinCaps, AClientAtItsCapsLeavesAFollowerItsFrames) {
   for (const Burst& burst : Bursts()) {
     SCOPED_TRACE(burst.name);
-    std::unique_ptr<StandinProcess> standin = StandinAt60();
-    ASSERT_NE(standin->port(), 0) << standin->error();
-    RawClient follower(standin->port());
-    ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
-    std::size_t followed = 1 + DrainDataRecords(follower);
-    followed += FollowFor(follower, 1000, [] {});
-    const std::size_t alone = followed;
-    RawClient hostile(standin->port());
+    Following following;
+    ASSERT_NO_FATAL_FAILURE(following.Start());
+    RawClient hostile(following.port());
     ASSERT_EQ(hostile.Open().size(), 308u);
 
     std::vector<Bytes> packets = {burst.before};
@@ -427,23 +467,17 @@ TEST(StandinCaps, AClientAtItsCapsLeavesAFollowerItsFrames) {
     while (sent < bytes.size() && std::chrono::steady_clock::now() < giveUp) {
       sent += hostile.SendWhatFits(bytes.data() + sent, bytes.size() - sent);
       readHostile();
-      followed += DrainDataRecords(follower, 1);
+      following.Follow(1);
     }
     ASSERT_EQ(sent, bytes.size());
-    followed += FollowFor(follower, 2000, readHostile);
-    const std::size_t beside = followed;
-    followed += FollowFor(follower, 200, readHostile);
+    following.Follow(2000, readHostile);
+    following.EndSpan(readHostile);
     const auto digested = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (refused < kBurst - kCap && std::chrono::steady_clock::now() < digested) {
-      followed += FollowFor(follower, 100, readHostile);
+      following.Follow(100, readHostile);
     }
     EXPECT_EQ(refused, kBurst - kCap);
-    standin->Signal(SIGTERM);
-    followed += DrainDataRecords(follower, kWaitMs, kWaitMs);  // until it closes
-    EXPECT_EQ(standin->WaitForExit(kWaitMs), 128 + SIGTERM);
-    const DataRecordsSeen seen = QueuedForFollower(standin->latency());
-    EXPECT_EQ(seen.frames.size(), followed);
-    ExpectKeptItsFrames(seen, alone, beside);
+    following.Stop();
   }
 }
 
@@ -521,35 +555,26 @@ void OpenMany(int port, int count, std::vector<std::unique_ptr<RawClient>>* clie
 TEST(StandinLimits, ClientsPastTheLimitsAreClosedAtOnceWithoutSpinning) {
   StandinOptions options;
   options.maxDescriptors = 32;  // runs out before its 64 clients
-  std::unique_ptr<StandinProcess> standin = StandinAt60(options);
-  ASSERT_NE(standin->port(), 0) << standin->error();
-  RawClient follower(standin->port());
-  ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
-  std::size_t followed = 1 + DrainDataRecords(follower);
-  followed += FollowFor(follower, 1000, [] {});
-  const std::size_t alone = followed;
+  Following following;
+  ASSERT_NO_FATAL_FAILURE(following.Start(options));
   std::vector<std::unique_ptr<RawClient>> clients;
   std::size_t answered = 0;
   std::size_t closed = 0;
-  ASSERT_NO_FATAL_FAILURE(OpenMany(standin->port(), 31, &clients, &answered, &closed));
+  ASSERT_NO_FATAL_FAILURE(OpenMany(following.port(), 31, &clients, &answered, &closed));
   EXPECT_GT(closed, 0u);
   EXPECT_EQ(answered + closed, 31u);
-  followed += DrainDataRecords(follower);
-  const double cpuBefore = CpuSeconds(standin->pid());
+  following.Drain();
+  const double cpuBefore = CpuSeconds(following.standin().pid());
   const auto wallBefore = std::chrono::steady_clock::now();
-  followed += FollowFor(follower, 2000, [] {});
+  following.Follow(2000);
   const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallBefore;
   // A loop that retried accept() would take a whole core.
-  EXPECT_LE(CpuSeconds(standin->pid()) - cpuBefore, wall.count() / 4)
+  EXPECT_LE(CpuSeconds(following.standin().pid()) - cpuBefore, wall.count() / 4)
       << "CPU seconds at the limit in " << wall.count() << " s";
-  const std::size_t atTheLimit = followed;
-  RawClient late(standin->port());
+  following.EndSpan();
+  RawClient late(following.port());
   EXPECT_TRUE(late.ClosedByPeer(2000));
-  followed += FollowFor(follower, 200, [] {});
-  standin->Signal(SIGTERM);
-  followed += DrainDataRecords(follower, kWaitMs, kWaitMs);
-  EXPECT_EQ(standin->WaitForExit(kWaitMs), 128 + SIGTERM);
-  ExpectKeptItsFrames(QueuedForFollower(standin->latency()), alone, atTheLimit);
+  following.Stop();
 
   std::unique_ptr<StandinProcess> limited = StandinAt60({}, {"--max-clients", "3"});
   ASSERT_NE(limited->port(), 0) << limited->error();
@@ -648,15 +673,10 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
                                        row.queuesKiB);
     }
     const auto started = std::chrono::steady_clock::now();
-    std::unique_ptr<StandinProcess> standin =
-        StandinAt60(options, {"--fps", std::to_string(row.fps)});
-    ASSERT_NE(standin->port(), 0) << standin->error();
-    RawClient follower(standin->port());
-    ASSERT_NO_FATAL_FAILURE(RegisterAsProgram(follower));
-    std::size_t followed = 1 + DrainDataRecords(follower);
-    followed += FollowFor(follower, 1000, [] {});
-    const std::size_t alone = followed;
-    const long memoryBefore = ResidentKiB(standin->pid());
+    Following following;
+    ASSERT_NO_FATAL_FAILURE(following.Start(options, {"--fps", std::to_string(row.fps)}));
+    StandinProcess& standin = following.standin();
+    const long memoryBefore = ResidentKiB(standin.pid());
 
     std::vector<Bytes> packets(4096, MakePacket(0x999, 7, {}));
     if (row.hoarders) {
@@ -669,8 +689,8 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
     std::vector<std::unique_ptr<RawClient>> flooders;
     std::vector<std::size_t> offsets(static_cast<std::size_t>(row.clients), 0);
     for (int i = 0; i < row.clients; ++i) {
-      flooders.push_back(std::make_unique<RawClient>(standin->port(), 4096));
-      followed += DrainDataRecords(follower);
+      flooders.push_back(std::make_unique<RawClient>(standin.port(), 4096));
+      following.Drain();
     }
     long memoryMost = memoryBefore;
     auto floodOnce = [&] {
@@ -681,24 +701,16 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
           offsets[i] %= flood.size();
         }
       }
-      memoryMost = std::max(memoryMost, ResidentKiB(standin->pid()));
+      memoryMost = std::max(memoryMost, ResidentKiB(standin.pid()));
     };
-    followed += FollowFor(follower, 5000, floodOnce);
-    const std::size_t beside = followed;
-    followed += FollowFor(follower, 200, floodOnce);
+    following.Follow(5000, floodOnce);
+    following.EndSpan(floodOnce);
     EXPECT_LE(memoryMost - memoryBefore, 96 * 1024) << "VmRSS KiB, most while flooded";
-
-    standin->Signal(SIGTERM);
-    followed += DrainDataRecords(follower, kWaitMs, kWaitMs);
-    EXPECT_EQ(standin->WaitForExit(kWaitMs), 128 + SIGTERM);
-    ExpectNoSanitizerReport(*standin, "stand-in");
+    following.Stop();
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
-    const DataRecordsSeen seen = QueuedForFollower(standin->latency());
-    EXPECT_EQ(seen.frames.size(), followed);
-    ExpectKeptItsFrames(seen, alone, beside);
 
     // Flooders refused at once or, holding the most, disconnected.
-    const std::string output = standin->Stdout();
+    const std::string output = standin.Stdout();
     EXPECT_GE(SummaryCount(output, "clients refused") +
                   CountText(output, "not reading its records"),
               row.closedAtLeast)
@@ -713,18 +725,18 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
       // Each packet left out of the trace is told, with the lines it brought about.
       std::uint64_t packetsLeftOut = 0;
       std::uint64_t linesLeftOut = 0;
-      ForEachLine(standin->trace(), [&](const std::string& line) {
+      ForEachLine(standin.trace(), [&](const std::string& line) {
         if (Field(line, "kind") == "left_out") {
           packetsLeftOut += std::strtoull(Field(line, "packets").c_str(), nullptr, 10);
           linesLeftOut += std::strtoull(Field(line, "lines").c_str(), nullptr, 10);
         }
       });
       EXPECT_GT(packetsLeftOut, 0u);
-      EXPECT_LE(static_cast<double>(CountLines(standin->trace(), "\"client\":2,\"send_id\"")),
+      EXPECT_LE(static_cast<double>(CountLines(standin.trace(), "\"client\":2,\"send_id\"")),
                 2000 * (seconds.count() + 1))
           << "packets of one client traced, at most 2000 a second";
       EXPECT_EQ(linesLeftOut, SummaryCount(output, "trace lines left out"));
-      EXPECT_EQ(CountLines(standin->trace(), "\"record\":\"EXCEPTION\"") + packetsLeftOut,
+      EXPECT_EQ(CountLines(standin.trace(), "\"record\":\"EXCEPTION\"") + packetsLeftOut,
                 SummaryCount(output, "exceptions sent"));
     }
   }
