@@ -145,8 +145,8 @@ int RunStandin(const Options& options) {
 
   const auto period =
       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options.fps));
-  const auto inputBudget = std::chrono::duration_cast<std::chrono::nanoseconds>(period) /
-                           kInputPartOfFrame;
+  const auto inputBudget =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(period) / kInputPartOfFrame;
   server.NewFrame(inputBudget);
   Clock::time_point nextFrame = Clock::now() + period;
   Clock::time_point nextDraw = Clock::now();

@@ -166,8 +166,8 @@ void Reporter::Tick(bool force) {
       continue;
     }
     if (it->second.more > 0) {
-      Note(ClientPrefix(it->first.first) + Grouped(it->second.more) + " more " +
-           it->first.second + " in the last second");
+      Note(ClientPrefix(it->first.first) + Grouped(it->second.more) + " more " + it->first.second +
+           " in the last second");
     }
     it = notes_.erase(it);
   }

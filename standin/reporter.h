@@ -81,9 +81,9 @@ class Reporter {
   std::deque<std::string> recent_;
   struct Held {
     std::chrono::steady_clock::time_point since;  // the second's start
-    std::uint64_t shown = 0;                       // lines (or packets) written in it
-    std::uint64_t more = 0;                        // lines (or packets) held back
-    std::uint64_t lines = 0;                       // trace lines held back
+    std::uint64_t shown = 0;                      // lines (or packets) written in it
+    std::uint64_t more = 0;                       // lines (or packets) held back
+    std::uint64_t lines = 0;                      // trace lines held back
   };
   std::map<std::pair<int, std::string>, Held> notes_;
   std::map<int, Held> traced_;  // by client

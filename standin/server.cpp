@@ -143,8 +143,7 @@ bool Connection::HandleNext(bool* handled, std::string* reason) {
 
 bool Connection::Finished() const {
   std::size_t size = 0;
-  return closed_ &&
-         NextPacket(in_.data() + inStart_, Unhandled(), &size) == FrameStatus::kNeedMore;
+  return closed_ && NextPacket(in_.data() + inStart_, Unhandled(), &size) == FrameStatus::kNeedMore;
 }
 
 bool Connection::Receive(const std::uint8_t* data, std::size_t size, std::string* reason) {
@@ -323,15 +322,17 @@ void Server::NewFrame(std::chrono::nanoseconds inputBudget) {
 
 void Server::EnforceQueueBound() {
   while (queued_.bytes > queued_.bound && !connections_.empty()) {
-    auto most = std::max_element(connections_.begin(), connections_.end(),
-                                 [](const std::unique_ptr<Connection>& a,
-                                    const std::unique_ptr<Connection>& b) {
-                                   return a->Queued() < b->Queued();
-                                 });
+    auto most = std::max_element(
+        connections_.begin(), connections_.end(),
+        [](const std::unique_ptr<Connection>& a, const std::unique_ptr<Connection>& b) {
+          return a->Queued() < b->Queued();
+        });
     const std::size_t kib = ((*most)->Queued() + 1023) / 1024;
     Drop(static_cast<std::size_t>(most - connections_.begin()),
-         "not reading its records (" + std::to_string(kib) + " KiB queued, the most while all "
-         "queues passed " + std::to_string(queued_.bound / 1024) + " KiB)");
+         "not reading its records (" + std::to_string(kib) +
+             " KiB queued, the most while all "
+             "queues passed " +
+             std::to_string(queued_.bound / 1024) + " KiB)");
   }
 }
 

@@ -58,9 +58,11 @@ void RegisterAsProgram(RawClient& client) {
   ASSERT_EQ(client.Open().size(), 308u);
   client.Send(ProgramRegistration());
   ASSERT_FALSE(client
-                   .RecordWhere([](const Bytes& record) {
-                     return Word(record, 8) == SIMCONNECT_RECV_ID_SIMOBJECT_DATA;
-                   }, kWaitMs)
+                   .RecordWhere(
+                       [](const Bytes& record) {
+                         return Word(record, 8) == SIMCONNECT_RECV_ID_SIMOBJECT_DATA;
+                       },
+                       kWaitMs)
                    .empty());
 }
 
@@ -149,8 +151,10 @@ void ExpectKeptItsFrames(const DataRecordsSeen& seen, std::size_t from, std::siz
   const double share = Share(seen, from, to);
   const double alone = Pace(seen, 0, from);
   const double beside = Pace(seen, from, to);
-  std::printf("follower: %.1f %% of the frames rendered; %.1f frames a second beside the hostile "
-              "clients, %.1f alone\n", 100 * share, beside, alone);
+  std::printf(
+      "follower: %.1f %% of the frames rendered; %.1f frames a second beside the hostile "
+      "clients, %.1f alone\n",
+      100 * share, beside, alone);
   EXPECT_GE(share, 0.9) << "records " << from << " to " << to << " of " << seen.frames.size();
   EXPECT_GE(beside, 0.75 * alone) << "frames a second beside the hostile clients, against alone";
 }
@@ -365,7 +369,8 @@ class Following {
   }
   StandinProcess& standin() { return *standin_; }
   int port() const { return standin_->port(); }
-  void Follow(int ms, const std::function<void()>& meanwhile = [] {}) {
+  void Follow(
+      int ms, const std::function<void()>& meanwhile = [] {}) {
     followed_ += FollowFor(*follower_, ms, meanwhile);
   }
   void Drain() { followed_ += DrainDataRecords(*follower_); }
@@ -597,7 +602,9 @@ std::size_t CountText(const std::string& all, const std::string& text) {
 // The number in the summary's line that starts with label.
 std::uint64_t SummaryCount(const std::string& output, const std::string& label) {
   std::size_t at = output.find("\n  " + label);
-  return at == std::string::npos ? 0 : std::strtoull(output.c_str() + at + 3 + label.size(), nullptr, 10);
+  return at == std::string::npos
+             ? 0
+             : std::strtoull(output.c_str() + at + 3 + label.size(), nullptr, 10);
 }
 
 // Lines of a kind a client can repeat in the stand-in's log: how many were
@@ -648,7 +655,7 @@ struct Flood {
   int fps;
   int clients;
   bool hoarders;
-  const char* queuesKiB;    // the bound on all queues, when not the default
+  const char* queuesKiB;  // the bound on all queues, when not the default
   bool traced;
   std::size_t closedAtLeast;
 };
@@ -711,9 +718,9 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
 
     // Flooders refused at once or, holding the most, disconnected.
     const std::string output = standin.Stdout();
-    EXPECT_GE(SummaryCount(output, "clients refused") +
-                  CountText(output, "not reading its records"),
-              row.closedAtLeast)
+    EXPECT_GE(
+        SummaryCount(output, "clients refused") + CountText(output, "not reading its records"),
+        row.closedAtLeast)
         << output.substr(output.size() > 3000 ? output.size() - 3000 : 0);
     // Every exception and refusal is in the log, most of them as counts.
     const double served = std::min(row.clients, 63);
