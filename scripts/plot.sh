@@ -8,7 +8,9 @@
 # awk below only turns the trace into gnuplot's data blocks and values.
 # Usage: plot.sh [--scenario NAME] TRACE [OUT.svg|OUT.png]
 #   NAME goes in the title (default: the trace's file name); OUT defaults
-#   to TRACE with .svg in place of its extension. On success prints one line
+#   to TRACE with .svg in place of its file name's extension (run.jsonl
+#   gives run.svg, ./run gives ./run.svg). Any file name will do, for TRACE
+#   and OUT alike. On success prints one line
 #   with the drawn client's frames and those of them without a command:
 #   outside the bands (the title's count), inside them, and after it quit:
 #     frames=1680 outside_bands=0 in_bands=438 after_quit=0
@@ -30,8 +32,16 @@ if (($# < 1 || $# > 2)); then
   exit 2
 fi
 trace=$1
-out=${2:-${trace%.*}.svg}
-[[ -n $scenario ]] || scenario=$(basename "$trace")
+# The extension is that of the file name, never of a folder, and a name
+# that starts with its only dot (.trace) has none.
+folder='' base=$trace
+if [[ $trace == */* ]]; then
+  folder=${trace%/*}/ base=${trace##*/}
+fi
+stem=${base%.*}
+[[ -n $stem ]] || stem=$base
+out=${2:-$folder$stem.svg}
+[[ -n $scenario ]] || scenario=$base
 case $out in
   *.svg) terminal="svg size 1200,600 dynamic font 'sans,10' background '#ffffff'" ;;
   *.png) terminal="pngcairo size 1200,600 font 'sans,10' background '#ffffff'" ;;
@@ -56,7 +66,13 @@ fi
 # simulator's quit record, or its leaving). The script's first line, a
 # gnuplot comment, holds the counts.
 to_gnuplot() {
-  awk -v scenario="$1" '
+  # The scenario reaches awk through the environment, where no backslash in
+  # it is taken for an escape, and the trace as ./NAME unless it is absolute,
+  # so that no name reads as an option (-x), standard input (-) or a
+  # variable assignment (fps=60.jsonl).
+  local file=$2
+  [[ $file == /* ]] || file=./$file
+  SCENARIO=$1 awk '
     function field(name, line) {
       if (!match(line, "[{,]\"" name "\":")) return ""
       line = substr(line, RSTART + RLENGTH)
@@ -164,22 +180,22 @@ to_gnuplot() {
       printf "# frames=%d outside_bands=%d in_bands=%d after_quit=%d\n", ndata, nfaults, nheld, nafter
       rate = (fps == "" ? "?" : fps + 0) " fps" (speed != "" && speed + 0 != 1 ? ", speed " speed + 0 : "")
       printf "title = \"%s, %s, %s. Frames without a command outside the bands: %d\"\n", \
-        name == "" ? "client " chosen : name, printable(scenario), rate, nfaults
+        name == "" ? "client " chosen : name, printable(ENVIRON["SCENARIO"]), rate, nfaults
       printf "tend = %s\nymax = %d\n", t, (int(ymax / 10) + 2) * 10
       block("bank", banks, "-1 0"); block("heading", headings, "-1 0")
       block("hat", bands["hat"], "-1 -1"); block("menu", bands["menu"], "-1 -1")
       block("view", bands["view"], "-1 -1"); block("simpause", bands["simpause"], "-1 -1")
       block("ticks", ticks, "-1"); block("picks", picks, "-1 \"\""); block("quit", quits, "-1")
       block("faults", faults, "-1 0")
-    }' "$2" "$2"
+    }' "$file" "$file"
 }
 
 script=$(to_gnuplot "$scenario" "$trace")
-quoted_out=${out//\'/\'\'}  # a single-quoted gnuplot string doubles its quotes
-gnuplot <<EOF
+# gnuplot writes the picture to its standard output, so that the shell, not
+# a gnuplot string, names the file.
+gnuplot >"$out" <<EOF
 $script
 set terminal $terminal
-set output '$quoted_out'
 set title title noenhanced
 set xlabel 'simulated time (s)'
 set ylabel 'degrees (bank: left is +; heading: right is +)'
