@@ -183,6 +183,16 @@ Bytes Cfg(std::uint32_t index, const std::string& text) {
   return out;
 }
 
+// ASCII text as UTF-16 big-endian with its byte order mark.
+std::string Utf16BigEndian(const std::string& ascii) {
+  std::string text = "\xFE\xFF";
+  for (char c : ascii) {
+    text += '\0';
+    text += c;
+  }
+  return text;
+}
+
 void SimConnectCfgSeeds() {
   const char* t = "fuzz_simconnect_cfg";
   Write(t, "ipv4", Cfg(0, "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=500\n"));
@@ -195,6 +205,9 @@ void SimConnectCfgSeeds() {
   Write(t, "no_section_for_index", Cfg(2, "[SimConnect.1]\nProtocol=Auto\nPort=1\n"));
   Write(t, "largest_index", Cfg(0xFFFFFFFEu, "[SimConnect.4294967294]\nProtocol=Auto\n"));
   Write(t, "utf8_bom", Cfg(0, "\xEF\xBB\xBF[SimConnect]\r\nAddress=flightsim-pc\r\nPort=500\r\n"));
+  Write(t, "utf16_be_port_twice",
+        Cfg(0, Utf16BigEndian("[SimConnect]\r\nAddress=flightsim-pc\r\nPort=500\r\nPort=9\r\n")));
+  Write(t, "bracketed_address", Cfg(0, "[SimConnect]\nProtocol=IPv6\nAddress=[::1]\nPort=500\n"));
 }
 
 void ScenarioSeeds() {

@@ -8,7 +8,9 @@
 # awk below only turns the trace into gnuplot's data blocks and values.
 # Usage: plot.sh [--scenario NAME] TRACE [OUT.svg|OUT.png]
 #   NAME goes in the title (default: the trace's file name); OUT defaults
-#   to TRACE with .svg in place of its extension. On success prints one line
+#   to TRACE with .svg in place of its file name's extension (run.jsonl
+#   gives run.svg, ./run gives ./run.svg). Any file name will do, for TRACE
+#   and OUT alike. On success prints one line
 #   with the drawn client's frames and those of them without a command:
 #   outside the bands (the title's count), inside them, and after it quit:
 #     frames=1680 outside_bands=0 in_bands=438 after_quit=0
@@ -30,8 +32,16 @@ if (($# < 1 || $# > 2)); then
   exit 2
 fi
 trace=$1
-out=${2:-${trace%.*}.svg}
-[[ -n $scenario ]] || scenario=$(basename "$trace")
+# The extension is that of the file name, never of a folder, and a name
+# that starts with its only dot (.trace) has none.
+folder='' base=$trace
+if [[ $trace == */* ]]; then
+  folder=${trace%/*}/ base=${trace##*/}
+fi
+stem=${base%.*}
+[[ -n $stem ]] || stem=$base
+out=${2:-$folder$stem.svg}
+[[ -n $scenario ]] || scenario=$base
 case $out in
   *.svg) terminal="svg size 1200,600 dynamic font 'sans,10' background '#ffffff'" ;;
   *.png) terminal="pngcairo size 1200,600 font 'sans,10' background '#ffffff'" ;;
@@ -56,7 +66,13 @@ fi
 # simulator's quit record, or its leaving). The script's first line, a
 # gnuplot comment, holds the counts.
 to_gnuplot() {
-  awk -v scenario="$1" '
+  # The scenario reaches awk through the environment, where no backslash in
+  # it is taken for an escape, and the trace as ./NAME unless it is absolute,
+  # so that no name reads as an option (-x), standard input (-) or a
+  # variable assignment (fps=60.jsonl).
+  local file=$2
+  [[ $file == /* ]] || file=./$file
+  SCENARIO=$1 awk '
     function field(name, line) {
       if (!match(line, "[{,]\"" name "\":")) return ""
       line = substr(line, RSTART + RLENGTH)
@@ -67,6 +83,15 @@ to_gnuplot() {
       match(line, /^[^,}]*/)
       return substr(line, 1, RLENGTH)
     }
+    # The y range holds the banks and the headings of faults that are finite
+    # and within cap (below); any other value leaves it alone and is drawn
+    # on the edge of the range on its side (nan, which has none, on the
+    # zero line). The trace writes non-finite values as the strings "nan", "inf"
+    # and "-inf": they are told by their text, as awks differ in what such
+    # a text is worth as a number and in comparisons with nan.
+    function meaningful(text) { return text ~ /^-?[0-9]/ && text + 0 <= cap && text + 0 >= -cap }
+    function take(text,   v) { if (!meaningful(text)) return; v = text + 0; if (v < 0) v = -v; if (v > ymax) ymax = v }
+    function shown(text) { return meaningful(text) ? text + 0 : text ~ /nan/ ? 0 : text ~ /^-/ ? -range : range }
     function printable(text) { gsub(/[^A-Za-z0-9 ._:()+-]/, "?", text); return text }
     function open_band(kind) { if (!(kind in from)) from[kind] = t }
     function close_band(kind) {
@@ -85,6 +110,13 @@ to_gnuplot() {
       # A block with no rows gets one outside the x range: gnuplot then draws
       # nothing for it, keeps its legend entry and does not warn.
       printf "$%s << EOD\n%sEOD\n", name, rows == "" ? empty "\n" : rows
+    }
+    BEGIN {
+      # The largest magnitude either curve can mean. A bank is within 180
+      # degrees; the heading vantilo sends is the bank times 180 / 3.1415,
+      # about 180 from a bank in radians and at most 10313.5 from a bank of
+      # 180 that a simulator sends in degrees where radians were asked.
+      cap = 10314
     }
     NR == FNR {
       if (chosen == "" && $0 ~ /"record":"SIMOBJECT_DATA"/ && $0 ~ /"bank":/) chosen = field("client", $0)
@@ -113,8 +145,8 @@ to_gnuplot() {
       if (type == "MenuAddSubItem") menu_text[field("sub_menu_event_id", $0)] = printable(field("text", $0))
     }
     kind == "camera" {
-      heading = field("heading", $0) + 0; have_heading = 1
-      headings = headings t " " heading "\n"
+      heading = field("heading", $0); have_heading = 1
+      heading_t[++nheadings] = t; heading_at[nheadings] = heading
       answered[field("frame", $0)] = 1
     }
     kind == "record" {
@@ -124,7 +156,7 @@ to_gnuplot() {
       if (record == "SIMOBJECT_DATA" && field("dropped", $0) != "true" && field("bank", $0) ~ /^-?[0-9]/) {
         degrees = field("bank", $0) * (field("bank_unit", $0) == "radians" ? 180 / 3.14159265358979 : 1)
         banks = banks t " " degrees "\n"
-        if (-degrees > ymax) ymax = -degrees; if (degrees > ymax) ymax = degrees
+        take(degrees)
         frame = field("frame", $0)
         data_frame[++ndata] = frame; data_t[frame] = t; data_heading[frame] = have_heading ? heading : 0
         if (first_wall == "") { first_wall = field("wall", $0) + 0; first_frame = frame }
@@ -149,7 +181,7 @@ to_gnuplot() {
       if (chosen == "") { print "plot: no client received per-frame data in this trace" > "/dev/stderr"; exit 1 }
       t = last_t
       for (k in from) close_band(k)
-      if (have_heading) headings = headings t " " heading "\n"
+      if (have_heading) { heading_t[++nheadings] = t; heading_at[nheadings] = heading }
       if (quit_t != "") quits = quit_t "\n"
       until_t = exit_t != "" && (quit_t == "" || exit_t < quit_t) ? exit_t : quit_t
       for (i = 1; i <= ndata; i++) {
@@ -157,29 +189,31 @@ to_gnuplot() {
         if (f in answered) continue
         if (until_t != "" && data_t[f] >= until_t) { nafter++; continue }
         if (in_band(data_t[f])) { nheld++; continue }
-        faults = faults data_t[f] " " data_heading[f] "\n"; nfaults++
-        if (-data_heading[f] > ymax) ymax = -data_heading[f]; if (data_heading[f] > ymax) ymax = data_heading[f]
+        fault_frame[++nfaults] = f; take(data_heading[f])
       }
+      range = (int(ymax / 10) + 2) * 10
+      for (i = 1; i <= nheadings; i++) headings = headings heading_t[i] " " shown(heading_at[i]) "\n"
+      for (i = 1; i <= nfaults; i++) faults = faults data_t[fault_frame[i]] " " shown(data_heading[fault_frame[i]]) "\n"
       if (fps == "" && last_wall > first_wall) fps = int((last_frame - first_frame) / (last_wall - first_wall) + 0.5)
       printf "# frames=%d outside_bands=%d in_bands=%d after_quit=%d\n", ndata, nfaults, nheld, nafter
       rate = (fps == "" ? "?" : fps + 0) " fps" (speed != "" && speed + 0 != 1 ? ", speed " speed + 0 : "")
       printf "title = \"%s, %s, %s. Frames without a command outside the bands: %d\"\n", \
-        name == "" ? "client " chosen : name, printable(scenario), rate, nfaults
-      printf "tend = %s\nymax = %d\n", t, (int(ymax / 10) + 2) * 10
+        name == "" ? "client " chosen : name, printable(ENVIRON["SCENARIO"]), rate, nfaults
+      printf "tend = %s\nymax = %d\n", t, range
       block("bank", banks, "-1 0"); block("heading", headings, "-1 0")
       block("hat", bands["hat"], "-1 -1"); block("menu", bands["menu"], "-1 -1")
       block("view", bands["view"], "-1 -1"); block("simpause", bands["simpause"], "-1 -1")
       block("ticks", ticks, "-1"); block("picks", picks, "-1 \"\""); block("quit", quits, "-1")
       block("faults", faults, "-1 0")
-    }' "$2" "$2"
+    }' "$file" "$file"
 }
 
 script=$(to_gnuplot "$scenario" "$trace")
-quoted_out=${out//\'/\'\'}  # a single-quoted gnuplot string doubles its quotes
-gnuplot <<EOF
+# gnuplot writes the picture to its standard output, so that the shell, not
+# a gnuplot string, names the file.
+gnuplot >"$out" <<EOF
 $script
 set terminal $terminal
-set output '$quoted_out'
 set title title noenhanced
 set xlabel 'simulated time (s)'
 set ylabel 'degrees (bank: left is +; heading: right is +)'

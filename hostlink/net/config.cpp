@@ -40,18 +40,26 @@ void AppendUtf8(std::uint32_t code, std::string* out) {
 }
 
 // The text of a file that opens with a byte order mark, as Windows Notepad
-// saves it: UTF-8 without its mark, or UTF-16 little-endian as UTF-8 (an
-// unpaired surrogate as '?', an odd last byte dropped). Other text as it is.
+// saves it: UTF-8 without its mark, or UTF-16 little-endian ("Unicode") or
+// big-endian ("Unicode big endian") as UTF-8 (an unpaired surrogate as '?',
+// an odd last byte dropped). Other text as it is. Windows' own profile
+// functions reportedly read UTF-16 only little-endian, taking a big-endian
+// file for one without the section (tested in
+// github.com/WelliSolutions/IniFileFormatReverseEngineering, documentation/
+// GetPrivateProfileString.md); a file saved so means its settings, so they
+// are read.
 std::string DecodeText(const std::string& text) {
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     return text.substr(3);
   }
-  if (text.compare(0, 2, "\xFF\xFE") != 0) {
+  const bool bigEndian = text.compare(0, 2, "\xFE\xFF") == 0;
+  if (!bigEndian && text.compare(0, 2, "\xFF\xFE") != 0) {
     return text;
   }
-  auto unitAt = [&text](std::size_t at) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(text[at]) |
-                                      static_cast<unsigned char>(text[at + 1]) << 8);
+  auto unitAt = [&text, bigEndian](std::size_t at) {
+    const unsigned char first = static_cast<unsigned char>(text[at]);
+    const unsigned char second = static_cast<unsigned char>(text[at + 1]);
+    return static_cast<std::uint32_t>(bigEndian ? first << 8 | second : second << 8 | first);
   };
   std::string decoded;
   for (std::size_t at = 2; at + 1 < text.size(); at += 2) {
@@ -119,10 +127,27 @@ bool SectionMatches(const std::string& name, std::uint32_t configIndex) {
   return ParseDecimal(name.substr(base.size() + 1), 0xFFFFFFFFu, &index) && index == configIndex;
 }
 
+// A key's value as the section first gives it: like Windows'
+// GetPrivateProfileString, which returns the first of a key given twice and
+// reads only the first of a section given twice (tested in
+// github.com/WelliSolutions/IniFileFormatReverseEngineering, documentation/
+// GetPrivateProfileString.md; Microsoft's page on the function says nothing
+// of either). That the vendor's client reads the file through it is assumed.
+struct RawKey {
+  bool given = false;
+  std::string value;
+  void Take(const std::string& text) {
+    if (!given) {
+      given = true;
+      value = text;
+    }
+  }
+};
+
 struct RawKeys {
-  std::string protocol;
-  std::string address;
-  std::string port;
+  RawKey protocol;
+  RawKey address;
+  RawKey port;
 };
 
 void ApplyProtocol(const std::string& value, LinkSettings* settings) {
@@ -162,9 +187,10 @@ LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configInd
     }
     if (line.front() == '[') {
       std::size_t close = line.find(']');
-      inSection = close != std::string::npos &&
-                  SectionMatches(Lower(Trim(line.substr(1, close - 1))), configIndex);
-      found = found || inSection;
+      const bool matches = close != std::string::npos &&
+                           SectionMatches(Lower(Trim(line.substr(1, close - 1))), configIndex);
+      inSection = matches && !found;
+      found = found || matches;
       continue;
     }
     std::size_t equals = line.find('=');
@@ -174,11 +200,11 @@ LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configInd
     const std::string key = Lower(Trim(line.substr(0, equals)));
     const std::string value = Trim(line.substr(equals + 1));
     if (key == "protocol") {
-      keys.protocol = value;
+      keys.protocol.Take(value);
     } else if (key == "address") {
-      keys.address = value;
+      keys.address.Take(value);
     } else if (key == "port") {
-      keys.port = value;
+      keys.port.Take(value);
     }
   }
 
@@ -187,22 +213,35 @@ LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configInd
     return settings;
   }
   settings.fromFile = true;
-  if (!keys.protocol.empty()) {
-    ApplyProtocol(keys.protocol, &settings);
+  if (!keys.protocol.value.empty()) {
+    ApplyProtocol(keys.protocol.value, &settings);
     if (!settings.usable) {
       return settings;
     }
   }
-  if (!keys.address.empty()) {
-    settings.address = keys.address;
+  const std::string& address = keys.address.value;
+  if (address.find_first_of("[]") != std::string::npos) {
+    // The documented examples write an address bare and the port in Port
+    // (docs.flightsimulator.com, SimConnect CFG Definition; the server's
+    // <Address>::1</Address> in learn.microsoft.com "Sample: SimConnect.xml").
+    // Brackets, as in a URL's [::1]:500, are taken not to be part of it
+    // (assumed: no documentation says the vendor's client reads them).
+    settings.usable = false;
+    settings.problem = "bad Address '" + address +
+                       "' (a host name or address without brackets; the port goes in Port)";
+    return settings;
+  }
+  if (!address.empty()) {
+    settings.address = address;
   } else if (settings.transport == Transport::IPv6) {
     settings.address = "::1";
   }
-  if (!keys.port.empty()) {
+  const std::string& portText = keys.port.value;
+  if (!portText.empty()) {
     std::uint64_t port = 0;
-    if (!ParseDecimal(keys.port, 65535, &port) || port == 0) {
+    if (!ParseDecimal(portText, 65535, &port) || port == 0) {
       settings.usable = false;
-      settings.problem = "bad Port '" + keys.port + "'";
+      settings.problem = "bad Port '" + portText + "'";
       return settings;
     }
     settings.port = static_cast<std::uint16_t>(port);

@@ -29,10 +29,11 @@ LinkSettings DefaultLinkSettings();
 
 // Reads section [SimConnect] (index 0) or [SimConnect.N] (index N) from the
 // text of a SimConnect.cfg (UTF-8 or ASCII; with a byte order mark also
-// UTF-16 little-endian). Section names and keys ignore case; ';' and '#'
-// start comments. Without a matching section the defaults come back with
-// fromFile false. Protocol Pipe, an unknown protocol or a bad port make the
-// settings unusable.
+// UTF-16 little- or big-endian). Section names and keys ignore case; ';' and
+// '#' start comments; of a key or a section given twice the first counts.
+// Without a matching section the defaults come back with fromFile false.
+// Protocol Pipe, an unknown protocol, a bad port or an address in brackets
+// make the settings unusable.
 LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configIndex);
 
 // Looks for SimConnect.cfg in the current directory, then beside the running

@@ -132,17 +132,19 @@ const std::string kPort4321 = "[SimConnect]\nPort=4321\n";
 void Write(const std::string& path, const std::string& text) { support::WriteFile(path, text); }
 
 // The text as Windows Notepad saves UTF-16: its byte order mark, then each
-// code unit little-endian.
-std::string Utf16LittleEndian(const std::u16string& units) {
-  std::string text = "\xFF\xFE";
+// code unit little-endian ("Unicode") or big-endian ("Unicode big endian").
+std::string Utf16(const std::u16string& units, bool bigEndian) {
+  std::string text = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
   for (char16_t unit : units) {
-    text += static_cast<char>(unit & 0xFF);
-    text += static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    text += bigEndian ? high : low;
+    text += bigEndian ? low : high;
   }
   return text;
 }
-std::string Utf16LittleEndian(const std::string& ascii) {
-  return Utf16LittleEndian(std::u16string(ascii.begin(), ascii.end()));
+std::string Utf16(const std::string& ascii, bool bigEndian) {
+  return Utf16(std::u16string(ascii.begin(), ascii.end()), bigEndian);
 }
 
 // Comment lines to the given size, then the section.
@@ -154,7 +156,19 @@ const CfgFile kCfgFiles[] = {
     {"Utf8WithByteOrderMark",
      [](const std::string& path) { Write(path, "\xEF\xBB\xBF" + kPort4321); }, ""},
     {"Utf16LittleEndianWithByteOrderMark",
-     [](const std::string& path) { Write(path, Utf16LittleEndian(kPort4321)); }, ""},
+     [](const std::string& path) { Write(path, Utf16(kPort4321, false)); }, ""},
+    {"Utf16BigEndianWithByteOrderMark",
+     [](const std::string& path) { Write(path, Utf16(kPort4321, true)); }, ""},
+    // The first of a key given twice counts, and a section given again is
+    // not read (its Protocol=Pipe would make the settings unusable).
+    {"KeyAndSectionGivenTwice",
+     [](const std::string& path) {
+       Write(path, kPort4321 + "Port=9\n[SimConnect]\nProtocol=Pipe\n");
+     },
+     ""},
+    {"BracketedAddress",
+     [](const std::string& path) { Write(path, "[SimConnect]\nAddress=[::1]\nPort=4321\n"); },
+     "bad Address '[::1]' (a host name or address without brackets; the port goes in Port)"},
     {"Exactly64KiB", [](const std::string& path) { Write(path, TextOfSize(64 * 1024)); }, ""},
     {"LargerThan64KiB", [](const std::string& path) { Write(path, TextOfSize(64 * 1024 + 1)); },
      "./SimConnect.cfg is larger than 64 KiB"},
@@ -196,7 +210,7 @@ TEST(ConfigKeys, Utf16TextDecodesToUtf8) {
   std::u16string units = u"[SimConnect]\nAddress=fs-\u00e9\u20ac\U0001F600";
   units += static_cast<char16_t>(0xD800);
   units += u"\nPort=4321\n";
-  const LinkSettings settings = ParseSimConnectCfg(Utf16LittleEndian(units) + "x", 0);
+  const LinkSettings settings = ParseSimConnectCfg(Utf16(units, false) + "x", 0);
   EXPECT_EQ(settings.address, "fs-\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80?");
   EXPECT_EQ(settings.port, 4321);
 }
