@@ -4,6 +4,7 @@
 // are flushed at once: standard output may be a pipe or a file.
 #include "control/camera_controller.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +18,9 @@ const double kBankFactor = -180.0;
 const double kDivisor = static_cast<double>(3.1415f);  // not pi, on purpose
 const float kCameraPitch = 8.0f;
 const std::int32_t kReengageThreshold = 3;
+// Angles below this magnitude narrow to a finite float: it lies halfway
+// between the largest float and 2^128, where rounding turns to infinity.
+const double kNarrowableBelow = 0x1.ffffffp+127;
 
 // Bytes a record must hold for the fields its kind reads, from the record
 // layouts that hostlink/simconnect.h pins.
@@ -127,7 +131,9 @@ void HandleAttitude(const SIMCONNECT_RECV_SIMOBJECT_DATA* data) {
   const unsigned char* block = reinterpret_cast<const unsigned char*>(data) + kDataBlockOffset;
   std::memcpy(&attitude, block, sizeof attitude);
   double angle = (attitude.bank * kBankFactor) / kDivisor;
-  if (controllerState.active && !controllerState.paused) {
+  // An angle that is not a number or that no float holds (narrowing it would
+  // be undefined) is no heading: nothing is sent for this record.
+  if (controllerState.active && !controllerState.paused && std::fabs(angle) < kNarrowableBelow) {
     SimConnect_CameraSetRelative6DOF(hSimConnect, 0.0f, 0.0f, 0.0f, kCameraPitch, 0.0f,
                                      static_cast<float>(angle));
   }
