@@ -4,6 +4,7 @@
 // are flushed at once: standard output may be a pipe or a file.
 #include "control/camera_controller.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +18,9 @@ const double kBankFactor = -180.0;
 const double kDivisor = static_cast<double>(3.1415f);  // not pi, on purpose
 const float kCameraPitch = 8.0f;
 const std::int32_t kReengageThreshold = 3;
+// Angles below this magnitude narrow to a finite float: it lies halfway
+// between the largest float and 2^128, where rounding turns to infinity.
+const double kNarrowableBelow = 0x1.ffffffp+127;
 
 // Bytes a record must hold for the fields its kind reads, from the record
 // layouts that hostlink/simconnect.h pins.
@@ -30,15 +34,65 @@ const DWORD kAttitudeBytes = kDataBlockOffset + sizeof(AttitudeRecord);
 const int kNameBytes = 256;  // the open record's szApplicationName field
 static_assert(sizeof(SIMCONNECT_RECV_OPEN::szApplicationName) == kNameBytes, "name field");
 
+// Bytes of the well-formed UTF-8 sequence that starts at text[at] and ends
+// before text[end]; 0 when none does (ASCII is not counted here).
+int Utf8SequenceBytes(const unsigned char* text, int at, int end) {
+  const unsigned char lead = text[at];
+  int count = 0;
+  unsigned char low = 0x80;  // the second byte's range, narrower after some leads
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    count = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    count = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+    high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    count = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+  }
+  if (count == 0 || end - at < count || text[at + 1] < low || text[at + 1] > high) {
+    return 0;
+  }
+  for (int i = 2; i < count; ++i) {
+    if (text[at + i] < 0x80 || text[at + i] > 0xBF) {
+      return 0;
+    }
+  }
+  return count;
+}
+
 // Copies the host's application name up to its NUL or the end of its field,
-// with control bytes (below 0x20, and 0x7F) as '?': a hostile host must not
-// drive the terminal (set its title, write the clipboard) through the name.
+// with each control character as one '?': C0 and DEL, and C1 (U+0080 to
+// U+009F) in its UTF-8 form or as a byte 0x80-0x9F of no UTF-8 sequence. A
+// hostile host must not drive the terminal (set its title, write the
+// clipboard) through the name. Other bytes are copied as they are, so the
+// copy is never longer than the field.
 void CopyPrintableName(const char* field, char (&name)[kNameBytes + 1]) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(field);
+  int end = 0;
+  while (end < kNameBytes && bytes[end] != 0) {
+    ++end;
+  }
   int length = 0;
-  while (length < kNameBytes && field[length] != '\0') {
-    const unsigned char byte = static_cast<unsigned char>(field[length]);
-    name[length] = byte < 0x20 || byte == 0x7F ? '?' : field[length];
-    ++length;
+  int at = 0;
+  while (at < end) {
+    const unsigned char byte = bytes[at];
+    const int sequence = byte >= 0xC2 ? Utf8SequenceBytes(bytes, at, end) : 0;
+    if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte <= 0x9F)) {
+      name[length++] = '?';  // 0x80-0x9F here starts no sequence: those are taken whole
+      at += 1;
+    } else if (sequence == 2 && byte == 0xC2 && bytes[at + 1] <= 0x9F) {
+      name[length++] = '?';  // C1 in UTF-8
+      at += 2;
+    } else if (sequence > 0) {
+      std::memcpy(name + length, field + at, static_cast<std::size_t>(sequence));
+      length += sequence;
+      at += sequence;
+    } else {
+      name[length++] = field[at++];
+    }
   }
   name[length] = '\0';
 }
@@ -77,7 +131,9 @@ void HandleAttitude(const SIMCONNECT_RECV_SIMOBJECT_DATA* data) {
   const unsigned char* block = reinterpret_cast<const unsigned char*>(data) + kDataBlockOffset;
   std::memcpy(&attitude, block, sizeof attitude);
   double angle = (attitude.bank * kBankFactor) / kDivisor;
-  if (controllerState.active && !controllerState.paused) {
+  // An angle that is not a number or that no float holds (narrowing it would
+  // be undefined) is no heading: nothing is sent for this record.
+  if (controllerState.active && !controllerState.paused && std::fabs(angle) < kNarrowableBelow) {
     SimConnect_CameraSetRelative6DOF(hSimConnect, 0.0f, 0.0f, 0.0f, kCameraPitch, 0.0f,
                                      static_cast<float>(angle));
   }

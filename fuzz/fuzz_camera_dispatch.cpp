@@ -41,10 +41,6 @@ std::uint32_t Bits(float value) {
   return bits;
 }
 
-bool SameFloat(float got, float want) {
-  return Bits(got) == Bits(want) || (std::isnan(got) && std::isnan(want));
-}
-
 bool SameState(const ControllerState& a, const ControllerState& b) {
   return a.active == b.active && a.paused == b.paused && a.quitRequested == b.quitRequested &&
          a.secondsSinceHat == b.secondsSinceHat;
@@ -73,21 +69,27 @@ void DispatchOne(const std::uint8_t* bytes, std::uint32_t count) {
     Check(after.quitRequested);
   }
 
-  // One command for an attitude record while following, none otherwise.
-  if (!attitude || !before.active || before.paused) {
+  // One command for an attitude record while following, unless its angle
+  // is NaN or would narrow to no finite float (from 2^128 - 2^103 up in
+  // magnitude); none otherwise.
+  double bank = 0.0;
+  if (attitude) {
+    std::memcpy(&bank, bytes + 48, sizeof bank);
+  }
+  const double angle = (bank * -180.0) / static_cast<double>(3.1415f);
+  if (!attitude || !before.active || before.paused || !(std::fabs(angle) < 0x1.ffffffp+127)) {
     Check(commands.empty());
     return;
   }
   Check(commands.size() == 1);
-  double bank = 0.0;
-  std::memcpy(&bank, bytes + 48, sizeof bank);
-  const float heading = static_cast<float>((bank * -180.0) / static_cast<double>(3.1415f));
+  const float heading = static_cast<float>(angle);
+  Check(std::isfinite(heading));
   const Command& command = commands.front();
   Check(command.handle == hSimConnect);
   Check(Bits(command.values[0]) == 0 && Bits(command.values[1]) == 0);
   Check(Bits(command.values[2]) == 0 && Bits(command.values[4]) == 0);
   Check(Bits(command.values[3]) == Bits(8.0f));
-  Check(SameFloat(command.values[5], heading));
+  Check(Bits(command.values[5]) == Bits(heading));
 }
 
 }  // namespace

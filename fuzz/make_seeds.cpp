@@ -4,6 +4,7 @@
 // (writes CORPUS_DIR/<target>/<seed>); the committed corpus is its output.
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -81,10 +82,32 @@ Bytes RecordSession() {
   return s;
 }
 
+// The stand-in's open record with another application name.
+Bytes OpenRecordNamed(const std::string& name) {
+  Bytes record = standin::OpenRecord(2);
+  for (std::size_t i = 0; i < wire::kTextFieldBytes; ++i) {
+    record[12 + i] = i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0;
+  }
+  return record;
+}
+
+// C1 controls (CSI, OSC, ST) in UTF-8 and as bare bytes, beside UTF-8
+// characters whose bytes lie in 0x80-0x9F: a text for names and menus.
+const char kC1Text[] =
+    "\xc2\x9b"
+    "2J\xc2\x9d"
+    "52;c;eA==\xc2\x9c \x9b\x9d\x9c \xe0\x9b caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80";
+
 void CameraDispatchSeeds() {
   const char* t = "fuzz_camera_dispatch";
   Write(t, "open", standin::OpenRecord(2));
+  Write(t, "open_c1_name", OpenRecordNamed(kC1Text));
   Write(t, "attitude", Attitude(0.349));
+  Bytes notFinite = Attitude(std::nan(""));
+  for (double bank : {HUGE_VAL, -1e300, 0x1.1df240dd1da0cp+122, 0.349}) {
+    Append(notFinite, Attitude(bank));
+  }
+  Write(t, "attitude_not_finite", notFinite);
   Write(t, "session", RecordSession());
   Write(t, "event_cut_short", Cut(standin::EventRecord(2, 0, 18, 0), 20));
   Write(t, "attitude_cut_short", Cut(Attitude(0.349), 50));
@@ -159,6 +182,10 @@ void StandinPacketSeeds() {
   Append(unopened, EncodeOpen(2, "Vantilo"));
   Append(unopened, EncodeOpen(3, "Vantilo"));  // a second open is refused
   Write(t, "camera_before_open", WithCuts(unopened, {}));
+  Bytes c1 = EncodeOpen(1, kC1Text);
+  Append(c1, EncodeMenuAddItem(2, kC1Text, 19, 12345));
+  Append(c1, EncodeMenuAddSubItem(3, 19, kC1Text, 21, 12345));
+  Write(t, "c1_texts", WithCuts(c1, {}));
   Bytes protocol4 = EncodeOpen(1, "node-simconnect");
   standin::SetU32(protocol4, 4, 4);
   Write(t, "open_protocol_4", WithCuts(protocol4, {0x40 | 22}));

@@ -1,7 +1,9 @@
 // What the program needs from the operating system besides SimConnect,
 // stated once: a millisecond sleep and a fine system timer around the
 // dispatch loop. platform_posix.cpp and platform_win32.cpp implement it; the
-// program's tests put the fake host's virtual clock in its place.
+// program's tests put the fake host's virtual clock in its place. On POSIX
+// systems the peer also ignores SIGPIPE from the start, so that a print to
+// a reader that has gone fails instead of ending the program.
 #ifndef VANTILO_HOSTLINK_PLATFORM_H
 #define VANTILO_HOSTLINK_PLATFORM_H
 

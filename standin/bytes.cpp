@@ -72,12 +72,57 @@ std::string Hex32(std::uint32_t value) {
   return text;
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence of two to four bytes that starts
+// at text[at], or 0.
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  std::size_t count = 0;
+  unsigned char low = 0x80;  // the second byte's range, narrower after some leads
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    count = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    count = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+    high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    count = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+  }
+  if (count == 0 || text.size() - at < count || byte(at + 1) < low || byte(at + 1) > high) {
+    return 0;
+  }
+  for (std::size_t i = 2; i < count; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+      return 0;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
 std::string Printable(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      c = '?';
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const unsigned char byte = static_cast<unsigned char>(text[at]);
+    const std::size_t sequence = Utf8SequenceAt(text, at);
+    if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte <= 0x9F)) {
+      out += '?';  // 0x80-0x9F here starts no sequence: those are taken whole
+      at += 1;
+    } else if (sequence == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) <= 0x9F) {
+      out += '?';  // C1 in UTF-8
+      at += 2;
+    } else {
+      const std::size_t taken = sequence > 0 ? sequence : 1;
+      out.append(text, at, taken);
+      at += taken;
     }
   }
   return out;

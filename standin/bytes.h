@@ -32,8 +32,10 @@ std::uint32_t FloatBits(float value);
 std::string Hex32(std::uint32_t value);
 
 // Text from a client or a file made safe for a terminal or a log row: each
-// control byte (below 0x20, and 0x7F) becomes '?', so no escape sequence,
-// tab or line break reaches the operator.
+// control character becomes one '?': C0 (below 0x20) and DEL, and C1
+// (U+0080 to U+009F) in UTF-8 or as a byte 0x80-0x9F of no UTF-8 sequence.
+// So no escape sequence, tab or line break reaches the operator; other
+// UTF-8 text is kept.
 std::string Printable(const std::string& text);
 
 }  // namespace standin

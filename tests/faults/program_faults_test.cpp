@@ -36,11 +36,24 @@ const int kReceiveBuffer = 4096;
 
 // Bytes of the camera command with the given send id (one byte) and
 // heading: for a bank of 0.5 rad -28.648735f, for -0.25 rad 14.3243675f.
-std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
+std::string SendIdHex(std::uint32_t sendId) {
   char id[3];
   std::snprintf(id, sizeof id, "%02x", sendId);
-  return Hex("28000000 02000000 300000f0 " + std::string(id) +
+  return id;
+}
+std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
+  return Hex("28000000 02000000 300000f0 " + SendIdHex(sendId) +
              "000000 00000000 00000000 00000000 00000041 00000000 " + headingHex);
+}
+// The tear-down's packets, their send ids from firstSendId on.
+std::string TearDownHex(std::uint32_t firstSendId) {
+  return Hex("18000000 02000000 340000f0 " + SendIdHex(firstSendId) +
+             "000000 13000000 15000000"  // sub-item 21
+             "18000000 02000000 340000f0 " +
+             SendIdHex(firstSendId + 1) +
+             "000000 13000000 14000000"  // sub-item 20
+             "14000000 02000000 320000f0 " +
+             SendIdHex(firstSendId + 2) + "000000 13000000");  // item 19
 }
 const char kHeadingForHalfRadian[] = "9c30e5c1";
 const char kHeadingForMinusQuarterRadian[] = "9c306541";
@@ -51,7 +64,7 @@ class ProgramAgainstFaultServer : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_.WriteCfgForPort(server_.port());
-    program_ = StartProgram();
+    program_ = StartProgram({}, outputPipe_);
     ASSERT_TRUE(server_.AcceptOpen());
     ASSERT_EQ(server_.ReadPackets(kRegistrationPackets).size(), kRegistrationPackets);
     for (std::uint32_t i = 0; i < 3; ++i) {
@@ -62,22 +75,44 @@ class ProgramAgainstFaultServer : public ::testing::Test {
     }
   }
 
+  // The menu's Exit, then the tear-down (send ids from firstSendId on), the
+  // close and a clean end.
+  void ExpectTearDownAtMenuExit(std::uint32_t firstSendId) {
+    ASSERT_TRUE(server_.Send(standin::EventRecord(kProtocol, 0, 20, 12345)));
+    Bytes rest;
+    ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+    EXPECT_EQ(ToHex(rest), TearDownHex(firstSendId));
+    ExpectCleanProgramEnd(*program_);
+  }
+
   WorkDir dir_;  // first: the program starts in it
   ScriptedServer server_{kReceiveBuffer};
+  bool outputPipe_ = false;  // the program's standard output: a pipe, else a file
   std::unique_ptr<ChildProcess> program_;
 };
 
 // The well-behaved end, so that the fault cases' "nothing more was sent"
 // is known to be able to see the tear-down.
 TEST_F(ProgramAgainstFaultServer, MenuExitSendsTheTearDownThenCloses) {
-  ASSERT_TRUE(server_.Send(standin::EventRecord(kProtocol, 0, 20, 12345)));
-  Bytes rest;
-  ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
-  EXPECT_EQ(ToHex(rest),
-            Hex("18000000 02000000 340000f0 17000000 13000000 15000000"  // sub-item 21
-                "18000000 02000000 340000f0 18000000 13000000 14000000"  // sub-item 20
-                "14000000 02000000 320000f0 19000000 13000000"));        // item 19
-  ExpectCleanProgramEnd(*program_);
+  ExpectTearDownAtMenuExit(kFirstCameraSendId + 3);
+}
+
+// The reader of the program's output goes away, as head -c 10 does after
+// its bytes: the prints that follow fail, and the program follows on until
+// its Exit, so that its tear-down takes its menu out of the simulator.
+class ProgramWhoseOutputReaderGoes : public ProgramAgainstFaultServer {
+ protected:
+  ProgramWhoseOutputReaderGoes() { outputPipe_ = true; }
+};
+
+TEST_F(ProgramWhoseOutputReaderGoes, PrintsInVainFollowsOnAndTearsDownAtExit) {
+  program_->CloseOutputPipe();
+  ASSERT_TRUE(server_.Send(standin::ExceptionRecord(kProtocol, 3, 7, 2)));  // a report to print
+  ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, -0.25)));
+  std::vector<Bytes> packets = server_.ReadPackets(1);
+  ASSERT_EQ(packets.size(), 1u) << "vantilo ended: " << program_->WaitForExit(kCloseWaitMs);
+  EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
+  ExpectTearDownAtMenuExit(kFirstCameraSendId + 4);
 }
 
 TEST_F(ProgramAgainstFaultServer, RecordsAtTheSizeBoundsAreTakenAndFollowingGoesOn) {

@@ -14,10 +14,12 @@ const int kProgramEndMs = 15000;  // a safety bound, not a speed claim
 
 const char kSmallQuarantine[] = "ASAN_OPTIONS=quarantine_size_mb=1";
 
-std::unique_ptr<support::ChildProcess> StartProgram(const std::vector<std::string>& extraEnv) {
+std::unique_ptr<support::ChildProcess> StartProgram(const std::vector<std::string>& extraEnv,
+                                                    bool outputPipe) {
   auto program = std::make_unique<support::ChildProcess>();
   support::ChildOptions options;
   options.extraEnv = extraEnv;
+  options.outPipe = outputPipe;
   EXPECT_TRUE(program->Start({support::kVantiloBinary}, options)) << program->error();
   return program;
 }

@@ -17,8 +17,10 @@ namespace faults {
 // design. Without a sanitizer the variable is ignored.
 extern const char kSmallQuarantine[];
 
-// vantilo, started in the current directory.
-std::unique_ptr<support::ChildProcess> StartProgram(const std::vector<std::string>& extraEnv = {});
+// vantilo, started in the current directory; with outputPipe its standard
+// output is a pipe (see ChildProcess::CloseOutputPipe).
+std::unique_ptr<support::ChildProcess> StartProgram(const std::vector<std::string>& extraEnv = {},
+                                                    bool outputPipe = false);
 
 // Expects that vantilo ends (15 s safety bound) with status 0, that its
 // standard output holds the banner and the connection report naming the

@@ -19,6 +19,7 @@
 
 #include "hostlink/simconnect.h"
 #include "runs.h"
+#include "standin/latency.h"
 #include "standin/live_view.h"
 #include "tests/support/client_packets.h"
 #include "tests/support/files.h"
@@ -515,14 +516,26 @@ TEST_F(SessionInProcess, TenThousandMenuEntriesMakeABoundedLiveView) {
   }
 }
 
+// C0 and C1 controls alike, C1 in UTF-8 or as a bare byte: CSI, OSC and ST
+// work a terminal as ESC [, ESC ] and ESC \ do. Other UTF-8 text stays.
 TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
+  const std::string latencyPath = TempFile("latency.txt", "");
+  standin::LatencyLog latency;
+  ASSERT_TRUE(latency.Open(latencyPath));
+  reporter_.latency = &latency;
   simulator_.AddSession(&session_);
-  Handle(OpenPacket(kProtocol, 1, "evil\x1b]0;owned\x07\x1b[2J"));
-  Handle(MenuAddItem(2, "menu\x1b[31m\x7f", 1));
+  Handle(OpenPacket(kProtocol, 1,
+                    "evil\x1b]0;owned\x07\x1b[2J\xc2\x9d"
+                    "52;c;eA==\xc2\x9c"));
+  Handle(MenuAddItem(2,
+                     "menu\x1b[31m\x7f\x9b"
+                     "2J caf\xc3\xa9 \xe2\x82\xac",
+                     1));
   Handle(MenuAddSubItem(3, 1, "sub\r\n\x1b[H", 2));
   std::vector<std::string> lines = standin::RenderLiveView(world_, simulator_, reporter_);
   std::fclose(log_);
   log_ = nullptr;
+  latency.Close();
   std::istringstream log(FileText(logPath_));
   for (std::string line; std::getline(log, line);) {
     lines.push_back(line);
@@ -531,13 +544,17 @@ TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
   std::size_t controlBytes = 0;
   for (const std::string& line : lines) {
     for (char c : line) {
-      controlBytes += static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+      const unsigned char byte = static_cast<unsigned char>(c);
+      controlBytes += byte < 0x20 || byte == 0x7F || byte == 0x9B || byte == 0x9C || byte == 0x9D;
     }
     all += line + "\n";
   }
   EXPECT_EQ(controlBytes, 0u);  // the text itself would work the terminal: not printed
-  EXPECT_NE(all.find("evil?]0;owned??[2J"), std::string::npos);
-  EXPECT_NE(all.find("sub???[H"), std::string::npos);
+  EXPECT_NE(all.find("evil?]0;owned??[2J?52;c;eA==?"), std::string::npos) << all;
+  EXPECT_NE(all.find("menu?[31m??2J caf\xc3\xa9 \xe2\x82\xac"), std::string::npos) << all;
+  EXPECT_NE(all.find("sub???[H"), std::string::npos) << all;
+  EXPECT_NE(FileText(latencyPath).find("\nopen\t1\tevil?]0;owned??[2J?52;c;eA==?\n"),
+            std::string::npos);
 }
 
 // Clients that each send an Open and wait, kept open in clients: how many

@@ -10,6 +10,10 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 const double kDivisor = static_cast<double>(3.1415f);
+// The largest bank whose angle narrows to a finite float (the lowest one),
+// and the next double, whose angle would narrow to minus infinity.
+const double kLastSendingBank = 0x1.1df240dd1da0bp+122;
+const double kFirstSilentBank = 0x1.1df240dd1da0cp+122;
 
 std::uint32_t HeadingBits(const fake::Call& command) { return fake::Bits(command.floats.at(5)); }
 
@@ -60,6 +64,31 @@ TEST_F(CameraAngle, TableBitForBit) {
     EXPECT_EQ(HeadingBits(Commands()[0]), row.bits);
     EXPECT_EQ(row.bits, fake::Bits(Expected(row.bank)));
   }
+}
+
+// An angle that is not a number, or that no float holds, sends nothing for
+// its record; the state stays, and the next record is answered as usual.
+// Up to the edge of the float range the angle is sent as ever.
+TEST_F(CameraAngle, AngleOutsideTheFloatRangeSendsNothing) {
+  const double banks[] = {std::nan(""), HUGE_VAL,         -HUGE_VAL,        1e300,
+                          -1e300,       kFirstSilentBank, -kFirstSilentBank};
+  for (double bank : banks) {
+    SCOPED_TRACE(bank);
+    fake::Reset();
+    controllerState = kFollowing;
+    Frame(bank);
+    EXPECT_EQ(CommandCount(), 0u);
+    EXPECT_TRUE(StateIs(kFollowing));
+    Frame(0.5);
+    ASSERT_EQ(CommandCount(), 1u);
+    EXPECT_EQ(HeadingBits(Commands()[0]), 0xc1e5309cu);
+  }
+  fake::Reset();
+  Frame(kLastSendingBank);
+  Frame(-kLastSendingBank);
+  ASSERT_EQ(CommandCount(), 2u);
+  EXPECT_EQ(HeadingBits(Commands()[0]), 0xff7fffffu);  // the lowest float
+  EXPECT_EQ(HeadingBits(Commands()[1]), 0x7f7fffffu);  // the highest
 }
 
 // Banks whose exact angle lies next to a midpoint between two floats: nine

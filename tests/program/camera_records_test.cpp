@@ -39,14 +39,46 @@ TEST_F(Records, ApplicationNameWithoutNulIsCutAtTheField) {
   EXPECT_EQ(out.substr(0, 17 + 256 + 9), "Now connected to " + std::string(256, 'A') + " Version ");
 }
 
-// A hostile host's escapes (here OSC 0, which sets the terminal title) and
-// DEL reach the console as '?'; other bytes print as they came.
-TEST_F(Records, ApplicationNameControlBytesPrintAsQuestionMarks) {
-  char name[256] = {};
-  std::memcpy(name, "\x1b]0;owned\x07Sim\x7f\x01\x1f \xc3\xa9~", 20);
-  std::string out = Printed(fake::OpenRecordRawName(name, 10));
-  EXPECT_EQ(out.substr(0, out.find('\n') + 1),
-            "Now connected to ?]0;owned?Sim??? \xc3\xa9~ Version 10\n");
+// A hostile host's escapes reach the console as '?', one per character:
+// C0 bytes and DEL; C1 controls (CSI, OSC, ST) in their UTF-8 form or as
+// bytes outside any UTF-8 sequence. Every other UTF-8 character prints as
+// it came, though its bytes may lie in 0x80-0x9F.
+TEST_F(Records, ApplicationNameControlCharactersPrintAsQuestionMarks) {
+  struct Row {
+    std::string name;  // the field's bytes, NUL-padded
+    DWORD version;
+    std::string printed;  // "Now connected to " ... " Version N\n"
+  };
+  // U+009B, U+009D, U+009C in UTF-8; a field of 128 STs and no NUL
+  const std::string csi = "\xc2\x9b", osc = "\xc2\x9d", st = "\xc2\x9c";
+  std::string fieldOfStringTerminators;
+  for (int i = 0; i < 128; ++i) {
+    fieldOfStringTerminators += st;
+  }
+  const Row rows[] = {
+      // OSC 0, which sets the terminal title, in C0 escapes
+      {"\x1b]0;owned\x07Sim\x7f\x01\x1f \xc3\xa9~", 10, "?]0;owned?Sim??? \xc3\xa9~ Version 10"},
+      // CSI 2J, clear the screen, then OSC 52, write the clipboard, in UTF-8 C1
+      {csi + "2J" + osc + "52;c;cHduZWQ=" + st, 10, "?2J?52;c;cHduZWQ=? Version 10"},
+      // the same as bytes of no UTF-8 sequence, alone or after a broken lead
+      {"\x9b" + std::string("2J\x9d") + "52;c;x\x9c|\xe0\x9b|\xc2\xc2\x80|\x80\x9f", 10,
+       "?2J?52;c;x?|\xe0?|\xc2?|?? Version 10"},
+      // characters whose bytes lie in 0x80-0x9F: U+0100, the euro sign,
+      // U+D7FF and U+1F600
+      {"\xc4\x80 \xe2\x82\xac \xed\x9f\xbf \xf0\x9f\x98\x80", 10,
+       "\xc4\x80 \xe2\x82\xac \xed\x9f\xbf \xf0\x9f\x98\x80 Version 10"},
+      // a lead byte that ends the field is not completed by the version after it
+      {std::string(255, 'A') + "\xc2", 0x9b, std::string(255, 'A') + "\xc2 Version 155"},
+      // a whole field of ST, one '?' each
+      {fieldOfStringTerminators, 10, std::string(128, '?') + " Version 10"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.printed);
+    char name[256] = {};
+    std::memcpy(name, row.name.data(), row.name.size());
+    std::string out = Printed(fake::OpenRecordRawName(name, row.version));
+    EXPECT_EQ(out.substr(0, out.find('\n') + 1), "Now connected to " + row.printed + "\n");
+  }
 }
 
 TEST_F(Records, ExceptionReport) {

@@ -75,9 +75,14 @@ int OutputFile(std::string* path, std::vector<std::string>* temporary) {
   return fd;
 }
 
-// In the child, between fork and exec: only async-signal-safe calls.
+// In the child, between fork and exec: only async-signal-safe calls. The
+// child gets SIGPIPE's default action, as from a shell, whatever this
+// process does with the signal.
 [[noreturn]] void ExecChild(const std::vector<char*>& args, char** envp, const char* folder,
                             int out, int err) {
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  sigaction(SIGPIPE, &byDefault, nullptr);
   dup2(out, STDOUT_FILENO);
   dup2(err, STDERR_FILENO);
   int devNull = open("/dev/null", O_RDONLY);
@@ -98,6 +103,9 @@ int OutputFile(std::string* path, std::vector<std::string>* temporary) {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
+  if (outReader_ >= 0) {
+    close(outReader_);
+  }
   if (pid_ > 0) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
@@ -110,7 +118,17 @@ ChildProcess::~ChildProcess() {
 bool ChildProcess::Start(const std::vector<std::string>& argv, const ChildOptions& options) {
   outPath_ = options.outPath;
   errPath_ = options.errPath;
-  int out = OutputFile(&outPath_, &temporary_);
+  outPiped_ = options.outPipe;
+  int out = -1;
+  if (outPiped_) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) == 0) {
+      outReader_ = ends[0];
+      out = ends[1];
+    }
+  } else {
+    out = OutputFile(&outPath_, &temporary_);
+  }
   int err = OutputFile(&errPath_, &temporary_);
   if (out < 0 || err < 0 || argv.empty()) {
     error_ = "cannot create " + options.outPath + " or " + options.errPath;
@@ -192,7 +210,20 @@ void ChildProcess::Signal(int signal) {
   }
 }
 
-std::string ChildProcess::Stdout() const { return FileText(outPath_); }
+void ChildProcess::CloseOutputPipe() {
+  if (outReader_ < 0) {
+    return;
+  }
+  fcntl(outReader_, F_SETFL, fcntl(outReader_, F_GETFL) | O_NONBLOCK);
+  char buffer[4096];
+  for (ssize_t count; (count = read(outReader_, buffer, sizeof buffer)) > 0;) {
+    outTaken_.append(buffer, static_cast<std::size_t>(count));
+  }
+  close(outReader_);
+  outReader_ = -1;
+}
+
+std::string ChildProcess::Stdout() const { return outPiped_ ? outTaken_ : FileText(outPath_); }
 
 std::string ChildProcess::Stderr() const { return FileText(errPath_); }
 

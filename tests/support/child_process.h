@@ -1,5 +1,6 @@
 // Child processes for the tests and the benchmarks: output in files (a pipe
-// nobody drains would block a chatty child), every wait bounded, CPU time and
+// nobody drains would block a chatty child; one is there for a test whose
+// child must lose its reader), every wait bounded, CPU time and
 // peak memory from wait4 when it ends; the /proc readers and the
 // sanitizer-report finder for the children's state and output.
 #ifndef VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
@@ -29,6 +30,9 @@ struct ChildOptions {
   std::string folder;                 // working folder; empty: this one
   std::string outPath;                // standard output; empty: a temporary file
   std::string errPath;                // standard error; empty: a temporary file
+  // Standard output to a pipe read by CloseOutputPipe (outPath is then not
+  // used); a child that writes more than the pipe holds (64 KiB) blocks.
+  bool outPipe = false;
 };
 
 class ChildProcess {
@@ -57,6 +61,11 @@ class ChildProcess {
   ChildResult WaitOrKill(Clock::time_point deadline);
   void Signal(int signal);
 
+  // With outPipe: takes what the child has written so far, then closes the
+  // pipe's read end, as a reader that goes away (vantilo | head -c 10): the
+  // child's next write finds no reader. Stdout() is then what was taken.
+  void CloseOutputPipe();
+
   // Everything written so far (all of it once the child has exited).
   std::string Stdout() const;
   std::string Stderr() const;
@@ -72,6 +81,9 @@ class ChildProcess {
   ChildResult result_;
   std::string outPath_;
   std::string errPath_;
+  int outReader_ = -1;    // the output pipe's read end, while open
+  std::string outTaken_;  // what CloseOutputPipe took from it
+  bool outPiped_ = false;
   std::vector<std::string> temporary_;  // output files to remove
 };
 
