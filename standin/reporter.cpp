@@ -159,9 +159,17 @@ void Reporter::NoteRepeated(int client, const std::string& kind, const std::stri
 }
 
 void Reporter::Tick(bool force) {
+  Settle(force, [](int) { return true; });
+}
+
+void Reporter::ClientLeft(int client) {
+  Settle(true, [client](int of) { return of == client; });
+}
+
+void Reporter::Settle(bool force, const std::function<bool(int)>& ofClient) {
   const Clock::time_point now = Clock::now();
   for (auto it = notes_.begin(); it != notes_.end();) {
-    if (!force && now - it->second.since < kHoldSpan) {
+    if (!ofClient(it->first.first) || (!force && now - it->second.since < kHoldSpan)) {
       ++it;
       continue;
     }
@@ -174,7 +182,7 @@ void Reporter::Tick(bool force) {
   for (auto it = traced_.begin(); it != traced_.end();) {
     // The packet being left out still counts its lines where it began.
     const bool counting = leavingOut_ && it->first == currentClient_;
-    if (counting || (!force && now - it->second.since < kHoldSpan)) {
+    if (counting || !ofClient(it->first) || (!force && now - it->second.since < kHoldSpan)) {
       ++it;
       continue;
     }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -64,6 +65,8 @@ class Reporter {
   // Tells what the bounds held back over seconds that are over (each frame),
   // and all that they hold back (at exit: force).
   void Tick(bool force = false);
+  // Tells what the bounds hold back of a client that has gone, and forgets it.
+  void ClientLeft(int client);
 
   const std::deque<std::string>& recent() const { return recent_; }
   std::string Summary() const;
@@ -79,6 +82,9 @@ class Reporter {
   std::uint64_t frame_ = 0;
   std::chrono::steady_clock::time_point start_;
   std::deque<std::string> recent_;
+  // Tells and forgets the held-back counts of the clients ofClient picks,
+  // whose second is over (or all of them: force).
+  void Settle(bool force, const std::function<bool(int)>& ofClient);
   struct Held {
     std::chrono::steady_clock::time_point since;  // the second's start
     std::uint64_t shown = 0;                      // lines (or packets) written in it

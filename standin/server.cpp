@@ -408,6 +408,7 @@ void Server::Drop(std::size_t index, const std::string& reason) {
   std::string ignored;
   connection.Flush(&ignored);  // what is queued (a quit record, say) still goes out
   simulator_.RemoveSession(&connection.session());
+  reporter_.ClientLeft(id);
   if (reporter_.latency != nullptr) {
     reporter_.latency->ClientLeft(id);
   }
