@@ -53,16 +53,22 @@ JsonLine Reporter::Line(const char* kind) const {
   return line;
 }
 
-void Reporter::Trace(const JsonLine& line) {
+bool Reporter::Writing() {
   if (trace_ == nullptr) {
-    return;
+    return false;
   }
   if (leavingOut_) {
     stats.traceLeftOut++;
     traced_[currentClient_].lines++;
-    return;
+    return false;
   }
-  trace_->Write(line);
+  return true;
+}
+
+void Reporter::Trace(const JsonLine& line) {
+  if (Writing()) {
+    trace_->Write(line);
+  }
 }
 
 void Reporter::BeginPacket(int client) {
@@ -89,12 +95,7 @@ void Reporter::BeginPacket(int client) {
 }
 
 void Reporter::TracePacket(int client, const Packet& packet) {
-  if (trace_ == nullptr) {
-    return;
-  }
-  if (leavingOut_) {
-    stats.traceLeftOut++;
-    traced_[client].lines++;
+  if (!Writing()) {
     return;
   }
   JsonLine line = Line("packet");

@@ -85,6 +85,8 @@ class Reporter {
   // Tells and forgets the held-back counts of the clients ofClient picks,
   // whose second is over (or all of them: force).
   void Settle(bool force, const std::function<bool(int)>& ofClient);
+  // Whether a trace line is to be written now; one left out is counted.
+  bool Writing();
   struct Held {
     std::chrono::steady_clock::time_point since;  // the second's start
     std::uint64_t shown = 0;                      // lines (or packets) written in it
