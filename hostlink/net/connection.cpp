@@ -197,7 +197,7 @@ bool Connection::Send(const std::vector<std::uint8_t>& packet, std::string* prob
     } else if (count != sockets::kWouldBlock) {
       return false;
     } else if (!sockets::WaitWritable(socket_, deadline)) {
-      *why = "timed out";
+      *why = kSendTimedOut;
       return false;
     }
   }
@@ -220,6 +220,9 @@ bool Connection::ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxB
     }
     into->insert(into->end(), chunk, chunk + count);
     total += static_cast<std::size_t>(count);
+    if (static_cast<std::size_t>(count) < sizeof chunk) {
+      return true;
+    }
   }
   return true;
 }

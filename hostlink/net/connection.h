@@ -18,6 +18,8 @@ namespace vantilo_net {
 // one packet's send.
 const int kConnectTimeoutMs = 3000;
 const int kSendTimeoutMs = 2000;
+// Why a send failed when the socket stayed full for kSendTimeoutMs.
+const char kSendTimedOut[] = "timed out";
 
 // A peer that vanishes (a simulator PC that crashes or drops off the
 // network sends no FIN and no RST) must not leave the link polling a dead
@@ -48,11 +50,13 @@ class Connection {
   bool Connect(const LinkSettings& settings, std::string* problem);
   // Sends all bytes; false when the peer is gone or the socket stayed full
   // for kSendTimeoutMs, with why in *problem when given ("connection reset
-  // by peer", "timed out"). The caller then treats the connection as lost.
+  // by peer", kSendTimedOut). The caller then treats the connection as lost.
   bool Send(const std::vector<std::uint8_t>& packet, std::string* problem = nullptr);
   // Appends what has arrived (at most about maxBytes) to *into without
   // waiting; false when the stream has ended or failed, after appending
-  // what came before that.
+  // what came before that. A read that leaves room in its chunk is the
+  // last: nothing more had arrived, and asking again would cost a system
+  // call that finds nothing.
   bool ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes);
   void Close();
   bool IsOpen() const { return socket_ != kNoSocket; }
