@@ -2,11 +2,22 @@
 // handle the open gives out points at it. Each operation sends one packet;
 // CallDispatch cuts the bytes read into records and hands them over; a lost
 // connection becomes one quit record of ours, after which every call fails.
+//
+// The open speaks kProtocol. Until the simulator's first record arrives,
+// the link keeps a copy of every packet sent, the Open first. A simulator
+// that refuses the protocol (an EXCEPTION VERSION_MISMATCH for the Open, or
+// the connection closed before any record) is opened again on a fresh
+// connection at kFallbackProtocol, and the copies are sent again there in
+// their order with their send ids: the program sees neither the refusal nor
+// a delay in its own calls, and against a simulator that serves kProtocol
+// nothing on the wire changes.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "hostlink/net/config.h"
 #include "hostlink/net/connection.h"
+#include "hostlink/net/negotiation.h"
 #include "hostlink/net/packets.h"
 #include "hostlink/net/reassembly.h"
 #include "hostlink/net/wire.h"
@@ -23,6 +34,13 @@ const HRESULT kFail = static_cast<HRESULT>(0x80004005u);  // E_FAIL
 // program inside dispatch forever.
 const std::size_t kMaxReadPerDispatch = 1024 * 1024;
 
+// The Open is always the connection's first packet.
+const std::uint32_t kOpenSendId = 1;
+// Most bytes kept for sending again while the simulator has not answered
+// the Open (the program's registration takes under 8 KiB). Past it the
+// link stops keeping, and a refusal then counts as a lost connection.
+const std::size_t kMaxKeptBytes = 64 * 1024;
+
 enum class LinkState {
   kClosed,        // never opened, or closed
   kOpen,          // connected
@@ -38,6 +56,13 @@ struct Link {
   std::uint32_t nextSendId = 1;
   std::uint32_t generation = 0;  // counts opens, so dispatch notices a re-open
   bool dispatching = false;
+
+  LinkSettings settings;  // where the open went, to open again
+  std::string name;       // the Open's name, to open again
+  std::uint32_t protocol = kProtocol;
+  bool negotiating = false;  // no record yet on this connection, copies kept
+  std::vector<Bytes> kept;   // the packets since the Open, the Open first
+  std::size_t keptBytes = 0;
 };
 
 Link theLink;
@@ -57,28 +82,94 @@ void MarkLost(Link* link) {
   }
 }
 
-// Encodes one packet with the next send id and sends it.
+void StopNegotiating(Link* link) {
+  link->negotiating = false;
+  link->kept.clear();
+  link->kept.shrink_to_fit();
+  link->keptBytes = 0;
+}
+
+// Keeps a copy of a packet about to be sent, while a refusal may still come.
+void Keep(Link* link, const Bytes& packet) {
+  if (!link->negotiating) {
+    return;
+  }
+  if (link->keptBytes + packet.size() > kMaxKeptBytes) {
+    return StopNegotiating(link);
+  }
+  link->kept.push_back(packet);
+  link->keptBytes += packet.size();
+}
+
+// Whether a failed send means the simulator closed the connection (rather
+// than stopped reading), before it had answered the Open.
+bool ClosedWhileNegotiating(const Link& link, const std::string& problem) {
+  return link.negotiating && problem != kSendTimedOut;
+}
+
+// After a refusal at kProtocol: a fresh connection at kFallbackProtocol and
+// every kept packet sent again on it. After a refusal there too: one line
+// saying so. False when the link is to count as lost.
+bool OpenAgain(Link* link, const char* refusal) {
+  const std::string where = link->connection.where();
+  link->connection.Close();
+  link->splitter = RecordSplitter();
+  if (link->protocol == kFallbackProtocol) {
+    std::fprintf(stderr, "%s refused SimConnect protocols %u and %u (%s)\n", where.c_str(),
+                 static_cast<unsigned>(kProtocol), static_cast<unsigned>(kFallbackProtocol),
+                 refusal);
+    StopNegotiating(link);
+    return false;
+  }
+  link->protocol = kFallbackProtocol;
+  std::string problem;
+  if (!link->connection.Connect(link->settings, &problem)) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    StopNegotiating(link);
+    return false;
+  }
+  link->kept.front() = EncodeOpen(kOpenSendId, link->name.c_str(), link->protocol);
+  for (Bytes& packet : link->kept) {
+    StampProtocol(&packet, link->protocol);
+    if (!link->connection.Send(packet, &problem)) {
+      if (ClosedWhileNegotiating(*link, problem)) {
+        return OpenAgain(link, "connection closed");
+      }
+      StopNegotiating(link);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Encodes one packet with the next send id and sends it at the link's protocol.
 template <typename Encoder>
 HRESULT SendPacket(HANDLE handle, Encoder encode) {
   Link* link = LinkOf(handle);
   if (link == nullptr || link->state != LinkState::kOpen) {
     return kFail;
   }
-  const Bytes packet = encode(link->nextSendId++);
-  if (!link->connection.Send(packet)) {
-    MarkLost(link);
-    return kFail;
+  Bytes packet = encode(link->nextSendId++);
+  StampProtocol(&packet, link->protocol);
+  Keep(link, packet);
+  std::string problem;
+  if (link->connection.Send(packet, &problem)) {
+    return kOk;
   }
-  return kOk;
+  if (ClosedWhileNegotiating(*link, problem) && OpenAgain(link, "connection closed")) {
+    return kOk;
+  }
+  MarkLost(link);
+  return kFail;
 }
 
 // The quit record the link makes itself when the connection is lost: a bare
 // header, the smallest record the splitter lets through.
 static_assert(sizeof(SIMCONNECT_RECV) == wire::kMinRecordBytes, "a quit record is a header");
-void DeliverQuit(DispatchProc dispatch, void* context) {
+void DeliverQuit(DispatchProc dispatch, void* context, std::uint32_t protocol) {
   SIMCONNECT_RECV header;
   header.dwSize = sizeof header;
-  header.dwVersion = kProtocol;
+  header.dwVersion = protocol;
   header.dwID = SIMCONNECT_RECV_ID_QUIT;
   AlignedRecord quit;
   quit.Assign(reinterpret_cast<const std::uint8_t*>(&header), sizeof header);
@@ -105,12 +196,20 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWN
     return kFail;
   }
   theLink.splitter = RecordSplitter();
-  theLink.nextSendId = 1;
+  theLink.nextSendId = kOpenSendId;
   theLink.generation++;
-  if (!theLink.connection.Send(EncodeOpen(theLink.nextSendId++, szName), &problem)) {
+  theLink.settings = settings;
+  theLink.name = szName != nullptr ? szName : "";
+  theLink.protocol = kProtocol;
+  StopNegotiating(&theLink);
+  theLink.negotiating = true;
+  const Bytes open = EncodeOpen(theLink.nextSendId++, szName, theLink.protocol);
+  Keep(&theLink, open);
+  if (!theLink.connection.Send(open, &problem)) {
     std::fprintf(stderr, "send Open to %s: %s\n", theLink.connection.where().c_str(),
                  problem.c_str());
     theLink.connection.Close();
+    StopNegotiating(&theLink);
     return kFail;
   }
   theLink.state = LinkState::kOpen;
@@ -126,6 +225,7 @@ HRESULT SIMCONNECT_CALL SimConnect_Close(HANDLE hSimConnect) {
   link->connection.Close();
   link->splitter = RecordSplitter();
   link->state = LinkState::kClosed;
+  StopNegotiating(link);
   return kOk;
 }
 
@@ -136,11 +236,15 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
       link->state == LinkState::kQuitDelivered) {
     return kFail;
   }
+  // A connection that ends before its first record refused the Open.
+  bool endedUnanswered = false;
   if (link->state == LinkState::kOpen) {
     link->arrived.clear();
     const bool open = link->connection.ReadAvailable(&link->arrived, kMaxReadPerDispatch);
     link->splitter.Append(link->arrived.data(), link->arrived.size());
-    if (!open) {
+    if (!open && link->negotiating) {
+      endedUnanswered = true;
+    } else if (!open) {
       MarkLost(link);
     }
   }
@@ -155,16 +259,38 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
     if (status != RecordSplitter::Status::kRecord) {
       break;
     }
+    if (link->negotiating) {
+      const std::uint8_t* bytes = record.Bytes();
+      if (RefusesOpen(bytes, record.Size(), kOpenSendId)) {
+        endedUnanswered = false;
+        if (!OpenAgain(link, "VERSION_MISMATCH")) {
+          MarkLost(link);
+        }
+        break;
+      }
+      StopNegotiating(link);
+      const std::string note = CameraNote(bytes, record.Size());
+      if (!note.empty()) {
+        std::fprintf(stderr, "%s\n", note.c_str());
+      }
+      if (endedUnanswered) {
+        endedUnanswered = false;
+        MarkLost(link);
+      }
+    }
     pfcnDispatch(static_cast<SIMCONNECT_RECV*>(record.Data()), record.Size(), pContext);
     if (link->state == LinkState::kClosed || link->generation != generation) {
       link->dispatching = false;
       return kOk;  // the procedure closed the connection
     }
   }
+  if (endedUnanswered && !OpenAgain(link, "connection closed")) {
+    MarkLost(link);
+  }
   link->dispatching = false;
   if (link->state == LinkState::kLost) {
     link->state = LinkState::kQuitDelivered;
-    DeliverQuit(pfcnDispatch, pContext);
+    DeliverQuit(pfcnDispatch, pContext, link->protocol);
   }
   return kOk;
 }

@@ -61,15 +61,22 @@ Bytes PacketWriter::Finish(std::uint32_t sendId) {
   return bytes_;
 }
 
-Bytes EncodeOpen(std::uint32_t sendId, const char* name) {
+Bytes EncodeOpen(std::uint32_t sendId, const char* name, std::uint32_t protocol) {
   PacketWriter packet(wire::kOpen);
   packet.String256(name).U32(0);
   // The client alias marker: a NUL, then "XSF".
   packet.U32(0x46535800u);
-  // Version 0.0 and build 60905.0: what the RTM client sends.
-  packet.U32(0).U32(0).U32(60905).U32(0);
-  return packet.Finish(sendId);
+  if (protocol == kFallbackProtocol) {
+    packet.U32(10).U32(0).U32(61259).U32(0);  // the SP2 client
+  } else {
+    packet.U32(0).U32(0).U32(60905).U32(0);  // the RTM client sends 0.0
+  }
+  Bytes bytes = packet.Finish(sendId);
+  StampProtocol(&bytes, protocol);
+  return bytes;
 }
+
+void StampProtocol(Bytes* packet, std::uint32_t protocol) { SetU32(packet, 4, protocol); }
 
 Bytes EncodeMenuAddItem(std::uint32_t sendId, const char* text, std::uint32_t menuEventId,
                         std::uint32_t data) {

@@ -15,8 +15,13 @@ namespace vantilo_net {
 
 typedef std::vector<std::uint8_t> Bytes;
 
-// The protocol of the 10.0.60905 (FSX RTM) client, in every packet header.
+// The protocol of the 10.0.60905 (FSX RTM) client, in every packet header
+// the encoders write.
 const std::uint32_t kProtocol = 2;
+// The protocol of the FSX SP2 client (10.0.61259), which simulators that
+// refuse kProtocol are reported to serve. Its packets differ from
+// kProtocol's only in the header's protocol word and the Open's version.
+const std::uint32_t kFallbackProtocol = 4;
 
 // Builds one packet: the header is written by Finish, once the size is known.
 class PacketWriter {
@@ -33,8 +38,11 @@ class PacketWriter {
   Bytes bytes_;
 };
 
-// Open: name, a zero word, the "\0XSF" marker, version 0.0, build 60905.0.
-Bytes EncodeOpen(std::uint32_t sendId, const char* name);
+// Open: name, a zero word, the "\0XSF" marker, then the client's version:
+// 0.0, build 60905.0 at kProtocol; 10.0, build 61259.0 at kFallbackProtocol.
+Bytes EncodeOpen(std::uint32_t sendId, const char* name, std::uint32_t protocol = kProtocol);
+// Rewrites the protocol word of an encoded packet's header.
+void StampProtocol(Bytes* packet, std::uint32_t protocol);
 Bytes EncodeMenuAddItem(std::uint32_t sendId, const char* text, std::uint32_t menuEventId,
                         std::uint32_t data);
 Bytes EncodeMenuAddSubItem(std::uint32_t sendId, std::uint32_t menuEventId, const char* text,

@@ -178,11 +178,16 @@ TEST_F(LinkTest, OverlongStringIsCutOnTheWire) {
                                    HexField256(std::string(255, 'x')));
 }
 
+// Records are handed over as they came, whatever protocol their header
+// names: newer simulators stamp their own, and Prepar3D's events are
+// reported to carry a flags word after the data (28 bytes).
 TEST_F(LinkTest, RecordsSplitAcrossReadsArriveWholeAlignedAndInOrder) {
   Connect();
-  const Bytes open = standin::OpenRecord(kProtocol);
-  const Bytes event = standin::EventRecord(kProtocol, standin::kUnknownGroup, 2, 0);
-  const Bytes frame = standin::FrameRecord(kProtocol, 3, 60.0f, 1.0f);
+  const Bytes open = standin::OpenRecord(6);
+  Bytes event = standin::EventRecord(5, standin::kUnknownGroup, 2, 0);
+  support::PutU32(event, 0);
+  event[0] = 28;
+  const Bytes frame = standin::FrameRecord(4, 3, 60.0f, 1.0f);
   const Bytes stream = support::Join({open, event, frame});
   const std::size_t cut = open.size() + event.size() + 5;  // inside the frame record
   ASSERT_TRUE(server.Send(Bytes(stream.begin(), stream.begin() + cut)));
@@ -218,6 +223,93 @@ TEST_F(LinkTest, ServerClosingGivesOneQuitRecordThenEveryOperationFails) {
   EXPECT_EQ(SimConnect_Close(handle), 0);
   EXPECT_LT(SimConnect_Close(handle), 0);
 }
+
+// How the scripted simulator answers an Open.
+enum class Answer { kServe, kRefuseByException, kRefuseByClose };
+
+struct NegotiationRow {
+  const char* name;
+  Answer atProtocol2;
+  Answer atProtocol4;
+  const char* refusal;  // what the line on standard error names, when both refuse
+};
+
+class Negotiation : public LinkTest, public ::testing::WithParamInterface<NegotiationRow> {
+ protected:
+  void Refuse(Answer answer, std::uint32_t protocol) {
+    if (answer == Answer::kRefuseByException) {
+      // The hardest refusal: the connection stays open, and nothing more comes.
+      ASSERT_TRUE(server.Send(standin::ExceptionRecord(
+          protocol, SIMCONNECT_EXCEPTION_VERSION_MISMATCH, 1, standin::kUnknownIndex)));
+    } else {
+      server.CloseClient();
+    }
+  }
+};
+
+// A simulator that refuses protocol 2 gets the Open and every packet sent
+// so far again, on a fresh connection at protocol 4, and the program never
+// sees the refusal. Refused there too, the program gets a quit record and
+// standard error one line.
+TEST_P(Negotiation, ARefusedProtocolIsOpenedAgainAtProtocol4Unseen) {
+  const NegotiationRow& row = GetParam();
+  Connect();
+  EXPECT_EQ(SimConnect_MenuAddItem(handle, "Vantilo", 19, 12345), 0);
+  EXPECT_EQ(SimConnect_SubscribeToSystemEvent(handle, 3, "Frame"), 0);
+  const std::vector<Bytes> atTwo = server.ReadPackets(2);
+  ASSERT_EQ(atTwo.size(), 2u);
+  Refuse(row.atProtocol2, 2);
+
+  testing::internal::CaptureStderr();
+  Collector collector;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!server.HasPendingConnection() && std::chrono::steady_clock::now() < deadline) {
+    EXPECT_EQ(SimConnect_CallDispatch(handle, Collect, &collector), 0);
+  }
+  ASSERT_TRUE(server.Accept());
+  const std::vector<Bytes> atFour = server.ReadPackets(3);
+  ASSERT_EQ(atFour.size(), 3u);
+  EXPECT_EQ(ToHex(atFour[0]), Hex("28010000 04000000 010000f0 01000000") + HexField256("Vantilo") +
+                                  Hex("00000000 00585346 0a000000 00000000 4bef0000 00000000"));
+  for (std::size_t i = 0; i < atTwo.size(); ++i) {
+    Bytes restamped = atTwo[i];
+    restamped[4] = 4;
+    EXPECT_EQ(ToHex(atFour[i + 1]), ToHex(restamped)) << "packet " << i + 1;
+  }
+
+  std::string stderrLine;
+  if (row.atProtocol4 == Answer::kServe) {
+    ASSERT_TRUE(server.Send(standin::OpenRecord(4)));
+    DispatchUntil(handle, &collector, 1);
+    ASSERT_EQ(collector.records.size(), 1u);
+    EXPECT_EQ(collector.records[0], standin::OpenRecord(4));
+    EXPECT_EQ(SimConnect_SetInputGroupState(handle, 0, SIMCONNECT_STATE_ON), 0);
+    const std::vector<Bytes> next = server.ReadPackets(1);
+    ASSERT_EQ(next.size(), 1u);
+    EXPECT_EQ(ToHex(next[0]), Hex("18000000 04000000 150000f0 04000000 00000000 01000000"));
+  } else {
+    Refuse(row.atProtocol4, 4);
+    DispatchUntil(handle, &collector, 1);
+    ASSERT_EQ(collector.records.size(), 1u);
+    EXPECT_EQ(ToHex(collector.records[0]), Hex("0c000000 04000000 03000000"));
+    EXPECT_LT(SimConnect_MenuDeleteItem(handle, 19), 0);
+    stderrLine = "127.0.0.1:" + std::to_string(server.port()) +
+                 " refused SimConnect protocols 2 and 4 (" + row.refusal + ")\n";
+  }
+  EXPECT_FALSE(server.HasPendingConnection());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), stderrLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, Negotiation,
+    ::testing::Values(NegotiationRow{"ExceptionThenServed", Answer::kRefuseByException,
+                                     Answer::kServe, ""},
+                      NegotiationRow{"CloseThenServed", Answer::kRefuseByClose, Answer::kServe, ""},
+                      NegotiationRow{"ExceptionAtBoth", Answer::kRefuseByException,
+                                     Answer::kRefuseByException, "VERSION_MISMATCH"},
+                      NegotiationRow{"CloseAtBoth", Answer::kRefuseByClose, Answer::kRefuseByClose,
+                                     "connection closed"}),
+    [](const ::testing::TestParamInfo<NegotiationRow>& info) { return info.param.name; });
 
 TEST_F(LinkTest, CorruptSizesEndTheConnectionAfterTheWholeRecords) {
   Connect();

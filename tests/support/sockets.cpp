@@ -150,6 +150,8 @@ bool ScriptedServer::Accept() {
   if (!Readable(listener_, After(kWaitMs))) {
     return false;
   }
+  CloseClient();
+  pending_.clear();
   client_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   return client_ >= 0;
 }

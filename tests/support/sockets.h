@@ -31,7 +31,8 @@ class ScriptedServer {
   int port() const { return port_; }
   // True when a connection is waiting to be accepted.
   bool HasPendingConnection();
-  // Accepts the client; false if none arrives within 5 s.
+  // Accepts the next client, closing the one before; false if none arrives
+  // within 5 s.
   bool Accept();
   // Accepts the client, reads its Open packet and answers with the
   // stand-in's OPEN record.
