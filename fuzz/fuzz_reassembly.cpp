@@ -1,13 +1,15 @@
 // Fuzz target for hostlink/net's record reassembly: an arbitrary server byte
 // stream, cut by the input's trailer (fuzz_input.h), goes into a
 // RecordSplitter piece by piece, and every record taken out is checked
-// against a plain walk over the same bytes by their size words.
+// against a plain walk over the same bytes by their size words, then read
+// as a first record is, for a refused Open and the simulator's name.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "fuzz/fuzz_input.h"
+#include "hostlink/net/negotiation.h"
 #include "hostlink/net/reassembly.h"
 #include "hostlink/net/wire.h"
 
@@ -76,6 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(delivered + recordSize <= fed);
       Check(std::memcmp(record.Bytes(), input.stream + delivered, recordSize) == 0);
       delivered += recordSize;
+      vantilo_net::RefusesOpen(record.Bytes(), recordSize, 1);
+      Check(vantilo_net::CameraNote(record.Bytes(), recordSize).size() < 512);
     }
     // Records come out as soon as their last byte is in, corruption as soon
     // as the bad size word is.

@@ -57,27 +57,46 @@ Bytes Attitude(double bankRadians) {
   return standin::ObjectDataRecord(2, 1, 0, {-0.05, bankRadians});
 }
 
-// What the stand-in sends Vantilo over a run: open, view, frames, the hat
-// and four "1sec" ticks, the menu's Pause twice, an exception, Exit, quit.
-Bytes RecordSession() {
-  const std::uint32_t p = 2;
-  Bytes s = standin::OpenRecord(p);
-  Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 1, 2));
-  Append(s, standin::FrameRecord(p, 3, 60.0f, 1.0f));
-  Append(s, Attitude(0.349));
-  Append(s, standin::EventRecord(p, 0, 18, 0));
-  Append(s, Attitude(-0.2));
-  for (int i = 0; i < 4; ++i) {
-    Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 2, 0));
+// A record with the protocol word p in its header, as simulators newer than
+// FSX may stamp their own number on what they send an older client.
+Bytes Stamped(Bytes record, std::uint32_t p) {
+  standin::SetU32(record, 4, p);
+  return record;
+}
+
+// An EVENT record; with flags, 28 bytes long, a flags word after the data,
+// as Prepar3D's are reported to be.
+Bytes Event(std::uint32_t p, std::uint32_t group, std::uint32_t id, std::uint32_t data,
+            bool flags) {
+  Bytes record = standin::EventRecord(p, group, id, data);
+  if (flags) {
+    standin::PutU32(record, 0);
+    standin::SetU32(record, 0, static_cast<std::uint32_t>(record.size()));
   }
-  Append(s, Attitude(0.1));
-  Append(s, standin::EventRecord(p, 0, 21, 12345));
-  Append(s, Attitude(0.3));
-  Append(s, standin::EventRecord(p, 0, 21, 12345));
-  Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 1, 1));
-  Append(s, standin::EventRecord(p, 0xFFFFFFFFu, 0, 1));
+  return record;
+}
+
+// What the stand-in sends Vantilo over a run: open, view, frames, the hat
+// and four "1sec" ticks, the menu's Pause twice, an exception, Exit, quit;
+// every header stamped p, the events with flags or without.
+Bytes RecordSession(std::uint32_t p = 2, bool flags = false) {
+  Bytes s = standin::OpenRecord(p);
+  Append(s, Event(p, 0xFFFFFFFFu, 1, 2, flags));
+  Append(s, standin::FrameRecord(p, 3, 60.0f, 1.0f));
+  Append(s, Stamped(Attitude(0.349), p));
+  Append(s, Event(p, 0, 18, 0, flags));
+  Append(s, Stamped(Attitude(-0.2), p));
+  for (int i = 0; i < 4; ++i) {
+    Append(s, Event(p, 0xFFFFFFFFu, 2, 0, flags));
+  }
+  Append(s, Stamped(Attitude(0.1), p));
+  Append(s, Event(p, 0, 21, 12345, flags));
+  Append(s, Stamped(Attitude(0.3), p));
+  Append(s, Event(p, 0, 21, 12345, flags));
+  Append(s, Event(p, 0xFFFFFFFFu, 1, 1, flags));
+  Append(s, Event(p, 0xFFFFFFFFu, 0, 1, flags));
   Append(s, standin::ExceptionRecord(p, 3, 7, 2));
-  Append(s, standin::EventRecord(p, 0, 20, 12345));
+  Append(s, Event(p, 0, 20, 12345, flags));
   Append(s, standin::QuitRecord(p));
   return s;
 }
@@ -109,6 +128,9 @@ void CameraDispatchSeeds() {
   }
   Write(t, "attitude_not_finite", notFinite);
   Write(t, "session", RecordSession());
+  Write(t, "session_protocol_4_events_28", RecordSession(4, true));
+  Write(t, "session_protocol_5", RecordSession(5));
+  Write(t, "session_protocol_6", RecordSession(6));
   Write(t, "event_cut_short", Cut(standin::EventRecord(2, 0, 18, 0), 20));
   Write(t, "attitude_cut_short", Cut(Attitude(0.349), 50));
   Write(t, "exception", standin::ExceptionRecord(2, 1, 4, 0xFFFFFFFFu));
@@ -120,6 +142,7 @@ void ReassemblySeeds() {
   Write(t, "session_whole", WithCuts(session, {}));
   Write(t, "session_bytewise", WithCuts(session, {1}));
   Write(t, "session_cuts", WithCuts(session, {3, 12, 200, 7, 0}));
+  Write(t, "session_protocol_6_events_28_cuts", WithCuts(RecordSession(6, true), {28, 5, 0}));
   // The largest record allowed: 40 bytes of header and 8187 doubles.
   const std::size_t doubles = (wire::kMaxRecordBytes - wire::kObjectDataHeaderBytes) / 8;
   Write(t, "largest_record",
