@@ -40,8 +40,8 @@ Persona Fsx() {
 }
 
 // OPEN fields recorded. Assumed: that it serves protocols 2 to 4 as FSX does
-// (FSX Steam Edition probably serves protocol-2 clients), and that it
-// refuses others as the later simulators are reported to.
+// (FSX Steam Edition probably serves protocol-2 clients), and that its
+// headers, EVENT records and camera are FSX's.
 Persona FsxSteamEdition() {
   Persona se;
   se.name = "fsx-se";

@@ -26,7 +26,8 @@ struct Persona {
   std::uint32_t lowestProtocol = 2;
   std::uint32_t highestProtocol = 4;  // or kNoHighestProtocol
   // A refused Open gets VERSION_MISMATCH, and then every later packet of
-  // that client is ignored (no record, no exception). Otherwise the client
+  // that client is ignored (no record, no exception): assumed for every
+  // persona but fsx, as the hardest case for a client. Otherwise the client
   // may try Open again, and its other packets are answered as unopened.
   bool ignoresRefusedClients = true;
   // The protocol number in every record header; 0: the client's own.
