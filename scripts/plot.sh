@@ -5,6 +5,8 @@
 # hold, menu Pause, a view other than the virtual cockpit, the simulator's
 # pause), ticks for the "1sec" events, markers for the menu picks and the
 # quit, and in red the frames left without a command outside those bands.
+# Camera commands the simulator ignored (the trace marks them "ignored")
+# answer their frames but move no heading; the title counts them.
 # awk below only turns the trace into gnuplot's data blocks and values.
 # Usage: plot.sh [--scenario NAME] TRACE [OUT.svg|OUT.png]
 #   NAME goes in the title (default: the trace's file name); OUT defaults
@@ -145,9 +147,12 @@ to_gnuplot() {
       if (type == "MenuAddSubItem") menu_text[field("sub_menu_event_id", $0)] = printable(field("text", $0))
     }
     kind == "camera" {
+      # A command the simulator ignored (--simulator msfs2020, msfs2024)
+      # answers its frame but leaves the camera where it was.
+      answered[field("frame", $0)] = 1
+      if (field("ignored", $0) == "true") { nignored++; next }
       heading = field("heading", $0); have_heading = 1
       heading_t[++nheadings] = t; heading_at[nheadings] = heading
-      answered[field("frame", $0)] = 1
     }
     kind == "record" {
       record = field("record", $0)
@@ -197,8 +202,9 @@ to_gnuplot() {
       if (fps == "" && last_wall > first_wall) fps = int((last_frame - first_frame) / (last_wall - first_wall) + 0.5)
       printf "# frames=%d outside_bands=%d in_bands=%d after_quit=%d\n", ndata, nfaults, nheld, nafter
       rate = (fps == "" ? "?" : fps + 0) " fps" (speed != "" && speed + 0 != 1 ? ", speed " speed + 0 : "")
-      printf "title = \"%s, %s, %s. Frames without a command outside the bands: %d\"\n", \
-        name == "" ? "client " chosen : name, printable(ENVIRON["SCENARIO"]), rate, nfaults
+      printf "title = \"%s, %s, %s. Frames without a command outside the bands: %d%s\"\n", \
+        name == "" ? "client " chosen : name, printable(ENVIRON["SCENARIO"]), rate, nfaults, \
+        nignored ? ". Camera commands the simulator ignored: " nignored : ""
       printf "tend = %s\nymax = %d\n", t, range
       block("bank", banks, "-1 0"); block("heading", headings, "-1 0")
       block("hat", bands["hat"], "-1 -1"); block("menu", bands["menu"], "-1 -1")

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "standin/live_view.h"
+#include "standin/persona.h"
 #include "standin/server.h"
 #include "standin/terminal.h"
 
@@ -123,9 +124,13 @@ int RunStandin(const Options& options) {
   if (latency.open()) {
     reporter.latency = &latency;
   }
+  const Persona& persona = *FindPersona(options.simulator);
+  if (persona.name != DefaultPersona().name) {
+    reporter.persona = persona.name;
+  }
   World world;
   Simulator simulator(actions, options.fps, options.speed, world, reporter);
-  Server server(world, reporter, simulator, options.maxClients);
+  Server server(world, reporter, simulator, options.maxClients, persona);
   if (!server.Listen(options.address, options.port, &error)) {
     std::fprintf(stderr, "vantilo-standin: %s\n", error.c_str());
     return 1;

@@ -105,9 +105,12 @@ std::vector<std::string> RenderLiveView(const World& world, const Simulator& sim
                                         const Reporter& reporter) {
   std::vector<std::string> lines;
   std::string state = !world.started ? "waiting for a client" : world.paused ? "PAUSED" : "running";
-  lines.push_back(Format("Vantilo stand-in   t %7.1f s   %.0f fps x%g   ", world.time,
-                         simulator.fps(), simulator.speed()) +
-                  "view: " + ViewName(world.view) + "   " + state);
+  std::string title =
+      "Vantilo stand-in" + (reporter.persona.empty() ? "" : " (" + reporter.persona + ")");
+  lines.push_back(
+      title +
+      Format("   t %7.1f s   %.0f fps x%g   ", world.time, simulator.fps(), simulator.speed()) +
+      "view: " + ViewName(world.view) + "   " + state);
   lines.push_back("aircraft  bank " + DescribeBank(world.bankDegrees()) +
                   Format("   pitch %.1f ", std::fabs(world.pitchDegrees())) +
                   (world.pitchDegrees() <= 0 ? "up" : "down"));
@@ -119,6 +122,11 @@ std::vector<std::string> RenderLiveView(const World& world, const Simulator& sim
                     Format(", at %.1f s)", camera.time));
   } else {
     lines.push_back("camera    not set yet");
+  }
+  const IgnoredCameraCommands& ignored = world.ignoredCamera();
+  if (ignored.count > 0) {
+    lines.back() += "; " + std::to_string(ignored.count) + " commands ignored (last client " +
+                    std::to_string(ignored.client) + Format(", at %.1f s)", ignored.time);
   }
   const std::vector<Session*>& sessions = simulator.sessions();
   std::vector<std::string> choices = MenuChoices(sessions);

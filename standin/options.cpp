@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "standin/persona.h"
+
 namespace standin {
 
 namespace {
@@ -28,6 +30,8 @@ const char* UsageText() {
          "  --trace FILE       write a JSON line per event to FILE\n"
          "  --latency FILE     write when each frame's record went out and was answered\n"
          "  --max-clients N    at most N clients at once (default 64); more are closed\n"
+         "  --simulator NAME   the simulator to play: fsx (default), fsx-se, p3d,\n"
+         "                     msfs2020 or msfs2024\n"
          "  --no-live          plain log lines even on a terminal\n"
          "  --version          print the version and exit\n"
          "  --help             this text\n";
@@ -48,7 +52,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
       options->version = true;
     } else if (name == "--address" || name == "--port" || name == "--fps" || name == "--speed" ||
                name == "--scenario" || name == "--trace" || name == "--latency" ||
-               name == "--max-clients") {
+               name == "--max-clients" || name == "--simulator") {
       if (i + 1 >= argc) {
         *error = "missing value after " + name;
         return false;
@@ -63,6 +67,12 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
         options->tracePath = value;
       } else if (name == "--latency") {
         options->latencyPath = value;
+      } else if (name == "--simulator") {
+        if (FindPersona(value) == nullptr) {
+          *error = "unknown simulator '" + value + "' (" + PersonaNames() + ")";
+          return false;
+        }
+        options->simulator = value;
       } else if (name == "--port") {
         if (!ToNumber(value, 0, 65535, &number) || number != std::floor(number)) {
           *error = "bad port '" + value + "' (0 to 65535)";

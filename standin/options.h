@@ -11,10 +11,11 @@ struct Options {
   int port = 2048;
   double fps = 60.0;
   double speed = 1.0;
-  int maxClients = 64;       // SimConnect's own MaxClients default
-  std::string scenarioPath;  // empty: the built-in scenario
-  std::string tracePath;     // empty: no trace
-  std::string latencyPath;   // empty: no latency log
+  int maxClients = 64;            // SimConnect's own MaxClients default
+  std::string scenarioPath;       // empty: the built-in scenario
+  std::string tracePath;          // empty: no trace
+  std::string latencyPath;        // empty: no latency log
+  std::string simulator = "fsx";  // the persona's name (standin/persona.h)
   bool startNow = false;
   bool noLive = false;
   bool printScenario = false;

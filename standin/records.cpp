@@ -3,6 +3,7 @@
 #include "standin/records.h"
 
 #include "hostlink/net/wire.h"
+#include "standin/persona.h"
 
 // The wire's sizes agree with the record structs a client reads.
 static_assert(sizeof(SIMCONNECT_RECV) == wire::kRecordHeaderBytes, "the header Header writes");
@@ -42,20 +43,24 @@ std::uint32_t SimConnectBuildFor(std::uint32_t protocol) {
   }
 }
 
-Bytes OpenRecord(std::uint32_t protocol) {
+Bytes OpenRecord(std::uint32_t protocol, const OpenFields& fields) {
   Bytes out = Header(protocol, SIMCONNECT_RECV_ID_OPEN);
-  PutText(out, kApplicationName, wire::kTextFieldBytes);
-  PutU32(out, kApplicationVersionMajor);
-  PutU32(out, kApplicationVersionMinor);
-  PutU32(out, kApplicationBuildMajor);
-  PutU32(out, kApplicationBuildMinor);
-  PutU32(out, 10);  // SimConnect version 10.0
-  PutU32(out, 0);
-  PutU32(out, SimConnectBuildFor(protocol));
-  PutU32(out, 0);
+  PutText(out, fields.applicationName, wire::kTextFieldBytes);
+  PutU32(out, fields.applicationVersionMajor);
+  PutU32(out, fields.applicationVersionMinor);
+  PutU32(out, fields.applicationBuildMajor);
+  PutU32(out, fields.applicationBuildMinor);
+  PutU32(out, fields.simConnectVersionMajor);
+  PutU32(out, fields.simConnectVersionMinor);
+  PutU32(out, fields.simConnectBuildMajor);
+  PutU32(out, fields.simConnectBuildMinor);
   PutU32(out, 0);  // reserved
   PutU32(out, 0);
   return Finish(out);
+}
+
+Bytes OpenRecord(std::uint32_t protocol) {
+  return OpenRecord(protocol, OpenFieldsFor(DefaultPersona(), protocol));
 }
 
 Bytes ExceptionRecord(std::uint32_t protocol, std::uint32_t code, std::uint32_t sendId,
@@ -72,11 +77,14 @@ Bytes QuitRecord(std::uint32_t protocol) {
 }
 
 Bytes EventRecord(std::uint32_t protocol, std::uint32_t groupId, std::uint32_t eventId,
-                  std::uint32_t data) {
+                  std::uint32_t data, bool flagsWord) {
   Bytes out = Header(protocol, SIMCONNECT_RECV_ID_EVENT);
   PutU32(out, groupId);
   PutU32(out, eventId);
   PutU32(out, data);
+  if (flagsWord) {
+    PutU32(out, 0);
+  }
   return Finish(out);
 }
 

@@ -215,6 +215,13 @@ std::string Reporter::Summary() const {
                 static_cast<unsigned long long>(stats.framesWithoutCommand),
                 static_cast<unsigned long long>(stats.exceptions));
   std::string summary = text;
+  if (!persona.empty()) {
+    summary.insert(summary.find('\n') + 1, "  simulator played      " + persona + "\n");
+  }
+  if (stats.cameraIgnored > 0) {
+    summary += "  camera commands ignored " + std::to_string(stats.cameraIgnored) +
+               " (the camera stays as it is)\n";
+  }
   if (stats.refused > 0) {
     summary += "  clients refused       " + std::to_string(stats.refused) + "\n";
   }

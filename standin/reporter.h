@@ -24,6 +24,7 @@ struct Stats {
   std::uint64_t dataRecords = 0;           // data records queued for clients
   std::uint64_t dataDropped = 0;           // frame records dropped for a client that lags
   std::uint64_t cameraCommands = 0;        // camera commands applied
+  std::uint64_t cameraIgnored = 0;         // camera commands the persona ignores
   std::uint64_t framesWithoutCommand = 0;  // frames a client followed without a command
   std::uint64_t exceptions = 0;            // exception records sent
   std::uint64_t clients = 0;               // connections accepted
@@ -72,6 +73,9 @@ class Reporter {
   std::string Summary() const;
 
   Stats stats;
+  // The persona played, named in the summary and the live view; empty for
+  // the default, whose output stays as it always was.
+  std::string persona;
   // The latency log (--latency), or null.
   LatencyLog* latency = nullptr;
 

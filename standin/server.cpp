@@ -53,8 +53,11 @@ std::size_t AllQueuesBound() {
 
 }  // namespace
 
-Connection::Connection(int fd, int id, World& world, Reporter& reporter, QueueTotal* total)
-    : fd_(fd), total_(total != nullptr ? total : &own_), session_(id, *this, world, reporter) {}
+Connection::Connection(int fd, int id, World& world, Reporter& reporter, QueueTotal* total,
+                       const Persona& persona)
+    : fd_(fd),
+      total_(total != nullptr ? total : &own_),
+      session_(id, *this, world, reporter, persona) {}
 
 Connection::~Connection() {
   total_->bytes -= Queued();
@@ -184,11 +187,13 @@ bool Connection::Flush(std::string* reason) {
   return true;
 }
 
-Server::Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients)
+Server::Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients,
+               const Persona& persona)
     : world_(world),
       reporter_(reporter),
       simulator_(simulator),
-      maxClients_(static_cast<std::size_t>(std::max(1, maxClients))) {
+      maxClients_(static_cast<std::size_t>(std::max(1, maxClients))),
+      persona_(persona) {
   queued_.bound = AllQueuesBound();
   spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
@@ -387,7 +392,8 @@ void Server::Accept() {
   int sendBuffer = static_cast<int>(kKernelSendBuffer);
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
   int id = nextId_++;
-  connections_.push_back(std::make_unique<Connection>(fd, id, world_, reporter_, &queued_));
+  connections_.push_back(
+      std::make_unique<Connection>(fd, id, world_, reporter_, &queued_, persona_));
   connections_.back()->AllowPackets(PacketShare());
   simulator_.AddSession(&connections_.back()->session());
   reporter_.stats.clients++;

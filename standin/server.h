@@ -29,7 +29,8 @@ const std::size_t kDropAbove = 256 * 1024;
 class Connection : public RecordSink {
  public:
   // total may be null: the connection's queue alone is bounded.
-  Connection(int fd, int id, World& world, Reporter& reporter, QueueTotal* total = nullptr);
+  Connection(int fd, int id, World& world, Reporter& reporter, QueueTotal* total = nullptr,
+             const Persona& persona = DefaultPersona());
   ~Connection() override;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -81,7 +82,8 @@ class Connection : public RecordSink {
 
 class Server {
  public:
-  Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients = 64);
+  Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients = 64,
+         const Persona& persona = DefaultPersona());
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
@@ -120,6 +122,7 @@ class Server {
   Reporter& reporter_;
   Simulator& simulator_;
   std::size_t maxClients_;
+  const Persona& persona_;
   int listenFd_ = -1;
   int spareFd_ = -1;  // given up to accept and close a client when descriptors run out
   std::chrono::steady_clock::time_point listenPausedUntil_;

@@ -48,8 +48,8 @@ bool SystemEventByName(const std::string& name, SystemEvent* kind) {
 
 }  // namespace
 
-Session::Session(int id, RecordSink& sink, World& world, Reporter& reporter)
-    : id_(id), sink_(sink), world_(world), reporter_(reporter) {}
+Session::Session(int id, RecordSink& sink, World& world, Reporter& reporter, const Persona& persona)
+    : id_(id), sink_(sink), world_(world), reporter_(reporter), persona_(persona) {}
 
 void Session::HandlePacket(const std::uint8_t* data, std::size_t size) {
   reporter_.BeginPacket(id_);
@@ -61,6 +61,9 @@ void Session::HandleWhole(const std::uint8_t* data, std::size_t size) {
   Packet p;
   DecodeResult result = DecodePacket(data, size, &p);
   reporter_.TracePacket(id_, p);
+  if (ignored_) {
+    return;  // no record, no exception: the client has to notice by itself
+  }
   if (result == DecodeResult::kUnknownType) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kUnknownIndex);
   }
@@ -105,10 +108,8 @@ void Session::HandleOpen(const Packet& p) {
   if (opened_) {
     return Fail(p, SIMCONNECT_EXCEPTION_ERROR, kUnknownIndex);
   }
-  if (p.protocol < 2 || p.protocol > 4) {
-    reporter_.NoteRepeated(id_, "Open refusals",
-                           "Open with protocol " + std::to_string(p.protocol) + " refused");
-    return Fail(p, SIMCONNECT_EXCEPTION_VERSION_MISMATCH, kUnknownIndex);
+  if (!Serves(persona_, p.protocol)) {
+    return RefuseOpen(p);
   }
   opened_ = true;
   protocol_ = p.protocol;
@@ -116,10 +117,27 @@ void Session::HandleOpen(const Packet& p) {
   if (reporter_.latency != nullptr) {
     reporter_.latency->ClientOpened(id_, name_);
   }
+  OpenFields fields = OpenFieldsFor(persona_, protocol_);
   JsonLine line = RecordLine("OPEN");
-  line.Str("application_name", kApplicationName).Int("version_major", kApplicationVersionMajor);
-  Send(OpenRecord(protocol_), false, line);
-  Note("'" + name_ + "' connected, protocol " + std::to_string(protocol_));
+  line.Str("application_name", fields.applicationName)
+      .Int("version_major", fields.applicationVersionMajor);
+  Send(OpenRecord(Stamp(), fields), false, line);
+  std::string served = "'" + name_ + "' connected, protocol " + std::to_string(protocol_);
+  if (persona_.name != DefaultPersona().name) {
+    served += " (" + persona_.name;
+    served += Stamp() != protocol_ ? ", records stamped " + std::to_string(Stamp()) + ")" : ")";
+  }
+  Note(served);
+}
+
+void Session::RefuseOpen(const Packet& p) {
+  std::string refused = "Open with protocol " + std::to_string(p.protocol) + " refused";
+  if (persona_.ignoresRefusedClients) {
+    refused += "; its later packets are ignored";
+  }
+  reporter_.NoteRepeated(id_, "Open refusals", refused);
+  Fail(p, SIMCONNECT_EXCEPTION_VERSION_MISMATCH, kUnknownIndex);
+  ignored_ = persona_.ignoresRefusedClients;
 }
 
 void Session::MapClientEvent(const Packet& p) {
@@ -261,15 +279,24 @@ void Session::RequestData(const Packet& p) {
 }
 
 void Session::SetCamera(const Packet& p) {
-  if (reporter_.latency != nullptr) {
-    reporter_.latency->CommandApplied(id_, MonotonicNanoseconds());
-  }
   float values[6];
   for (std::size_t i = 0; i < 6; ++i) {
     values[i] = p.F32(i + 1);
   }
-  world_.ApplyCamera(id_, values);
-  reporter_.stats.cameraCommands++;
+  if (persona_.cameraMoves) {
+    if (reporter_.latency != nullptr) {
+      reporter_.latency->CommandApplied(id_, MonotonicNanoseconds());
+    }
+    world_.ApplyCamera(id_, values);
+    reporter_.stats.cameraCommands++;
+  } else {
+    world_.IgnoreCamera(id_);
+    reporter_.stats.cameraIgnored++;
+    if (!cameraIgnoredNoted_) {
+      cameraIgnoredNoted_ = true;
+      Note("camera commands ignored (" + persona_.name + " does not move its camera for them)");
+    }
+  }
   const char* names[6] = {"delta_x", "delta_y", "delta_z", "pitch", "bank", "heading"};
   JsonLine line = reporter_.Line("camera");
   line.Int("client", id_);
@@ -277,6 +304,9 @@ void Session::SetCamera(const Packet& p) {
     line.Float(names[i], values[i]);
   }
   line.Str("heading_bits", Hex32(FloatBits(values[5])));
+  if (!persona_.cameraMoves) {
+    line.Bool("ignored", true);
+  }
   reporter_.Trace(line);
 }
 
@@ -335,7 +365,7 @@ void Session::MenuDeleteSubItem(const Packet& p) {
 }
 
 void Session::Fail(const Packet& p, std::uint32_t code, std::uint32_t index) {
-  std::uint32_t protocol = opened_ ? protocol_ : p.protocol;
+  std::uint32_t protocol = RecordProtocol(persona_, opened_ ? protocol_ : p.protocol);
   JsonLine line = RecordLine("EXCEPTION");
   line.Int("exception", code).Str("exception_name", ExceptionName(code));
   line.Int("send_id", p.sendId).Int("index", index);
@@ -347,6 +377,8 @@ void Session::Fail(const Packet& p, std::uint32_t code, std::uint32_t index) {
                          "exception " + ExceptionName(code) + " for " + packet + " (send id " +
                              std::to_string(p.sendId) + where + ")");
 }
+
+std::uint32_t Session::Stamp() const { return RecordProtocol(persona_, protocol_); }
 
 bool Session::EventIdInUse(std::uint32_t eventId) const {
   return clientEvents_.count(eventId) != 0 || subscriptions_.count(eventId) != 0;

@@ -14,6 +14,7 @@
 
 #include "standin/bytes.h"
 #include "standin/packets.h"
+#include "standin/persona.h"
 #include "standin/reporter.h"
 #include "standin/world.h"
 
@@ -46,7 +47,9 @@ enum class SystemEvent { kPause, kView, kOneSecond, kFrame };
 
 class Session {
  public:
-  Session(int id, RecordSink& sink, World& world, Reporter& reporter);
+  // persona outlives the session (the personas are static).
+  Session(int id, RecordSink& sink, World& world, Reporter& reporter,
+          const Persona& persona = DefaultPersona());
 
   // One whole packet from the client's stream (16 bytes or more).
   void HandlePacket(const std::uint8_t* data, std::size_t size);
@@ -63,6 +66,7 @@ class Session {
   bool opened() const { return opened_; }
   const std::string& name() const { return name_; }
   std::uint32_t protocol() const { return protocol_; }
+  const Persona& persona() const { return persona_; }
   const std::vector<MenuItem>& menus() const { return menus_; }
   // Whether it has a data request answered every frame.
   bool Following() const;
@@ -111,6 +115,9 @@ class Session {
   void MenuDeleteSubItem(const Packet& p);
 
   void Fail(const Packet& p, std::uint32_t code, std::uint32_t index);
+  void RefuseOpen(const Packet& p);
+  // The protocol number in this client's record headers.
+  std::uint32_t Stamp() const;
   JsonLine RecordLine(const char* record) const;
   void Send(const Bytes& record, bool droppable, JsonLine line);
   void SendEvent(std::uint32_t group, std::uint32_t eventId, std::uint32_t data);
@@ -125,7 +132,10 @@ class Session {
   RecordSink& sink_;
   World& world_;
   Reporter& reporter_;
+  const Persona& persona_;
   bool opened_ = false;
+  bool ignored_ = false;  // refused by a persona that ignores its packets from then on
+  bool cameraIgnoredNoted_ = false;
   std::uint32_t protocol_ = 0;
   std::string name_;
 

@@ -87,7 +87,7 @@ void Session::FrameRendered(float frameRate, float simSpeed) {
       reporter_.Trace(line.Bool("dropped", true));
       continue;
     }
-    Send(FrameRecord(protocol_, subscription.first, frameRate, simSpeed), true, line);
+    Send(FrameRecord(Stamp(), subscription.first, frameRate, simSpeed), true, line);
   }
   for (auto it = requests_.begin(); it != requests_.end();) {
     DataRequest& request = it->second;
@@ -121,7 +121,7 @@ void Session::Quit() {
   if (!opened_) {
     return;
   }
-  Send(QuitRecord(protocol_), false, RecordLine("QUIT"));
+  Send(QuitRecord(Stamp()), false, RecordLine("QUIT"));
 }
 
 bool Session::Following() const {
@@ -153,7 +153,7 @@ void Session::Send(const Bytes& record, bool droppable, JsonLine line) {
 void Session::SendEvent(std::uint32_t group, std::uint32_t eventId, std::uint32_t data) {
   JsonLine line = RecordLine("EVENT");
   line.Int("group_id", group).Int("event_id", eventId).Int("data", data);
-  Send(EventRecord(protocol_, group, eventId, data), false, line);
+  Send(EventRecord(Stamp(), group, eventId, data, persona_.eventFlagsWord), false, line);
 }
 
 void Session::SendData(DataRequest& request) {
@@ -207,7 +207,7 @@ void Session::SendData(DataRequest& request) {
     line.Str("bank_unit", bankInDegrees ? "degrees" : "radians");
   }
   bool queued =
-      sink_.Deliver(ObjectDataRecord(protocol_, request.id, request.defineId, values), true);
+      sink_.Deliver(ObjectDataRecord(Stamp(), request.id, request.defineId, values), true);
   if (queued) {
     reporter_.stats.dataRecords++;
     bool perFrame = request.period == SIMCONNECT_PERIOD_VISUAL_FRAME ||

@@ -43,7 +43,7 @@ void Simulator::Frame() {
   world_.time = static_cast<double>(frame_) * step;
   reporter_.SetClock(world_.time, frame_);
   reporter_.stats.frames++;
-  if (lastFrameFollowed_ && reporter_.stats.cameraCommands == commandsAtLastFrame_) {
+  if (lastFrameFollowed_ && CommandsReceived() == commandsAtLastFrame_) {
     reporter_.stats.framesWithoutCommand++;
   }
 
@@ -63,7 +63,12 @@ void Simulator::Frame() {
     session->FrameRendered(static_cast<float>(fps_), static_cast<float>(speed_));
     lastFrameFollowed_ = lastFrameFollowed_ || session->Following();
   }
-  commandsAtLastFrame_ = reporter_.stats.cameraCommands;
+  commandsAtLastFrame_ = CommandsReceived();
+}
+
+// A command the persona ignores still answers the frame: the client followed.
+std::uint64_t Simulator::CommandsReceived() const {
+  return reporter_.stats.cameraCommands + reporter_.stats.cameraIgnored;
 }
 
 void Simulator::Perform(const Action& action) {

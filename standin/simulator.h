@@ -36,6 +36,7 @@ class Simulator {
   double speed() const { return speed_; }
 
  private:
+  std::uint64_t CommandsReceived() const;
   void TraceAction(const Action& action, JsonLine line);
   void ChangeView(const Action& action);
   void ChangePause(const Action& action, JsonLine line);

@@ -57,4 +57,10 @@ void World::ApplyCamera(int client, const float values[6]) {
   camera_.time = time;
 }
 
+void World::IgnoreCamera(int client) {
+  ignoredCamera_.count++;
+  ignoredCamera_.client = client;
+  ignoredCamera_.time = time;
+}
+
 }  // namespace standin

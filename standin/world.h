@@ -38,6 +38,13 @@ struct CameraState {
   double time = 0.0;  // simulated time of the last command
 };
 
+// Camera commands the simulator accepted without moving its camera.
+struct IgnoredCameraCommands {
+  std::uint64_t count = 0;
+  int client = 0;     // of the last one
+  double time = 0.0;  // simulated time of the last one
+};
+
 class World {
  public:
   // Starts bank (or pitch) moving to degrees; 0 seconds means the standard rate.
@@ -47,10 +54,13 @@ class World {
   void Advance(double seconds);
   // Applies a camera command; a component equal to FLT_MAX stays as it was.
   void ApplyCamera(int client, const float values[6]);
+  // Notes a camera command that leaves the camera as it is.
+  void IgnoreCamera(int client);
 
   double bankDegrees() const { return bank_.value(); }
   double pitchDegrees() const { return pitch_.value(); }
   const CameraState& camera() const { return camera_; }
+  const IgnoredCameraCommands& ignoredCamera() const { return ignoredCamera_; }
 
   double time = 0.0;  // simulated seconds since the scenario started
   bool started = false;
@@ -61,6 +71,7 @@ class World {
   Motion bank_;
   Motion pitch_;
   CameraState camera_;
+  IgnoredCameraCommands ignoredCamera_;
 };
 
 }  // namespace standin

@@ -1,7 +1,10 @@
 // node-simconnect 4.2.0 as an independent SimConnect client of the stand-in:
 // it opens with protocol FSX_RTM, registers as Vantilo does, and checks the
 // connection report, frame events, data records, the hat, the menu choice
-// and an exception for a misspelt datum name. Usage: node standin_peer.js STANDIN
+// and an exception for a misspelt datum name. Then, for each simulator the
+// stand-in plays (--simulator), it opens at each of its protocols (2 to 6)
+// and is served (an OPEN record, "1sec" events, a camera command accepted)
+// or refused (VERSION_MISMATCH and no OPEN). Usage: node standin_peer.js STANDIN
 'use strict';
 
 const assert = require('assert');
@@ -9,19 +12,33 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { spawn } = require('child_process');
-const { open, Protocol, SimConnectDataType, SimConnectPeriod } = require('node-simconnect');
+const {
+  open, Protocol, SimConnectConnection, SimConnectDataType, SimConnectPeriod,
+} = require('node-simconnect');
 
 const UNUSED = 0xffffffff;
 const SPEED = 2;
 // The scenario: bank 30 degrees left, hat, then the menu's "Exit".
 const SCENARIO = ['0.2 roll left 30 over 0.5', '1.5 hat', '2.5 menu Exit', '4.0 end', ''].join('\n');
 
-function startStandin(binary, dir) {
+// Each persona's application name and the protocols it serves, of node-simconnect's 2 to 6.
+const PERSONAS = [
+  { name: 'fsx', application: 'Vantilo Stand-in', served: [2, 3, 4], cameraMoves: true },
+  { name: 'fsx-se', application: 'Microsoft Flight Simulator X', served: [2, 3, 4], cameraMoves: true },
+  { name: 'p3d', application: 'Prepar3D', served: [4, 5, 6], cameraMoves: true },
+  { name: 'msfs2020', application: 'KittyHawk', served: [4, 5], cameraMoves: false },
+  { name: 'msfs2024', application: 'SunRise', served: [4, 5, 6], cameraMoves: false },
+];
+const PROTOCOLS = [Protocol.FSX_RTM, Protocol.FSX_SP1, Protocol.FSX_SP2, Protocol.KittyHawk,
+                   Protocol.SunRise];
+const REFUSED_WAIT_MS = 500;  // a refused client gets no OPEN within this
+
+function startStandin(binary, dir, scenarioText = SCENARIO, extra = [], speed = SPEED) {
   const scenario = path.join(dir, 'scenario.txt');
-  fs.writeFileSync(scenario, SCENARIO);
+  fs.writeFileSync(scenario, scenarioText);
   const trace = path.join(dir, 'trace.jsonl');
-  const child = spawn(binary, ['--port', '0', '--speed', String(SPEED), '--scenario', scenario,
-                               '--trace', trace, '--no-live']);
+  const child = spawn(binary, ['--port', '0', '--speed', String(speed), '--scenario', scenario,
+                               '--trace', trace, '--no-live', ...extra]);
   let stdout = '';
   child.stdout.on('data', (chunk) => { stdout += chunk; });
   const port = new Promise((resolve, reject) => {
@@ -55,14 +72,68 @@ function register(handle) {
   return misspelt;
 }
 
+const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// One client at protocol: served, it gets the persona's OPEN, a "1sec" event
+// (an EVENT record, 28 bytes from p3d, stamped 6 from msfs2024) and no
+// exception for a camera command; refused, a VERSION_MISMATCH for its Open
+// (send id 0) and no OPEN. Returns whether the camera command was sent.
+async function checkProtocol(persona, port, protocol) {
+  const what = `${persona.name} at protocol ${protocol}`;
+  const handle = new SimConnectConnection('Vantilo', protocol);
+  const exceptions = [];
+  handle.on('exception', (e) => exceptions.push([e.exception, e.sendId]));
+  // node-simconnect gives up on an Open after 5 s with an error: caught here.
+  const opened = new Promise((resolve) => {
+    handle.on('open', (recvOpen) => resolve(recvOpen));
+    handle.on('error', () => resolve(null));
+  });
+  handle.connect({ host: '127.0.0.1', port });
+  if (!persona.served.includes(protocol)) {
+    const recvOpen = await Promise.race([opened, wait(REFUSED_WAIT_MS)]);
+    handle.close();
+    assert.strictEqual(recvOpen, undefined, `${what}: no OPEN`);
+    assert.deepStrictEqual(exceptions, [[5, 0]], `${what}: VERSION_MISMATCH for the Open`);
+    return false;
+  }
+  const recvOpen = await opened;
+  assert.ok(recvOpen, `${what}: OPEN`);
+  assert.strictEqual(recvOpen.applicationName, persona.application, what);
+  const tick = new Promise((resolve) => handle.on('event', resolve));
+  handle.subscribeToSystemEvent(7, '1sec');
+  handle.cameraSetRelative6DOF(0, 0, 0, 1, 2, 3);
+  const event = await Promise.race([tick, wait(5000)]);
+  assert.ok(event, `${what}: a "1sec" event`);
+  assert.deepStrictEqual([event.clientEventId, event.groupID, event.data], [7, UNUSED, 0], what);
+  await wait(100);
+  handle.close();
+  assert.deepStrictEqual(exceptions, [], `${what}: no exception`);
+  return true;
+}
+
+async function checkPersonas(binary, dir) {
+  for (const persona of PERSONAS) {
+    const standin = startStandin(binary, dir, '60 end\n', ['--simulator', persona.name], 4);
+    const port = await standin.port;
+    const served = await Promise.all(PROTOCOLS.map((p) => checkProtocol(persona, port, p)));
+    standin.child.kill('SIGTERM');
+    await standin.exited;
+    const cameras = fs.readFileSync(standin.trace, 'utf8').trim().split('\n').map(JSON.parse)
+                      .filter((l) => l.kind === 'camera');
+    assert.strictEqual(cameras.length, served.filter(Boolean).length, persona.name);
+    assert.ok(cameras.every((l) => l.ignored === (persona.cameraMoves ? undefined : true)),
+              `${persona.name}: camera commands ${persona.cameraMoves ? 'applied' : 'ignored'}`);
+  }
+}
+
 async function main() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'standin-peer-'));
   const standin = startStandin(process.argv[2], dir);
   const guard = setTimeout(() => {
     standin.child.kill('SIGKILL');
-    console.error('FAIL: no result within 20 s');
+    console.error('FAIL: no result within 40 s');
     process.exit(1);
-  }, 20000);
+  }, 40000);
 
   const { recvOpen, handle } = await open('Vantilo', Protocol.FSX_RTM,
                                           { host: '127.0.0.1', port: await standin.port });
@@ -92,7 +163,6 @@ async function main() {
   await new Promise((resolve) => setTimeout(resolve, 200));
   handle.close();
   const { code, stdout } = await standin.exited;
-  clearTimeout(guard);
 
   assert.strictEqual(code, 0, 'stand-in exit status');
   assert.deepStrictEqual(seen.exceptions.map((e) => [e.exception, e.sendId, e.index]),
@@ -114,8 +184,12 @@ async function main() {
                        .map((l) => [l.type, l.args.menu_event_id, l.args.sub_menu_event_id]);
   assert.deepStrictEqual(deletes, [['MenuDeleteSubItem', 19, 21], ['MenuDeleteSubItem', 19, 20],
                                    ['MenuDeleteItem', 19, undefined]]);
+
+  await checkPersonas(process.argv[2], dir);
+  clearTimeout(guard);
   fs.rmSync(dir, { recursive: true, force: true });
   console.log('node-simconnect against the stand-in: all checks passed');
+  process.exit(0);  // node-simconnect's Open timers of the refused clients need not run out
 }
 
 main().catch((error) => {

@@ -7,6 +7,7 @@
 # count and the red markers must grow exactly when that frame lies outside
 # every band, and the printed counts place it outside, inside or after quit,
 # whatever the trace's file name and the heading last set before the frame.
+# A command the simulator ignored still answers its frame.
 # Usage: plot_test.sh PLOT_SH FIXTURE_TRACE
 set -uo pipefail
 
@@ -21,6 +22,7 @@ if ! command -v gnuplot >/dev/null 2>&1; then
 fi
 
 title_start='Vantilo, plot fixture, 4 fps, speed 2. Frames without a command outside the bands:'
+title_end=''  # after the count
 
 # Runs plot.sh in $work on the trace (and picture) it is given after SVG,
 # WANTED, HELD, AFTER and WHAT; fails unless the picture is at SVG, its title
@@ -41,7 +43,7 @@ check_count() {
   }
   expected="frames=23 outside_bands=$wanted in_bands=$held after_quit=$after"
   [[ $counts == "$expected" ]] || fail "$what: printed '$counts', wanted '$expected'"
-  grep -qF "<text>$title_start $wanted</text>" "$svg" ||
+  grep -qF "<text>$title_start $wanted$title_end</text>" "$svg" ||
     fail "$what: wanted the title to count $wanted; it reads: $(grep -o 'Frames without[^<]*' "$svg")"
   markers=$(grep -c "color='rgb(255,   0,   0)'" "$svg")
   ((markers == wanted + 1)) || fail "$what: $((markers - 1)) red markers, wanted $wanted"
@@ -87,6 +89,17 @@ done <<'ROWS'
 4     3:3e38    variant.trace  variant.svg  1 10 0  the camera left beyond any heading a bank gives, on the edge
 4     3:"nan"   variant.trace  variant.svg  1 10 0  the camera left at nan, on the zero line
 ROWS
+
+# 3. A command the simulator ignored answers its frame, moves no heading
+# (here one of 60, which a fault after it would draw and the y axis span)
+# and is counted in the title.
+title_end='. Camera commands the simulator ignored: 1'
+ignored='/"frame":3,.*"kind":"camera"/'
+grep -v -E "\"frame\":4,.*$commands" "$fixture" |
+  sed -E "$ignored s/\"heading\":[^,}]*/\"heading\":60/; $ignored s/\}\$/,\"ignored\":true}/" \
+    >"$work/ignored.trace"
+grep -qF '"ignored":true' "$work/ignored.trace" || fail "no command marked ignored"
+check_count "$work/ignored.svg" 1 10 0 "frame 3's command ignored, frame 4's taken out" ignored.trace
 
 ((failures == 0)) || exit 1
 echo "ok: the plot counts and marks the frames without a command outside the bands"

@@ -1,14 +1,17 @@
 // The stand-in as a SimConnect server, seen from a raw socket: the OPEN
-// record's bytes, protocol checks, faults answered with exception records,
-// and a corrupt stream that costs only its own client the connection.
+// record's bytes, protocol checks, each simulator it can play, faults
+// answered with exception records, and a corrupt stream that costs only its
+// own client the connection.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <thread>
 
 #include "tests/support/client_packets.h"
 #include "tests/support/files.h"
 #include "tests/support/sockets.h"
 #include "tests/support/standin_process.h"
+#include "tests/support/trace_lines.h"
 
 namespace support {
 namespace {
@@ -62,6 +65,163 @@ TEST(StandinOpen, RefusesOtherProtocolsThenAcceptsAGoodOpen) {
     EXPECT_EQ(client.NextRecord(), ExceptionBytes(protocol, 5, 1, kUnused)) << protocol;
     client.Send(OpenPacket(2, 2));
     EXPECT_EQ(client.NextRecord().size(), 308u);
+  }
+}
+
+// What a client sees of each simulator the stand-in plays (--simulator).
+struct PersonaCase {
+  const char* name;
+  // The OPEN record at the first served protocol: application name, then
+  // application version and build, SimConnect version and build (major, minor).
+  const char* application;
+  std::uint32_t fields[8];
+  std::vector<std::uint32_t> served;
+  std::vector<std::uint32_t> refused;
+  bool ignoresRefused;  // after VERSION_MISMATCH, no answer to anything
+  std::uint32_t stamp;  // the header's protocol; 0: the client's
+  std::size_t eventBytes;
+  bool cameraMoves;
+  const char* connectedNote;  // the log line for the first served client
+};
+
+std::vector<PersonaCase> PersonaCases() {
+  return {
+      {"fsx",
+       "Vantilo Stand-in",
+       {10, 0, 61637, 0, 10, 0, 60905, 0},
+       {2, 3, 4},
+       {1, 5, 6},
+       false,
+       0,
+       24,
+       true,
+       "client 1: 'Vantilo' connected, protocol 2\n"},
+      {"fsx-se",
+       "Microsoft Flight Simulator X",
+       {10, 0, 62615, 0, 10, 0, 62615, 0},
+       {2, 3, 4},
+       {1, 5, 6},
+       true,
+       0,
+       24,
+       true,
+       "client 1: 'Vantilo' connected, protocol 2 (fsx-se)\n"},
+      {"p3d",
+       "Prepar3D",
+       {5, 0, 0, 0, 5, 0, 0, 0},
+       {4, 5, 6, 10},
+       {2, 3},
+       true,
+       0,
+       28,
+       true,
+       "client 1: 'Vantilo' connected, protocol 4 (p3d)\n"},
+      {"msfs2020",
+       "KittyHawk",
+       {11, 0, 282174, 999, 11, 0, 62651, 3},
+       {4, 5},
+       {2, 3, 6},
+       true,
+       0,
+       24,
+       false,
+       "client 1: 'Vantilo' connected, protocol 4 (msfs2020)\n"},
+      {"msfs2024",
+       "SunRise",
+       {12, 1, 282174, 999, 12, 1, 0, 0},
+       {4, 5, 6},
+       {2, 3, 7},
+       true,
+       6,
+       24,
+       false,
+       "client 1: 'Vantilo' connected, protocol 4 (msfs2024, records stamped 6)\n"},
+  };
+}
+
+// One stand-in per persona: a client at its first served protocol registers
+// as Vantilo does and sends a camera command; meanwhile a client at each
+// other protocol is served or refused. Then the first client's records show
+// the header stamp, the EVENT length, and the trace whether the camera moved.
+TEST(StandinPersonas, EachSimulatorOpensRefusesStampsAndMovesItsCameraAsItDoes) {
+  for (const PersonaCase& row : PersonaCases()) {
+    SCOPED_TRACE(row.name);
+    StandinOptions traced;
+    traced.trace = true;
+    StandinProcess standin({"--simulator", row.name, "--scenario", QuietScenario()}, traced);
+    ASSERT_NE(standin.port(), 0) << standin.error();
+    const std::uint32_t first = row.served.front();
+    auto stamped = [&](std::uint32_t protocol) { return row.stamp != 0 ? row.stamp : protocol; };
+
+    RawClient program(standin.port());
+    program.Send(OpenPacket(first, 1));
+    Bytes expected;
+    for (std::uint32_t value : {308u, stamped(first), 2u}) {
+      PutU32(expected, value);
+    }
+    PutText(expected, row.application, 256);
+    for (std::uint32_t value : row.fields) {
+      PutU32(expected, value);
+    }
+    PutU32(expected, 0);
+    PutU32(expected, 0);
+    EXPECT_EQ(program.NextRecord(), expected);
+    Bytes packets = Join({ProgramRegistration(), Camera(40, 1.0f, 2.0f, 3.0f)});
+    for (std::size_t at = 0; at < packets.size(); at += Word(packets, at)) {
+      standin::SetU32(packets, at + 4, first);  // each header's protocol
+    }
+    program.Send(packets);
+
+    for (std::uint32_t protocol : row.served) {
+      RawClient client(standin.port());
+      client.Send(OpenPacket(protocol, 1));
+      Bytes record = client.NextRecord();
+      ASSERT_EQ(record.size(), 308u) << "protocol " << protocol;
+      EXPECT_EQ(Word(record, 4), stamped(protocol)) << "protocol " << protocol;
+    }
+    for (std::uint32_t protocol : row.refused) {
+      RawClient client(standin.port());
+      client.Send(OpenPacket(protocol, 1));
+      EXPECT_EQ(client.NextRecord(), ExceptionBytes(stamped(protocol), 5, 1, kUnused))
+          << "protocol " << protocol;
+      client.Send(MenuAddItem(2, "Vantilo", 19));  // unopened
+      client.Send(OpenPacket(first, 3));
+      if (row.ignoresRefused) {
+        EXPECT_EQ(client.NextRecord(300), Bytes()) << "protocol " << protocol;
+        EXPECT_FALSE(client.ClosedByPeer(0)) << "protocol " << protocol;
+      } else {
+        EXPECT_EQ(client.NextRecord(), ExceptionBytes(kProtocol, 4, 2, kUnused));
+        EXPECT_EQ(client.NextRecord().size(), 308u) << "protocol " << protocol;
+      }
+    }
+
+    // Records of the first client, up to its first "1sec" EVENT (event id 2).
+    std::set<std::uint32_t> kinds;
+    Bytes tick = program.RecordWhere([&](const Bytes& r) {
+      kinds.insert(Word(r, 8));
+      EXPECT_EQ(Word(r, 4), stamped(first)) << "record " << Word(r, 8);
+      EXPECT_NE(Word(r, 8), 1u) << "exception " << Word(r, 12) << " for " << Word(r, 16);
+      if (Word(r, 8) == 7) {
+        EXPECT_EQ(r.size(), 32u) << "EVENT_FRAME keeps its length";
+      }
+      return Word(r, 8) == 4 && Word(r, 16) == 2;
+    });
+    ASSERT_FALSE(tick.empty());
+    EXPECT_EQ(tick.size(), row.eventBytes);
+    EXPECT_EQ(kinds, (std::set<std::uint32_t>{4, 7, 8}));
+    if (row.eventBytes == 28) {
+      EXPECT_EQ(Word(tick, 24), 0u) << "the flags word";
+    }
+
+    ASSERT_TRUE(WaitForLine(standin.trace(), "\"kind\":\"camera\"", 5000));
+    EXPECT_EQ(CountLines(standin.trace(), "\"kind\":\"camera\"", "\"ignored\":true"),
+              row.cameraMoves ? 0u : 1u);
+    std::string log = standin.Stdout();
+    EXPECT_NE(log.find(row.connectedNote), std::string::npos) << log;
+    const std::string refusal = "Open with protocol " + std::to_string(row.refused.front()) +
+                                " refused" +
+                                (row.ignoresRefused ? "; its later packets are ignored\n" : "\n");
+    EXPECT_NE(log.find(refusal), std::string::npos) << log;
   }
 }
 

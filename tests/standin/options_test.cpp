@@ -1,0 +1,54 @@
+// The stand-in's command line, in-process: each row an argument list and
+// what it gives, a value or the error text.
+#include "standin/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace standin {
+namespace {
+
+struct OptionsCase {
+  std::vector<const char*> arguments;  // after the program's name
+  const char* simulator;               // the persona chosen, when parsing succeeds
+  const char* error;                   // empty when parsing succeeds
+};
+
+TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
+  const std::vector<OptionsCase> rows = {
+      {{}, "fsx", ""},
+      {{"--simulator", "fsx"}, "fsx", ""},
+      {{"--simulator", "fsx-se"}, "fsx-se", ""},
+      {{"--simulator", "p3d", "--fps", "30"}, "p3d", ""},
+      {{"--simulator", "msfs2020"}, "msfs2020", ""},
+      {{"--simulator", "p3d", "--simulator", "msfs2024"}, "msfs2024", ""},
+      {{"--simulator", "MSFS2020"},
+       "",
+       "unknown simulator 'MSFS2020' (fsx, fsx-se, p3d, msfs2020 or msfs2024)"},
+      {{"--simulator", ""}, "", "unknown simulator '' (fsx, fsx-se, p3d, msfs2020 or msfs2024)"},
+      {{"--simulator"}, "", "missing value after --simulator"},
+      {{"--simulator=p3d"}, "", "unknown option '--simulator=p3d'"},
+  };
+  for (const OptionsCase& row : rows) {
+    std::vector<const char*> argv = {"vantilo-standin"};
+    argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+    std::string joined;
+    for (const char* argument : row.arguments) {
+      joined += std::string(" ") + argument;
+    }
+    SCOPED_TRACE(joined);
+    Options options;
+    std::string error;
+    bool parsed = ParseOptions(static_cast<int>(argv.size()), argv.data(), &options, &error);
+    EXPECT_EQ(parsed, std::string(row.error).empty());
+    EXPECT_EQ(error, row.error);
+    if (parsed) {
+      EXPECT_EQ(options.simulator, row.simulator);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace standin
