@@ -172,3 +172,70 @@ test('after Exit: sub-items 21 then 20, the item 19, then the connection closes'
   ]);
   assert.equal(later[later.length - 1].kind, 'disconnect');
 });
+
+// Vantilo against the stand-in playing each simulator: served at protocol 2,
+// or at 4 once 2 is refused (the refusal unseen), the console text with the
+// simulator's name, camera commands applied or ignored, the note on
+// standard error, and the hat and Exit read from each simulator's records
+// (28-byte events for Prepar3D, headers stamped 6 for MSFS 2024).
+const PERSONA_SCENARIO = '0.0 roll right 25 over 1\n1.0 hat\n2.5 menu Exit\n3.0 end\n';
+const quiet = (name, year) => `note: ${name} (Microsoft Flight Simulator ${year}) is reported to ` +
+                              'ignore SimConnect camera commands; the view may not move\n';
+const PERSONAS = [
+  // persona, protocols opened at, OPEN record's name and version, camera moves, standard error
+  ['fsx', [2], 'Vantilo Stand-in Version 10', true, ''],
+  ['fsx-se', [2], 'Microsoft Flight Simulator X Version 10', true, ''],
+  ['p3d', [2, 4], 'Prepar3D Version 5', true, ''],
+  ['msfs2020', [2, 4], 'KittyHawk Version 11', false, quiet('KittyHawk', 2020)],
+  ['msfs2024', [2, 4], 'SunRise Version 12', false, quiet('SunRise', 2024)],
+];
+
+for (const [persona, protocols, connected, moves, stderr] of PERSONAS) {
+  test(`--simulator ${persona}: protocol ${protocols.at(-1)}, camera ${moves ? 'moves' : 'ignored'}`,
+       async () => {
+    const dir = h.tempDir();
+    const standin = await h.startStandin(dir, PERSONA_SCENARIO,
+                                         ['--speed', '2', '--simulator', persona]);
+    h.writeCfg(dir, standin.port);
+    const vantilo = await h.runVantilo(dir);
+    const server = await standin.done;
+    assert.equal(vantilo.code, 0);
+    assert.equal(vantilo.stdout, h.BANNER + `Now connected to ${connected}\n` +
+                 "Note - you must be in 'Virtual Cockpit View' to enable.\n\nVantilo is ready!\n");
+    assert.equal(vantilo.stderr, stderr);
+    assert.equal(server.code, 0);
+
+    const trace = h.readTrace(standin.tracePath);
+    const opens = trace.filter((e) => e.kind === 'packet' && e.type === 'Open');
+    assert.deepEqual(opens.map((e) => e.protocol), protocols);
+    const served = opens.at(-1).client;
+    const ofServed = (e) => e.client === served;
+    const packets = trace.filter((e) => e.kind === 'packet' && ofServed(e));
+    assert.deepEqual(packets.slice(0, REGISTRATION.length).map((p) => [p.type, p.send_id]),
+                     REGISTRATION.map(([type], i) => [type, i + 1]));
+    assert.ok(packets.every((p) => p.protocol === protocols.at(-1)));
+    const records = trace.filter((e) => e.kind === 'record' && ofServed(e));
+    assert.equal(records.filter((r) => r.record === 'EXCEPTION').length, 0);
+
+    const cameras = trace.filter((e) => e.kind === 'camera' && ofServed(e));
+    assert.ok(cameras.length > 10, `${cameras.length} camera commands`);
+    assert.ok(cameras.every((c) => (c.ignored === true) === !moves));
+    // The hat held the camera until Exit (the fourth "1sec" tick after the
+    // hat comes later): every command up to Exit answers an attitude record
+    // sent before the hat.
+    const hatAt = trace.indexOf(records.find((r) => r.record === 'EVENT' && r.event_id === 18));
+    const exitAt = trace.indexOf(records.find((r) => r.record === 'EVENT' && r.event_id === 20));
+    assert.ok(hatAt > 0 && exitAt > hatAt, 'the hat, then Exit');
+    const attitudes = (from, to) => trace.slice(from, to).filter(
+      (e) => e.kind === 'record' && ofServed(e) && e.record === 'SIMOBJECT_DATA' && !e.dropped);
+    const held = attitudes(hatAt, exitAt).length;
+    assert.ok(held > 30, `${held} attitude records held`);
+    const commands = trace.slice(0, exitAt).filter((e) => e.kind === 'camera' && ofServed(e));
+    assert.ok(commands.length <= attitudes(0, hatAt).length,
+              `${commands.length} commands for ${attitudes(0, hatAt).length} records before the hat`);
+    const teardown = trace.slice(exitAt).filter((e) => e.kind === 'packet' && ofServed(e) &&
+                                                       e.type !== 'CameraSetRelative6DOF');
+    assert.deepEqual(teardown.map((p) => p.type),
+                     ['MenuDeleteSubItem', 'MenuDeleteSubItem', 'MenuDeleteItem']);
+  });
+}
