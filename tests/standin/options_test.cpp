@@ -19,10 +19,7 @@ struct OptionsCase {
 TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
   const std::vector<OptionsCase> rows = {
       {{}, "fsx", ""},
-      {{"--simulator", "fsx"}, "fsx", ""},
-      {{"--simulator", "fsx-se"}, "fsx-se", ""},
       {{"--simulator", "p3d", "--fps", "30"}, "p3d", ""},
-      {{"--simulator", "msfs2020"}, "msfs2020", ""},
       {{"--simulator", "p3d", "--simulator", "msfs2024"}, "msfs2024", ""},
       {{"--simulator", "MSFS2020"},
        "",
