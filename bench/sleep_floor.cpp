@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "hostlink/platform.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   int seconds = argc > 1 ? std::atoi(argv[1]) : 5;

@@ -8,8 +8,8 @@
 
 #include "control/camera_controller.h"
 #include "control/identifiers.h"
-#include "hostlink/platform.h"
 #include "hostlink/simconnect.h"
+#include "platform/platform.h"
 
 HANDLE hSimConnect = nullptr;
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <utility>
 
-#include "hostlink/platform.h"
+#include "platform/platform.h"
 
 #if defined(_WIN32)
 #include <io.h>

@@ -4,8 +4,8 @@
 // program's tests put the fake host's virtual clock in its place. On POSIX
 // systems the peer also ignores SIGPIPE from the start, so that a print to
 // a reader that has gone fails instead of ending the program.
-#ifndef VANTILO_HOSTLINK_PLATFORM_H
-#define VANTILO_HOSTLINK_PLATFORM_H
+#ifndef VANTILO_PLATFORM_PLATFORM_H
+#define VANTILO_PLATFORM_PLATFORM_H
 
 #include "hostlink/simconnect.h"
 

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <ctime>
 
-#include "hostlink/platform.h"
+#include "platform/platform.h"
 
 namespace {
 const bool kBrokenPipeIgnored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;

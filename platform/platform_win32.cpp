@@ -2,7 +2,7 @@
 // 1 ms system timer while it runs. From Windows 10 2004 a process that does
 // not ask gets ~15.6 ms, so Sleep(1) would poll 64 times a second, slower
 // than the simulator's frames.
-#include "hostlink/platform.h"
+#include "platform/platform.h"
 
 // clang-format off
 #include <windows.h>
