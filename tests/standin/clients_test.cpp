@@ -18,9 +18,9 @@
 #include <thread>
 
 #include "hostlink/simconnect.h"
-#include "runs.h"
 #include "standin/latency.h"
 #include "standin/live_view.h"
+#include "tests/faults/runs.h"
 #include "tests/support/client_packets.h"
 #include "tests/support/files.h"
 #include "tests/support/rolling_scenario.h"
