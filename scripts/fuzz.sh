@@ -8,8 +8,11 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-300}
 only=${2:-}
-targets=(fuzz_camera_dispatch fuzz_reassembly fuzz_standin_packets fuzz_simconnect_cfg
-         fuzz_scenario)
+# The targets are the folders of fuzz/corpus: each runs over its own seeds.
+targets=()
+for corpus in fuzz/corpus/*/; do
+  targets+=("$(basename "$corpus")")
+done
 if [[ -n $only ]]; then
   [[ " ${targets[*]} " == *" $only "* ]] || { echo "unknown target '$only' (${targets[*]})" >&2; exit 2; }
   targets=("$only")
