@@ -2,78 +2,100 @@
 // notes (fields packed, texts in 256-byte NUL-padded fields).
 #include "standin/packets.h"
 
+#include <iterator>
+
 #include "standin/bytes.h"
 
 namespace standin {
 
 namespace {
 
-const FieldKind U = FieldKind::kU32;
-const FieldKind F = FieldKind::kF32;
-const FieldKind T = FieldKind::kText;
+constexpr FieldKind U = FieldKind::kU32;
+constexpr FieldKind F = FieldKind::kF32;
+constexpr FieldKind T = FieldKind::kText;
 
-const std::vector<PacketLayout>& Table() {
-  static const std::vector<PacketLayout> table = {
-      {wire::kOpen,
-       "Open",
-       {{"application_name", T},
-        {"reserved", U},
-        {"magic", U},
-        {"version_major", U},
-        {"version_minor", U},
-        {"build_major", U},
-        {"build_minor", U}}},
-      {wire::kMapClientEventToSimEvent,
-       "MapClientEventToSimEvent",
-       {{"event_id", U}, {"event_name", T}}},
-      {wire::kAddClientEventToNotificationGroup,
-       "AddClientEventToNotificationGroup",
-       {{"group_id", U}, {"event_id", U}, {"maskable", U}}},
-      {wire::kAddToDataDefinition,
-       "AddToDataDefinition",
-       {{"define_id", U},
-        {"datum_name", T},
-        {"units_name", T},
-        {"datum_type", U},
-        {"epsilon", F},
-        {"datum_id", U}}},
-      {wire::kRequestDataOnSimObject,
-       "RequestDataOnSimObject",
-       {{"request_id", U},
-        {"define_id", U},
-        {"object_id", U},
-        {"period", U},
-        {"flags", U},
-        {"origin", U},
-        {"interval", U},
-        {"limit", U}}},
-      {wire::kMapInputEventToClientEvent,
-       "MapInputEventToClientEvent",
-       {{"group_id", U},
-        {"input_definition", T},
-        {"down_event_id", U},
-        {"down_value", U},
-        {"up_event_id", U},
-        {"up_value", U},
-        {"maskable", U}}},
-      {wire::kSetInputGroupState, "SetInputGroupState", {{"group_id", U}, {"state", U}}},
-      {wire::kSubscribeToSystemEvent,
-       "SubscribeToSystemEvent",
-       {{"event_id", U}, {"event_name", T}}},
-      {wire::kCameraSetRelative6DOF,
-       "CameraSetRelative6DOF",
-       {{"delta_x", F}, {"delta_y", F}, {"delta_z", F}, {"pitch", F}, {"bank", F}, {"heading", F}}},
-      {wire::kMenuAddItem, "MenuAddItem", {{"text", T}, {"menu_event_id", U}, {"data", U}}},
-      {wire::kMenuDeleteItem, "MenuDeleteItem", {{"menu_event_id", U}}},
-      {wire::kMenuAddSubItem,
-       "MenuAddSubItem",
-       {{"menu_event_id", U}, {"text", T}, {"sub_menu_event_id", U}, {"data", U}}},
-      {wire::kMenuDeleteSubItem,
-       "MenuDeleteSubItem",
-       {{"menu_event_id", U}, {"sub_menu_event_id", U}}},
-  };
-  return table;
+// A function's name in the trace and in notes: its enumerator's, without
+// the k ("MenuAddItem" for wire::kMenuAddItem).
+constexpr const char* FunctionName(wire::FunctionId id) {
+  switch (id) {
+#define VANTILO_NAME_CASE(enumerator, value) \
+  case wire::enumerator:                     \
+    return &#enumerator[1];
+    VANTILO_WIRE_FUNCTIONS(VANTILO_NAME_CASE)
+#undef VANTILO_NAME_CASE
+  }
+  return nullptr;  // not an enumerator: no row is made for one
 }
+
+constexpr PacketLayout Row(wire::FunctionId id, FieldList fields) {
+  return {id, FunctionName(id), fields};
+}
+
+constexpr PacketLayout kTable[] = {
+    Row(wire::kOpen, {{"application_name", T},
+                      {"reserved", U},
+                      {"magic", U},
+                      {"version_major", U},
+                      {"version_minor", U},
+                      {"build_major", U},
+                      {"build_minor", U}}),
+    Row(wire::kMapClientEventToSimEvent, {{"event_id", U}, {"event_name", T}}),
+    Row(wire::kAddClientEventToNotificationGroup,
+        {{"group_id", U}, {"event_id", U}, {"maskable", U}}),
+    Row(wire::kAddToDataDefinition, {{"define_id", U},
+                                     {"datum_name", T},
+                                     {"units_name", T},
+                                     {"datum_type", U},
+                                     {"epsilon", F},
+                                     {"datum_id", U}}),
+    Row(wire::kRequestDataOnSimObject, {{"request_id", U},
+                                        {"define_id", U},
+                                        {"object_id", U},
+                                        {"period", U},
+                                        {"flags", U},
+                                        {"origin", U},
+                                        {"interval", U},
+                                        {"limit", U}}),
+    Row(wire::kMapInputEventToClientEvent, {{"group_id", U},
+                                            {"input_definition", T},
+                                            {"down_event_id", U},
+                                            {"down_value", U},
+                                            {"up_event_id", U},
+                                            {"up_value", U},
+                                            {"maskable", U}}),
+    Row(wire::kSetInputGroupState, {{"group_id", U}, {"state", U}}),
+    Row(wire::kSubscribeToSystemEvent, {{"event_id", U}, {"event_name", T}}),
+    Row(wire::kCameraSetRelative6DOF, {{"delta_x", F},
+                                       {"delta_y", F},
+                                       {"delta_z", F},
+                                       {"pitch", F},
+                                       {"bank", F},
+                                       {"heading", F}}),
+    Row(wire::kMenuAddItem, {{"text", T}, {"menu_event_id", U}, {"data", U}}),
+    Row(wire::kMenuDeleteItem, {{"menu_event_id", U}}),
+    Row(wire::kMenuAddSubItem,
+        {{"menu_event_id", U}, {"text", T}, {"sub_menu_event_id", U}, {"data", U}}),
+    Row(wire::kMenuDeleteSubItem, {{"menu_event_id", U}, {"sub_menu_event_id", U}}),
+};
+
+constexpr std::size_t RowsFor(wire::FunctionId id) {
+  std::size_t rows = 0;
+  for (const PacketLayout& layout : kTable) {
+    rows += layout.functionId == id ? 1 : 0;
+  }
+  return rows;
+}
+
+// Exactly one row for each function id (naming the one it fails for), and so
+// with no more rows than ids, none for anything else.
+#define VANTILO_CHECK_ROW(enumerator, value)    \
+  static_assert(RowsFor(wire::enumerator) == 1, \
+                "the packet table needs exactly one row for wire::" #enumerator);
+VANTILO_WIRE_FUNCTIONS(VANTILO_CHECK_ROW)
+#undef VANTILO_CHECK_ROW
+static_assert(
+    std::size(kTable) <= wire::kFunctionCount,
+    "the packet table has a row too many: for an id twice, or for one not in wire::FunctionId");
 
 std::size_t FieldSize(FieldKind kind) {
   return kind == FieldKind::kText ? wire::kTextFieldBytes : 4;
@@ -90,7 +112,7 @@ std::size_t PacketLayout::Size() const {
 }
 
 const PacketLayout* FindPacketLayout(std::uint32_t functionId) {
-  for (const PacketLayout& layout : Table()) {
+  for (const PacketLayout& layout : kTable) {
     if (layout.functionId == functionId) {
       return &layout;
     }

@@ -1,11 +1,13 @@
 // The client packets the stand-in understands: one table gives each
-// function's name and fields, which drives the size check, the decoding,
-// the trace's argument names and the 1-based parameter index of exceptions.
+// function's fields, which drives the size check, the decoding, the trace's
+// argument names and the 1-based parameter index of exceptions. It has one
+// row for each wire::FunctionId, whose name it takes from wire.h's list.
 #ifndef VANTILO_STANDIN_PACKETS_H
 #define VANTILO_STANDIN_PACKETS_H
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -16,18 +18,41 @@ namespace standin {
 enum class FieldKind { kU32, kF32, kText };
 
 struct FieldLayout {
-  const char* name;
-  FieldKind kind;
+  const char* name = nullptr;
+  FieldKind kind = FieldKind::kU32;
+};
+
+// A packet's fields in order: a fixed array, so that the table is constexpr.
+class FieldList {
+ public:
+  static constexpr std::size_t kMaxFields = 8;  // RequestDataOnSimObject's
+  // More than kMaxFields fields make the table's constant initialization fail.
+  constexpr FieldList(std::initializer_list<FieldLayout> fields) : count_(fields.size()) {
+    std::size_t i = 0;
+    for (const FieldLayout& field : fields) {
+      fields_[i++] = field;
+    }
+  }
+  constexpr std::size_t size() const { return count_; }
+  constexpr const FieldLayout& operator[](std::size_t i) const { return fields_[i]; }
+  constexpr const FieldLayout* begin() const { return fields_; }
+  constexpr const FieldLayout* end() const { return fields_ + count_; }
+
+ private:
+  FieldLayout fields_[kMaxFields] = {};
+  std::size_t count_;
 };
 
 struct PacketLayout {
-  std::uint32_t functionId;
+  wire::FunctionId functionId;
   const char* name;
-  std::vector<FieldLayout> fields;
+  FieldList fields;
   std::size_t Size() const;  // header included
 };
 
-// Null for a function the stand-in does not know.
+// Null for a function the stand-in does not know. A layout's functionId is
+// always one of wire::FunctionId's enumerators: the table holds one row for
+// each of them and no other (checked at compile time).
 const PacketLayout* FindPacketLayout(std::uint32_t functionId);
 
 struct FieldValue {

@@ -14,9 +14,10 @@ std::uint32_t ViewFlag(View view) {
       return 1;
     case View::kVirtualCockpit:
       return 2;
-    default:
+    case View::kExternal:
       return 4;
   }
+  std::abort();  // not a View: only a cast makes one, and none does
 }
 
 const char* ViewWord(View view) {
@@ -25,9 +26,10 @@ const char* ViewWord(View view) {
       return "2d";
     case View::kVirtualCockpit:
       return "virtual";
-    default:
+    case View::kExternal:
       return "external";
   }
+  std::abort();  // not a View
 }
 
 const char* ActionWord(ActionKind kind) {
@@ -46,9 +48,10 @@ const char* ActionWord(ActionKind kind) {
       return "pause";
     case ActionKind::kQuit:
       return "quit";
-    default:
+    case ActionKind::kEnd:
       return "end";
   }
+  std::abort();  // not an ActionKind: only a cast makes one, and none does
 }
 
 namespace {

@@ -70,13 +70,16 @@ void Session::HandleWhole(const std::uint8_t* data, std::size_t size) {
   if (result == DecodeResult::kSizeMismatch) {
     return Fail(p, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, kUnknownIndex);
   }
-  if (p.FunctionId() == wire::kOpen) {
-    return HandleOpen(p);
-  }
-  if (!opened_) {
+  // Decoded, the packet has its layout, whose id is always an enumerator:
+  // the switch sees no other value and names each (no default, so -Wswitch
+  // names a function id left out).
+  const wire::FunctionId function = p.layout->functionId;
+  if (function != wire::kOpen && !opened_) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNOPENED, kUnknownIndex);
   }
-  switch (p.FunctionId()) {
+  switch (function) {
+    case wire::kOpen:
+      return HandleOpen(p);
     case wire::kMapClientEventToSimEvent:
       return MapClientEvent(p);
     case wire::kAddClientEventToNotificationGroup:
@@ -99,7 +102,7 @@ void Session::HandleWhole(const std::uint8_t* data, std::size_t size) {
       return MenuAddSubItem(p);
     case wire::kMenuDeleteItem:
       return MenuDeleteItem(p);
-    default:
+    case wire::kMenuDeleteSubItem:
       return MenuDeleteSubItem(p);
   }
 }

@@ -10,22 +10,34 @@
 
 namespace wire {
 
-// Function ids: the low 28 bits of a packet's type word.
-enum FunctionId : std::uint32_t {
-  kOpen = 0x01,
-  kMapClientEventToSimEvent = 0x04,
-  kAddClientEventToNotificationGroup = 0x07,
-  kAddToDataDefinition = 0x0C,
-  kRequestDataOnSimObject = 0x0E,
-  kMapInputEventToClientEvent = 0x11,
-  kSetInputGroupState = 0x15,
-  kSubscribeToSystemEvent = 0x17,
-  kCameraSetRelative6DOF = 0x30,
-  kMenuAddItem = 0x31,
-  kMenuDeleteItem = 0x32,
-  kMenuAddSubItem = 0x33,
-  kMenuDeleteSubItem = 0x34
-};
+// Function ids: the low 28 bits of a packet's type word, as X(enumerator,
+// value). The one list of them: the enum, kFunctionIds and kFunctionCount
+// are made from it, and the stand-in's packet table (a static_assert) and
+// its dispatch (-Wswitch) are checked against the enum at compile time.
+#define VANTILO_WIRE_FUNCTIONS(X)             \
+  X(kOpen, 0x01)                              \
+  X(kMapClientEventToSimEvent, 0x04)          \
+  X(kAddClientEventToNotificationGroup, 0x07) \
+  X(kAddToDataDefinition, 0x0C)               \
+  X(kRequestDataOnSimObject, 0x0E)            \
+  X(kMapInputEventToClientEvent, 0x11)        \
+  X(kSetInputGroupState, 0x15)                \
+  X(kSubscribeToSystemEvent, 0x17)            \
+  X(kCameraSetRelative6DOF, 0x30)             \
+  X(kMenuAddItem, 0x31)                       \
+  X(kMenuDeleteItem, 0x32)                    \
+  X(kMenuAddSubItem, 0x33)                    \
+  X(kMenuDeleteSubItem, 0x34)
+
+#define VANTILO_WIRE_ENUMERATOR(name, value) name = value,
+enum FunctionId : std::uint32_t { VANTILO_WIRE_FUNCTIONS(VANTILO_WIRE_ENUMERATOR) };
+#undef VANTILO_WIRE_ENUMERATOR
+
+// Every function id, in the list's order, and how many there are.
+#define VANTILO_WIRE_ELEMENT(name, value) name,
+constexpr FunctionId kFunctionIds[] = {VANTILO_WIRE_FUNCTIONS(VANTILO_WIRE_ELEMENT)};
+#undef VANTILO_WIRE_ELEMENT
+constexpr std::size_t kFunctionCount = sizeof kFunctionIds / sizeof kFunctionIds[0];
 
 // The top four bits of every packet's type word, above the function id.
 const std::uint32_t kPacketTypeMarker = 0xF0000000u;

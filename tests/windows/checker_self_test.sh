@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Shows that the exe inspection can fail: check_manifest.sh must reject each
 # one-fault variant of our manifest with the fault named, and inspect_exe.sh
-# must reject a program with no manifest and no SimConnect imports.
-# Usage: checker_self_test.sh MANIFEST OBJDUMP OBJCOPY OTHER_EXE
+# must reject a program with no manifest and no SimConnect imports, and
+# vantilo.exe against a SimConnect.def that lists one operation more.
+# Usage: checker_self_test.sh MANIFEST OBJDUMP OBJCOPY OTHER_EXE VANTILO_EXE
 set -uo pipefail
 
 manifest=$1
 objdump=$2
 objcopy=$3
 other_exe=$4
+vantilo_exe=$5
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -72,6 +74,10 @@ expect_rejection exe_without_simconnect "imported DLLs differ" \
   "$here/inspect_exe.sh" "$objdump" "$objcopy" "$other_exe"
 expect_rejection not_an_exe "objdump cannot read" \
   "$here/inspect_exe.sh" "$objdump" "$objcopy" "$manifest"
+{ cat "$here/../../hostlink/win32/SimConnect.def"; echo "SimConnect_Text@20 ; one more"; } \
+  >"$work/longer.def"
+expect_rejection exe_against_a_longer_list "< SimConnect_Text" \
+  "$here/inspect_exe.sh" "$objdump" "$objcopy" "$vantilo_exe" "$work/longer.def"
 
 echo "$failures failure(s)"
 [[ $failures -eq 0 ]]

@@ -2,19 +2,22 @@
 # Inspects vantilo.exe as Windows would see it: a PE32 i386 console image
 # that imports the SimConnect operations by plain name from SimConnect.dll,
 # no runtime DLL beyond the system's, and its manifest (resource 1 of type
-# RT_MANIFEST) checked by check_manifest.sh. Prints each fault; exit 1.
-# Usage: inspect_exe.sh OBJDUMP OBJCOPY EXE
+# RT_MANIFEST) checked by check_manifest.sh. The operations are those
+# hostlink/win32/SimConnect.def lists, or DEF's. Prints each fault; exit 1.
+# Usage: inspect_exe.sh OBJDUMP OBJCOPY EXE [DEF]
 set -euo pipefail
 
 objdump=$1
 objcopy=$2
 exe=$3
+def=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 label=exe
 source "$here/pe_checks.sh"
+read_operations "$def"
 read_headers "$objdump" "$exe"
 
 # The image.

@@ -1,7 +1,8 @@
 # Shared by inspect_exe.sh and inspect_dll.sh (sourced, not run): counting
 # faults, comparing lists, reading objdump's headers, the PE32 i386 checks,
-# and the SimConnect operations the program calls. The sourcing script sets
-# `label` (the word before each fault) and `work` (a scratch folder) first.
+# and the SimConnect operations the program calls, read from the .def. The
+# sourcing script sets `label` (the word before each fault) and `work` (a
+# scratch folder) first.
 
 faults=0
 fault() {
@@ -38,26 +39,30 @@ imported_dlls() {
   grep -P '^\tDLL Name: ' "$work/headers" | awk '{ print $3 }' | LC_ALL=C sort
 }
 
-# The SimConnect operations the program calls, sorted: what the exe imports
-# and the stand-in DLL exports.
+# The one list of the SimConnect operations the program calls:
+# vantilo.exe's import library (dlltool -k) and the stand-in SimConnect.dll's
+# exports (ld --kill-at) are both made from it.
+default_simconnect_def=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../hostlink/win32" && pwd)/SimConnect.def
+
+# read_operations [DEF]: the entries of DEF's EXPORTS (the default .def when
+# DEF is empty) into $work/operations, sorted, without the stdcall @N that
+# -k and --kill-at drop: the names the exe imports and the DLL exports.
+read_operations() {
+  local def=${1:-$default_simconnect_def}
+  LC_ALL=C awk '{ sub(/\r$/, ""); sub(/;.*/, "") }
+                NF == 0 { next }
+                toupper($1) == "EXPORTS" { exports = 1; next }
+                exports { sub(/@[0-9]+$/, "", $1); print $1 }' "$def" |
+    LC_ALL=C sort >"$work/operations"
+  [[ -s "$work/operations" ]] || {
+    echo "$label: no SimConnect operations in the EXPORTS of $def"
+    exit 1
+  }
+}
+
+# The SimConnect operations, sorted, as read_operations read them.
 simconnect_operations() {
-  LC_ALL=C sort <<'NAMES'
-SimConnect_AddClientEventToNotificationGroup
-SimConnect_AddToDataDefinition
-SimConnect_CallDispatch
-SimConnect_CameraSetRelative6DOF
-SimConnect_Close
-SimConnect_MapClientEventToSimEvent
-SimConnect_MapInputEventToClientEvent
-SimConnect_MenuAddItem
-SimConnect_MenuAddSubItem
-SimConnect_MenuDeleteItem
-SimConnect_MenuDeleteSubItem
-SimConnect_Open
-SimConnect_RequestDataOnSimObject
-SimConnect_SetInputGroupState
-SimConnect_SubscribeToSystemEvent
-NAMES
+  cat "$work/operations"
 }
 
 # Exits 1 after any fault, else says the file is fine.
