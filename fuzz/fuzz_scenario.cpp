@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/scenario.h"
+#include "standin/world/scenario.h"
 
 namespace {
 

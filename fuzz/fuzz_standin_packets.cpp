@@ -1,6 +1,6 @@
 // Fuzz target for the stand-in's packet handling: an arbitrary client byte
 // stream, cut by the input's trailer (fuzz_input.h), is handed piece by
-// piece to a stand-in Connection as received bytes, so its own framing and
+// piece to a stand-in ClientConnection as received bytes, so its own framing and
 // its Session see them as from a client; its records go out through one end
 // of a socket pair to a client end that checks them in batches. Each cut
 // code's top three bits also pick a happening of the world to deliver after
@@ -20,8 +20,8 @@
 #include "hostlink/net/reassembly.h"
 #include "hostlink/net/wire.h"
 #include "hostlink/simconnect.h"
-#include "standin/scenario.h"
-#include "standin/server.h"
+#include "standin/clients/server.h"
+#include "standin/world/scenario.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ const std::size_t kDrainAbove = 16 * 1024;
 
 standin::TraceFile traceFile;
 std::FILE* logFile = nullptr;
-int standinFd = -1;  // the stand-in's end of the socket pair; each Connection gets a copy
+int standinFd = -1;  // the stand-in's end of the socket pair; each ClientConnection gets a copy
 
 void Happen(Session& session, unsigned what) {
   switch (what) {
@@ -86,7 +86,7 @@ class ClientEnd {
   ClientEnd(const ClientEnd&) = delete;
   ClientEnd& operator=(const ClientEnd&) = delete;
 
-  void Drain(Connection& connection) {
+  void Drain(ClientConnection& connection) {
     std::string reason;
     while (connection.HasOutput()) {
       Check(connection.Flush(&reason));
@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(fd >= 0);
   standin::World world;
   standin::Reporter reporter(&traceFile, logFile);
-  Connection connection(fd, 1, world, reporter);  // closes fd
+  ClientConnection connection(fd, 1, world, reporter);  // closes fd
   // The stand-in's framing stops at a size word under 16 or over 65536.
   vantilo_fuzz::SizeWordWalk expected(wire::kPacketHeaderBytes, wire::kMaxPacketBytes);
   bool alive = true;

@@ -12,9 +12,9 @@
 
 #include "hostlink/net/packets.h"
 #include "hostlink/net/wire.h"
-#include "standin/bytes.h"
-#include "standin/records.h"
-#include "standin/scenario.h"
+#include "standin/wire/bytes.h"
+#include "standin/wire/records.h"
+#include "standin/world/scenario.h"
 
 namespace {
 

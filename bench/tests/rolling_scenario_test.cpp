@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "standin/scenario.h"
+#include "standin/world/scenario.h"
 
 namespace support {
 namespace {

@@ -14,7 +14,7 @@
 #include <random>
 
 #include "runs.h"
-#include "standin/records.h"
+#include "standin/wire/records.h"
 #include "tests/support/files.h"
 #include "tests/support/private_network.h"
 #include "tests/support/rolling_scenario.h"

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "hostlink/simconnect.h"
-#include "standin/records.h"
+#include "standin/wire/records.h"
 #include "tests/support/bytes.h"
 #include "tests/support/files.h"
 #include "tests/support/sockets.h"

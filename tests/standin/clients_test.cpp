@@ -18,8 +18,8 @@
 #include <thread>
 
 #include "hostlink/simconnect.h"
-#include "standin/latency.h"
-#include "standin/live_view.h"
+#include "standin/output/latency.h"
+#include "standin/output/live_view.h"
 #include "tests/faults/runs.h"
 #include "tests/support/client_packets.h"
 #include "tests/support/files.h"

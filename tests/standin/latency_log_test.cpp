@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "standin/latency.h"
-#include "standin/options.h"
+#include "standin/output/latency.h"
+#include "standin/process/options.h"
 #include "tests/support/files.h"
 
 namespace standin {

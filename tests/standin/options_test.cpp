@@ -1,6 +1,6 @@
 // The stand-in's command line, in-process: each row an argument list and
 // what it gives, a value or the error text.
-#include "standin/options.h"
+#include "standin/process/options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The scenario parser: every action with its arguments, comments and blank
 // lines, the errors with their line numbers, and the built-in scenario.
-#include "standin/scenario.h"
+#include "standin/world/scenario.h"
 
 #include <gtest/gtest.h>
 

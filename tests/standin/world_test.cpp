@@ -1,13 +1,13 @@
 // The stand-in's world in-process: the motion's easing and standard rate,
 // the simulator pause, the camera's ignore field, and the trace's JSON text.
-#include "standin/world.h"
+#include "standin/world/world.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
 
-#include "standin/trace.h"
+#include "standin/output/trace.h"
 
 namespace standin {
 namespace {

@@ -1,6 +1,6 @@
 // Byte helpers for the tests: hex text both ways, bounds-checked little-endian
 // reads, records and client packets with their headers. Appending words,
-// floats and text fields is the stand-in's own code (standin/bytes.h).
+// floats and text fields is the stand-in's own code (standin/wire/bytes.h).
 #ifndef VANTILO_TESTS_SUPPORT_BYTES_H
 #define VANTILO_TESTS_SUPPORT_BYTES_H
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/bytes.h"
+#include "standin/wire/bytes.h"
 
 namespace support {
 

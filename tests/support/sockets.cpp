@@ -16,8 +16,8 @@
 
 #include "control/identifiers.h"
 #include "hostlink/net/wire.h"
-#include "standin/packets.h"
-#include "standin/records.h"
+#include "standin/wire/packets.h"
+#include "standin/wire/records.h"
 
 namespace support {
 

@@ -1,0 +1,427 @@
+// Non-blocking sockets under one poll() loop. A client that stops reading
+// loses frame records once its queue holds kDropAbove bytes; past kDropClientAbove
+// (events keep coming) it is disconnected. All queues together are bounded
+// too: past the bound, the clients holding the most are disconnected at
+// once. Client input is handled as a simulator's frame loop does, within a
+// time budget per frame shared round by round among the clients; what a
+// client sends beyond waits in the kernel. Neither case ever blocks the loop.
+#include "standin/clients/server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace standin {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::size_t kDropClientAbove = 4 * 1024 * 1024;
+// All queues together; the tests shrink it through the environment.
+const std::size_t kAllQueuesAbove = 64 * 1024 * 1024;
+const char kAllQueuesVariable[] = "VANTILO_STANDIN_ALL_QUEUES_KIB";
+const std::size_t kReadChunk = 65536;
+// Unhandled input held for a client: more than one packet of the largest
+// size, so that a whole packet always fits.
+const std::size_t kInputHold = 2 * kReadChunk;
+// Packets handled per frame, shared among the clients, and the least share:
+// an upper bound beside the time budget.
+const std::size_t kPacketsPerFrame = 512;
+const std::size_t kLeastPacketShare = 16;
+const std::size_t kKernelSendBuffer = 64 * 1024;
+// Listening pauses this long when accept() fails for want of descriptors.
+const auto kAcceptPause = std::chrono::milliseconds(100);
+
+void MakeNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
+
+std::size_t AllQueuesBound() {
+  const char* kib = std::getenv(kAllQueuesVariable);
+  long value = kib != nullptr ? std::atol(kib) : 0;
+  return value > 0 ? static_cast<std::size_t>(value) * 1024 : kAllQueuesAbove;
+}
+
+}  // namespace
+
+ClientConnection::ClientConnection(int fd, int id, World& world, Reporter& reporter,
+                                   QueueTotal* total, const Persona& persona)
+    : fd_(fd),
+      total_(total != nullptr ? total : &own_),
+      session_(id, *this, world, reporter, persona) {}
+
+ClientConnection::~ClientConnection() {
+  total_->bytes -= Queued();
+  close(fd_);
+}
+
+// The total's bound is kept by the server, which disconnects the clients
+// holding the most right after the frame or the round of input that passed
+// it: a client that reads keeps its frame records.
+bool ClientConnection::Deliver(const Bytes& record, bool droppable) {
+  std::size_t queued = Queued();
+  if (droppable && queued + record.size() > kDropAbove) {
+    return false;
+  }
+  if (queued + record.size() > kDropClientAbove) {
+    overflowed_ = true;
+    return false;
+  }
+  Queue(record);
+  return true;
+}
+
+void ClientConnection::Queue(const Bytes& record) {
+  out_.insert(out_.end(), record.begin(), record.end());
+  total_->bytes += record.size();
+}
+
+void ClientConnection::Sent(std::size_t bytes) {
+  outStart_ += bytes;
+  total_->bytes -= bytes;
+}
+
+bool ClientConnection::WantsInput() const { return !closed_ && Unhandled() < kInputHold; }
+
+bool ClientConnection::HasPacketReady() const {
+  std::size_t size = 0;
+  return allowance_ > 0 &&
+         NextPacket(in_.data() + inStart_, Unhandled(), &size) != FrameStatus::kNeedMore;
+}
+
+bool ClientConnection::Read(std::string* reason) {
+  if (!WantsInput()) {
+    return true;
+  }
+  std::uint8_t chunk[kReadChunk];
+  ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+  if (got == 0) {
+    closed_ = true;  // what it sent before it closed is still handled
+  } else if (got < 0) {
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+      *reason = std::string("receive failed: ") + std::strerror(errno);
+      return false;
+    }
+  } else {
+    // Handled bytes go only once they are a whole chunk's worth, so the
+    // bytes left are moved at most once for each chunk consumed.
+    if (inStart_ == in_.size() || inStart_ >= kReadChunk) {
+      in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(inStart_));
+      inStart_ = 0;
+    }
+    in_.insert(in_.end(), chunk, chunk + got);
+  }
+  return true;
+}
+
+bool ClientConnection::HandleNext(bool* handled, std::string* reason) {
+  *handled = false;
+  if (allowance_ == 0) {
+    return true;
+  }
+  std::size_t size = 0;
+  FrameStatus status = NextPacket(in_.data() + inStart_, Unhandled(), &size);
+  if (status == FrameStatus::kCorrupt) {
+    *reason = "corrupt stream (packet size " + std::to_string(GetU32(in_.data() + inStart_)) + ")";
+    return false;
+  }
+  if (status == FrameStatus::kReady) {
+    const std::uint8_t* packet = in_.data() + inStart_;
+    inStart_ += size;
+    --allowance_;
+    session_.HandlePacket(packet, size);
+    *handled = true;
+  }
+  return true;
+}
+
+bool ClientConnection::Finished() const {
+  std::size_t size = 0;
+  return closed_ && NextPacket(in_.data() + inStart_, Unhandled(), &size) == FrameStatus::kNeedMore;
+}
+
+bool ClientConnection::Receive(const std::uint8_t* data, std::size_t size, std::string* reason) {
+  in_.insert(in_.end(), data, data + size);
+  for (bool handled = true; handled;) {
+    if (!HandleNext(&handled, reason)) {
+      return false;
+    }
+  }
+  in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(inStart_));
+  inStart_ = 0;
+  return true;
+}
+
+bool ClientConnection::Flush(std::string* reason) {
+  if (overflowed_) {
+    *reason = "not reading its records";
+    return false;
+  }
+  while (HasOutput()) {
+    ssize_t sent = send(fd_, out_.data() + outStart_, out_.size() - outStart_, MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        break;
+      }
+      *reason = std::string("send failed: ") + std::strerror(errno);
+      return false;
+    }
+    Sent(static_cast<std::size_t>(sent));
+  }
+  if (outStart_ == out_.size()) {
+    out_.clear();
+    outStart_ = 0;
+  } else if (outStart_ > kDropAbove) {
+    out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(outStart_));
+    outStart_ = 0;
+  }
+  return true;
+}
+
+Server::Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients,
+               const Persona& persona)
+    : world_(world),
+      reporter_(reporter),
+      simulator_(simulator),
+      maxClients_(static_cast<std::size_t>(std::max(1, maxClients))),
+      persona_(persona) {
+  queued_.bound = AllQueuesBound();
+  spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
+Server::~Server() {
+  CloseAll();
+  if (spareFd_ >= 0) {
+    close(spareFd_);
+  }
+}
+
+bool Server::Listen(const std::string& address, int port, std::string* error) {
+  sockaddr_in where{};
+  where.sin_family = AF_INET;
+  where.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (port < 0 || port > 65535 || inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
+    *error = "bad address " + address + ":" + std::to_string(port);
+    return false;
+  }
+  listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
+  int on = 1;
+  setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (bind(listenFd_, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+      listen(listenFd_, 16) != 0) {
+    *error =
+        "cannot listen on " + address + ":" + std::to_string(port) + ": " + std::strerror(errno);
+    return false;
+  }
+  socklen_t length = sizeof where;
+  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&where), &length);
+  port_ = ntohs(where.sin_port);
+  MakeNonBlocking(listenFd_);
+  return true;
+}
+
+bool Server::Poll(std::chrono::nanoseconds timeout, int extraFd) {
+  std::vector<pollfd> fds;
+  bool listening = Clock::now() >= listenPausedUntil_;
+  fds.push_back({listening ? listenFd_ : -1, POLLIN, 0});
+  bool packetsReady = false;
+  for (const auto& connection : connections_) {
+    // A client whose input waits unhandled is not read (nor watched) until
+    // it has been handled: its bytes wait in the kernel.
+    short events = connection->WantsInput() ? POLLIN : 0;
+    if (connection->HasOutput()) {
+      events |= POLLOUT;
+    }
+    packetsReady = packetsReady || connection->HasPacketReady();
+    fds.push_back({events != 0 ? connection->fd() : -1, events, 0});
+  }
+  // Packets waiting while the budget lasts are handled at once; past it
+  // they wait for the next frame, and the loop sleeps until then.
+  packetsReady = packetsReady && inputSpent_ < inputBudget_;
+  if (packetsReady) {
+    timeout = std::chrono::nanoseconds(0);
+  }
+  if (extraFd >= 0) {
+    fds.push_back({extraFd, POLLIN, 0});
+  }
+  struct timespec wait;
+  wait.tv_sec = static_cast<time_t>(timeout.count() / 1000000000);
+  wait.tv_nsec = static_cast<long>(timeout.count() % 1000000000);
+  int ready = ppoll(fds.data(), fds.size(), &wait, nullptr);
+  if (ready < 0 || (ready == 0 && !packetsReady)) {
+    return false;
+  }
+
+  std::vector<std::string> reasons(connections_.size());
+  for (std::size_t i = 0; i < connections_.size(); ++i) {
+    if ((fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+      connections_[i]->Read(&reasons[i]);
+    }
+  }
+  HandleInput(&reasons);
+  // Newest first, so an index keeps naming its connection.
+  for (std::size_t i = connections_.size(); i-- > 0;) {
+    if (reasons[i].empty() && connections_[i]->Finished()) {
+      reasons[i] = "closed by the client";
+    }
+    if (reasons[i].empty() && (fds[i + 1].revents & POLLOUT) != 0) {
+      connections_[i]->Flush(&reasons[i]);
+    }
+    if (!reasons[i].empty()) {
+      Drop(i, reasons[i]);
+    }
+  }
+  if ((fds[0].revents & POLLIN) != 0) {
+    Accept();
+  }
+  return extraFd >= 0 && (fds.back().revents & (POLLIN | POLLHUP)) != 0;
+}
+
+void Server::HandleInput(std::vector<std::string>* reasons) {
+  const Clock::time_point start = Clock::now();
+  const std::chrono::nanoseconds spentBefore = inputSpent_;
+  const std::size_t count = connections_.size();
+  for (bool handledAny = count > 0; handledAny;) {
+    handledAny = false;
+    for (std::size_t turn = 0; turn < count; ++turn) {
+      const std::size_t i = (nextTurn_ + turn) % count;
+      bool handled = false;
+      if (!(*reasons)[i].empty() || !connections_[i]->HandleNext(&handled, &(*reasons)[i]) ||
+          !handled) {
+        continue;
+      }
+      handledAny = true;
+      if (connections_[i]->session().opened()) {
+        simulator_.Start();
+      }
+      inputSpent_ = spentBefore + (Clock::now() - start);
+      if (inputSpent_ >= inputBudget_) {
+        nextTurn_ = (i + 1) % count;
+        return;
+      }
+    }
+  }
+}
+
+std::size_t Server::PacketShare() const {
+  return std::max(kLeastPacketShare, kPacketsPerFrame / (connections_.size() + 1));
+}
+
+void Server::NewFrame(std::chrono::nanoseconds inputBudget) {
+  inputBudget_ = inputBudget;
+  inputSpent_ = std::chrono::nanoseconds(0);
+  const std::size_t share = PacketShare();
+  for (const auto& connection : connections_) {
+    connection->AllowPackets(share);
+  }
+}
+
+void Server::EnforceQueueBound() {
+  while (queued_.bytes > queued_.bound && !connections_.empty()) {
+    auto most = std::max_element(
+        connections_.begin(), connections_.end(),
+        [](const std::unique_ptr<ClientConnection>& a, const std::unique_ptr<ClientConnection>& b) {
+          return a->Queued() < b->Queued();
+        });
+    const std::size_t kib = ((*most)->Queued() + 1023) / 1024;
+    Drop(static_cast<std::size_t>(most - connections_.begin()),
+         "not reading its records (" + std::to_string(kib) +
+             " KiB queued, the most while all "
+             "queues passed " +
+             std::to_string(queued_.bound / 1024) + " KiB)");
+  }
+}
+
+void Server::FlushAll() {
+  EnforceQueueBound();
+  for (std::size_t i = connections_.size(); i-- > 0;) {
+    std::string reason;
+    if (!connections_[i]->Flush(&reason)) {
+      Drop(i, reason);
+    }
+  }
+}
+
+void Server::CloseAll() {
+  while (!connections_.empty()) {
+    Drop(connections_.size() - 1, "the stand-in stops");
+  }
+  if (listenFd_ >= 0) {
+    close(listenFd_);
+  }
+  listenFd_ = -1;
+}
+
+void Server::Accept() {
+  int fd = accept(listenFd_, nullptr, nullptr);
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
+    // Out of descriptors: the spare one makes room to take the client off
+    // the backlog and close it, rather than leave it waiting there.
+    close(spareFd_);
+    fd = accept(listenFd_, nullptr, nullptr);
+    if (fd >= 0) {
+      Refuse(fd, "out of descriptors");
+    }
+    spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    fd = -1;
+    errno = spareFd_ < 0 ? EMFILE : EAGAIN;
+  }
+  if (fd < 0) {
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      listenPausedUntil_ = Clock::now() + kAcceptPause;  // no busy loop
+    }
+    return;
+  }
+  if (connections_.size() >= maxClients_) {
+    Refuse(fd, std::to_string(maxClients_) + " clients already");
+    return;
+  }
+  MakeNonBlocking(fd);
+  int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  // A small kernel buffer: frame data a client has not read soon is stale anyway.
+  int sendBuffer = static_cast<int>(kKernelSendBuffer);
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+  int id = nextId_++;
+  connections_.push_back(
+      std::make_unique<ClientConnection>(fd, id, world_, reporter_, &queued_, persona_));
+  connections_.back()->AllowPackets(PacketShare());
+  simulator_.AddSession(&connections_.back()->session());
+  reporter_.stats.clients++;
+  JsonLine line = reporter_.Line("connect");
+  reporter_.Trace(line.Int("client", id));
+  reporter_.Note("client " + std::to_string(id) + ": connected");
+}
+
+void Server::Refuse(int fd, const std::string& why) {
+  close(fd);
+  reporter_.stats.refused++;
+  reporter_.NoteRepeated(-1, "clients refused", "client refused: " + why);
+}
+
+void Server::Drop(std::size_t index, const std::string& reason) {
+  ClientConnection& connection = *connections_[index];
+  int id = connection.session().id();
+  std::string ignored;
+  connection.Flush(&ignored);  // what is queued (a quit record, say) still goes out
+  simulator_.RemoveSession(&connection.session());
+  reporter_.ClientLeft(id);
+  if (reporter_.latency != nullptr) {
+    reporter_.latency->ClientLeft(id);
+  }
+  JsonLine line = reporter_.Line("disconnect");
+  reporter_.Trace(line.Int("client", id).Str("reason", reason));
+  reporter_.Note("client " + std::to_string(id) + ": " + reason);
+  connections_.erase(connections_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+}  // namespace standin

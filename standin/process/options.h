@@ -1,0 +1,32 @@
+// The stand-in's command line (see --help and standin/README.md).
+#ifndef VANTILO_STANDIN_PROCESS_OPTIONS_H
+#define VANTILO_STANDIN_PROCESS_OPTIONS_H
+
+#include <string>
+
+namespace standin {
+
+struct Options {
+  std::string address = "127.0.0.1";
+  int port = 2048;
+  double fps = 60.0;
+  double speed = 1.0;
+  int maxClients = 64;            // SimConnect's own MaxClients default
+  std::string scenarioPath;       // empty: the built-in scenario
+  std::string tracePath;          // empty: no trace
+  std::string latencyPath;        // empty: no latency log
+  std::string simulator = "fsx";  // the persona's name (standin/world/persona.h)
+  bool startNow = false;
+  bool noLive = false;
+  bool printScenario = false;
+  bool help = false;
+  bool version = false;
+};
+
+// False with an error text for an unknown option or a bad value.
+bool ParseOptions(int argc, const char* const* argv, Options* options, std::string* error);
+const char* UsageText();
+
+}  // namespace standin
+
+#endif

@@ -1,0 +1,164 @@
+// Frame order: advance the clock, run due actions, move the aircraft, tick
+// "1sec" for each simulated second passed, then the "Frame" events and the
+// per-frame data. Camera commands arrive between frames.
+#include "standin/world/simulator.h"
+
+#include <algorithm>
+
+namespace standin {
+
+namespace {
+const double kTimeSlack = 1e-9;  // so that 60 frames of 1/60 s reach exactly 1 s
+}
+
+Simulator::Simulator(std::vector<Action> scenario, double fps, double speed, World& world,
+                     Reporter& reporter)
+    : scenario_(std::move(scenario)),
+      fps_(fps),
+      speed_(speed),
+      world_(world),
+      reporter_(reporter) {}
+
+void Simulator::AddSession(Session* session) { sessions_.push_back(session); }
+
+void Simulator::RemoveSession(Session* session) {
+  sessions_.erase(std::remove(sessions_.begin(), sessions_.end(), session), sessions_.end());
+}
+
+void Simulator::Start() {
+  if (world_.started) {
+    return;
+  }
+  world_.started = true;
+  reporter_.Trace(reporter_.Line("start"));
+  reporter_.Note("scenario clock started");
+}
+
+void Simulator::Frame() {
+  if (!world_.started) {
+    return;
+  }
+  ++frame_;
+  double step = speed_ / fps_;
+  world_.time = static_cast<double>(frame_) * step;
+  reporter_.SetClock(world_.time, frame_);
+  reporter_.stats.frames++;
+  if (lastFrameFollowed_ && CommandsReceived() == commandsAtLastFrame_) {
+    reporter_.stats.framesWithoutCommand++;
+  }
+
+  while (!finished_ && next_ < scenario_.size() &&
+         scenario_[next_].time <= world_.time + kTimeSlack) {
+    Perform(scenario_[next_++]);
+  }
+  world_.Advance(step);
+  while (nextTick_ <= world_.time + kTimeSlack) {
+    for (Session* session : sessions_) {
+      session->SecondPassed();
+    }
+    nextTick_ += 1.0;
+  }
+  lastFrameFollowed_ = false;
+  for (Session* session : sessions_) {
+    session->FrameRendered(static_cast<float>(fps_), static_cast<float>(speed_));
+    lastFrameFollowed_ = lastFrameFollowed_ || session->Following();
+  }
+  commandsAtLastFrame_ = CommandsReceived();
+}
+
+// A command the persona ignores still answers the frame: the client followed.
+std::uint64_t Simulator::CommandsReceived() const {
+  return reporter_.stats.cameraCommands + reporter_.stats.cameraIgnored;
+}
+
+void Simulator::Perform(const Action& action) {
+  JsonLine line = reporter_.Line("action");
+  line.Str("action", ActionWord(action.kind));
+  switch (action.kind) {
+    case ActionKind::kRoll:
+    case ActionKind::kPitch:
+      line.Num("degrees", action.degrees).Num("seconds", action.seconds);
+      TraceAction(action, line);
+      if (action.kind == ActionKind::kRoll) {
+        world_.Roll(action.degrees, action.seconds);
+      } else {
+        world_.Pitch(action.degrees, action.seconds);
+      }
+      break;
+    case ActionKind::kHat:
+      TraceAction(action, line);
+      reporter_.Note("hat: joystick 0 POV");
+      for (Session* session : sessions_) {
+        session->Hat();
+      }
+      break;
+    case ActionKind::kView:
+      TraceAction(action, line.Str("view", ViewWord(action.view)));
+      ChangeView(action);
+      break;
+    case ActionKind::kMenu:
+      TraceAction(action, line.Str("text", action.text));
+      ChooseMenu(action);
+      break;
+    case ActionKind::kPause:
+      ChangePause(action, line);
+      break;
+    case ActionKind::kQuit:
+      TraceAction(action, line);
+      reporter_.Note("the simulator quits");
+      for (Session* session : sessions_) {
+        session->Quit();
+      }
+      finished_ = true;
+      break;
+    case ActionKind::kEnd:
+      TraceAction(action, line);
+      reporter_.Note("end of the scenario");
+      finished_ = true;
+      break;
+  }
+}
+
+void Simulator::TraceAction(const Action& action, JsonLine line) {
+  line.Str("source", action.line > 0 ? "scenario" : "key");
+  if (action.line > 0) {
+    line.Int("line", action.line);
+  }
+  reporter_.Trace(line);
+}
+
+void Simulator::ChangeView(const Action& action) {
+  if (world_.view == action.view) {
+    reporter_.Note(std::string("view: already ") + ViewWord(action.view));
+    return;
+  }
+  world_.view = action.view;
+  reporter_.Note(std::string("view: ") + ViewWord(action.view));
+  for (Session* session : sessions_) {
+    session->SystemEventOccurred(SystemEvent::kView, ViewFlag(action.view));
+  }
+}
+
+void Simulator::ChangePause(const Action& action, JsonLine line) {
+  bool paused =
+      action.pause == PauseMode::kToggle ? !world_.paused : action.pause == PauseMode::kOn;
+  TraceAction(action, line.Bool("paused", paused));
+  if (paused == world_.paused) {
+    return;
+  }
+  world_.paused = paused;
+  reporter_.Note(paused ? "simulator paused" : "simulator running");
+  for (Session* session : sessions_) {
+    session->SystemEventOccurred(SystemEvent::kPause, paused ? 1 : 0);
+  }
+}
+
+void Simulator::ChooseMenu(const Action& action) {
+  bool chosen = false;
+  for (Session* session : sessions_) {
+    chosen = session->ChooseMenu(action.text) || chosen;
+  }
+  reporter_.Note("menu: '" + action.text + "'" + (chosen ? "" : " (no client has it)"));
+}
+
+}  // namespace standin
