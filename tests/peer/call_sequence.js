@@ -1,0 +1,44 @@
+// The program's calls from Open to Close, read from the golden file
+// tests/program/registration.txt (see tests/support/call_sequence.h): texts
+// as strings, numbers as numbers, split at the Loop line. Made through
+// node-simconnect, or set beside the stand-in's trace of what was sent.
+'use strict';
+const fs = require('fs');
+const path = require('path');
+
+const FILE = path.join(__dirname, '..', 'program', 'registration.txt');
+
+function parse(line) {
+  const tokens = line.match(/"[^"]*"|[^ ]+/g);
+  const value = (t) => (t.startsWith('"') ? t.slice(1, -1) : t === 'null' ? null : Number(t));
+  const args = tokens.slice(1).map(value);
+  return { name: tokens[0], args };
+}
+
+// { registration: [Open, ...], tearDown: [..., Close] }
+function read() {
+  const lines = fs.readFileSync(FILE, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
+  const loop = lines.indexOf('Loop');
+  if (loop < 0) throw new Error(`${FILE}: no Loop line`);
+  return { registration: lines.slice(0, loop).map(parse), tearDown: lines.slice(loop + 1).map(parse) };
+}
+
+// Makes the calls on a node-simconnect handle (its methods take the same
+// arguments in the same order); Open and Close are the caller's.
+function make(handle, calls) {
+  for (const { name, args } of calls) {
+    if (name === 'Open' || name === 'Close') continue;
+    handle[name[0].toLowerCase() + name.slice(1)](...args);
+  }
+}
+
+// A call, or a packet of a stand-in trace, as [type, arguments...]; an
+// Open by its application name alone (the rest is the host link's).
+const asPacket = ({ name, args }) => (name === 'Open' ? [name, args[0]] : [name, ...args]);
+const ofTrace = (p) => (p.type === 'Open' ? [p.type, p.args.application_name]
+                                            : [p.type, ...Object.values(p.args)]);
+
+// The packets the calls send: all but Close.
+const packets = (calls) => calls.filter((c) => c.name !== 'Close').map(asPacket);
+
+module.exports = { make, ofTrace, packets, read };
