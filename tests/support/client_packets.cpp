@@ -2,6 +2,10 @@
 // wrapped in its header by MakePacket.
 #include "tests/support/client_packets.h"
 
+#include <map>
+#include <stdexcept>
+#include <utility>
+
 namespace support {
 
 Bytes MenuAddItem(std::uint32_t sendId, const std::string& text, std::uint32_t id) {
@@ -98,27 +102,55 @@ Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading) {
   return MakePacket(0x30, sendId, body);
 }
 
+Bytes EncodeCall(std::uint32_t sendId, const Call& call) {
+  // Each operation's function and its fields: u a word, f a float, t a text.
+  static const std::map<std::string, std::pair<std::uint32_t, std::string>> kLayouts = {
+      {"MapClientEventToSimEvent", {0x04, "ut"}},
+      {"AddClientEventToNotificationGroup", {0x07, "uuu"}},
+      {"AddToDataDefinition", {0x0C, "uttufu"}},
+      {"RequestDataOnSimObject", {0x0E, "uuuuuuuu"}},
+      {"MapInputEventToClientEvent", {0x11, "utuuuuu"}},
+      {"SetInputGroupState", {0x15, "uu"}},
+      {"SubscribeToSystemEvent", {0x17, "ut"}},
+      {"MenuAddItem", {0x31, "tuu"}},
+      {"MenuDeleteItem", {0x32, "u"}},
+      {"MenuAddSubItem", {0x33, "utuu"}},
+      {"MenuDeleteSubItem", {0x34, "uu"}},
+  };
+  const auto& layout = kLayouts.at(call.name);
+  if (layout.second.size() != call.args.size()) {
+    throw std::invalid_argument("wrong number of arguments: " + call.Line());
+  }
+  Bytes body;
+  for (std::size_t i = 0; i < call.args.size(); ++i) {
+    const char kind = layout.second[i];
+    if ((kind == 't') != (call.args[i][0] == '"')) {
+      throw std::invalid_argument("text where none belongs, or none where one does: " +
+                                  call.Line());
+    }
+    if (kind == 't') {
+      PutText(body, call.Text(i), 256);
+    } else if (kind == 'f') {
+      PutF32(body, call.F32(i));
+    } else {
+      PutU32(body, call.U32(i));
+    }
+  }
+  return MakePacket(layout.first, sendId, body);
+}
+
 Bytes ProgramRegistration(bool inputOn) {
-  return Join({
-      MenuAddItem(2, "Vantilo", 19),
-      MenuAddSubItem(3, 19, "Pause", 21),
-      MenuAddSubItem(4, 19, "Exit", 20),
-      MapClientEvent(5, 21),
-      MapClientEvent(6, 20),
-      MapClientEvent(7, 18),
-      MapPovInput(8, 0, 18),
-      AddToGroup(9, 0, 18),
-      AddToGroup(10, 0, 21),
-      AddToGroup(11, 0, 20),
-      SetInputGroupState(12, 0, inputOn ? 1 : 0),
-      Subscribe(13, 0, "Pause"),
-      Subscribe(14, 1, "View"),
-      Subscribe(15, 2, "1sec"),
-      Subscribe(16, 3, "Frame"),
-      AddDatum(17, 0, "PLANE PITCH DEGREES", "Radians"),
-      AddDatum(18, 0, "PLANE BANK DEGREES", "Radians"),
-      RequestData(19, 1, 0, 2),
-  });
+  std::vector<Bytes> packets;
+  std::uint32_t sendId = 2;
+  for (Call call : ReadCallSequence(VANTILO_REGISTRATION_FILE).registration) {
+    if (call.name == "SetInputGroupState" && !inputOn) {
+      call.args.at(1) = "0";
+    }
+    if (call.name != "Open") {
+      packets.push_back(EncodeCall(sendId++, call));
+    }
+  }
+  return Join(packets);
 }
 
 }  // namespace support
