@@ -1,5 +1,6 @@
 // Writes the fuzz targets' seed corpora: records from the stand-in's record
-// builders, packets from the host link's encoders (what Vantilo sends), and
+// builders, packets from the host link's encoders (what Vantilo sends, its
+// calls read from the golden file tests/program/registration.txt), and
 // SimConnect.cfg and scenario texts. Usage: fuzz_make_seeds CORPUS_DIR
 // (writes CORPUS_DIR/<target>/<seed>); the committed corpus is its output.
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "standin/bytes.h"
 #include "standin/records.h"
 #include "standin/scenario.h"
+#include "tests/support/call_sequence.h"
 
 namespace {
 
@@ -155,52 +158,86 @@ void ReassemblySeeds() {
   Write(t, "undersized_after_quit", WithCuts(undersized, {13, 2}));
 }
 
-// Vantilo's whole call sequence, as its host link encodes it.
-Bytes ProgramPackets() {
+// A call of the program's golden file as its host link encodes it; Close
+// sends nothing.
+Bytes Encode(std::uint32_t id, const support::Call& c) {
   using namespace vantilo_net;
-  const std::uint32_t kUnused = 0xFFFFFFFFu;
-  std::uint32_t id = 1;
-  Bytes s = EncodeOpen(id++, "Vantilo");
-  Append(s, EncodeMenuAddItem(id++, "Vantilo", 19, 12345));
-  Append(s, EncodeMenuAddSubItem(id++, 19, "Pause", 21, 12345));
-  Append(s, EncodeMenuAddSubItem(id++, 19, "Exit", 20, 12345));
-  for (std::uint32_t event : {21u, 20u, 18u}) {
-    Append(s, EncodeMapClientEventToSimEvent(id++, event, ""));
+  const std::string& n = c.name;
+  if (n == "Open") {
+    return EncodeOpen(id, c.Text(0).c_str());
   }
-  Append(s, EncodeMapInputEventToClientEvent(id++, 0, "joystick:0:POV", 18, 0, kUnused, 0, 0));
-  for (std::uint32_t event : {18u, 21u, 20u}) {
-    Append(s, EncodeAddClientEventToNotificationGroup(id++, 0, event, 0));
+  if (n == "MenuAddItem") {
+    return EncodeMenuAddItem(id, c.Text(0).c_str(), c.U32(1), c.U32(2));
   }
-  Append(s, EncodeSetInputGroupState(id++, 0, 1));
-  const char* events[] = {"Pause", "View", "1sec", "Frame"};
-  for (std::uint32_t event = 0; event < 4; ++event) {
-    Append(s, EncodeSubscribeToSystemEvent(id++, event, events[event]));
+  if (n == "MenuAddSubItem") {
+    return EncodeMenuAddSubItem(id, c.U32(0), c.Text(1).c_str(), c.U32(2), c.U32(3));
   }
-  Append(s, EncodeAddToDataDefinition(id++, 0, "PLANE PITCH DEGREES", "Radians", 4, 0.0f, kUnused));
-  Append(s, EncodeAddToDataDefinition(id++, 0, "PLANE BANK DEGREES", "Radians", 4, 0.0f, kUnused));
-  Append(s, EncodeRequestDataOnSimObject(id++, 1, 0, 0, 2, 0, 0, 0, 0));
-  Append(s, EncodeCameraSetRelative6DOF(id++, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, -20.0f));
+  if (n == "MapClientEventToSimEvent") {
+    return EncodeMapClientEventToSimEvent(id, c.U32(0), c.Text(1).c_str());
+  }
+  if (n == "MapInputEventToClientEvent") {
+    return EncodeMapInputEventToClientEvent(id, c.U32(0), c.Text(1).c_str(), c.U32(2), c.U32(3),
+                                            c.U32(4), c.U32(5), c.U32(6));
+  }
+  if (n == "AddClientEventToNotificationGroup") {
+    return EncodeAddClientEventToNotificationGroup(id, c.U32(0), c.U32(1), c.U32(2));
+  }
+  if (n == "SetInputGroupState") {
+    return EncodeSetInputGroupState(id, c.U32(0), c.U32(1));
+  }
+  if (n == "SubscribeToSystemEvent") {
+    return EncodeSubscribeToSystemEvent(id, c.U32(0), c.Text(1).c_str());
+  }
+  if (n == "AddToDataDefinition") {
+    return EncodeAddToDataDefinition(id, c.U32(0), c.Text(1).c_str(), c.Text(2).c_str(), c.U32(3),
+                                     c.F32(4), c.U32(5));
+  }
+  if (n == "RequestDataOnSimObject") {
+    return EncodeRequestDataOnSimObject(id, c.U32(0), c.U32(1), c.U32(2), c.U32(3), c.U32(4),
+                                        c.U32(5), c.U32(6), c.U32(7));
+  }
+  if (n == "MenuDeleteSubItem") {
+    return EncodeMenuDeleteSubItem(id, c.U32(0), c.U32(1));
+  }
+  if (n == "MenuDeleteItem") {
+    return EncodeMenuDeleteItem(id, c.U32(0));
+  }
+  if (n != "Close") {
+    std::fprintf(stderr, "cannot encode the golden file's %s\n", n.c_str());
+    failed = true;
+  }
+  return Bytes();
+}
+
+// The calls' packets, send ids from id.
+Bytes Encode(std::uint32_t id, const std::vector<support::Call>& calls) {
+  Bytes s;
+  for (const support::Call& call : calls) {
+    Append(s, Encode(id++, call));
+  }
   return s;
 }
 
-Bytes ProgramTearDown(std::uint32_t id) {
-  using namespace vantilo_net;
-  Bytes s = EncodeMenuDeleteSubItem(id, 19, 21);
-  Append(s, EncodeMenuDeleteSubItem(id + 1, 19, 20));
-  Append(s, EncodeMenuDeleteItem(id + 2, 19));
+// The program's registration from its golden file (the Open's send id 1),
+// and a camera command after it.
+Bytes ProgramPackets(const support::CallSequence& program) {
+  Bytes s = Encode(1, program.registration);
+  const std::uint32_t id = static_cast<std::uint32_t>(program.registration.size()) + 1;
+  Append(s, vantilo_net::EncodeCameraSetRelative6DOF(id, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, -20.0f));
   return s;
 }
 
 void StandinPacketSeeds() {
   using namespace vantilo_net;
   const char* t = "fuzz_standin_packets";
-  Bytes run = ProgramPackets();
-  Append(run, ProgramTearDown(100));
+  const support::CallSequence program = support::ReadCallSequence(VANTILO_REGISTRATION_FILE);
+  Bytes run = ProgramPackets(program);
+  Append(run, Encode(100, program.tearDown));
   Write(t, "program_run", WithCuts(run, {}));
   // Piece codes: low five bits pick a length (31: all), top three a happening.
   Write(t, "program_then_world",
-        WithCuts(ProgramPackets(), {31, 0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0, 0xE0}));
-  Write(t, "program_bytewise_with_frames", WithCuts(ProgramPackets(), {1, 0x41, 0x61}));
+        WithCuts(ProgramPackets(program), {31, 0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0, 0xE0}));
+  Write(t, "program_bytewise_with_frames", WithCuts(ProgramPackets(program), {1, 0x41, 0x61}));
   Bytes unopened = EncodeCameraSetRelative6DOF(1, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, 1.0f);
   Append(unopened, EncodeOpen(2, "Vantilo"));
   Append(unopened, EncodeOpen(3, "Vantilo"));  // a second open is refused
@@ -283,7 +320,12 @@ int main(int argc, char** argv) {
   corpusDir = argv[1];
   CameraDispatchSeeds();
   ReassemblySeeds();
-  StandinPacketSeeds();
+  try {
+    StandinPacketSeeds();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    failed = true;
+  }
   SimConnectCfgSeeds();
   ScenarioSeeds();
   return failed ? 1 : 0;
