@@ -1,6 +1,6 @@
 // Writes the fuzz targets' seed corpora: records from the stand-in's record
-// builders, packets from the host link's encoders (what Vantilo sends, its
-// calls read from the golden file tests/program/registration.txt), and
+// builders, packets as Vantilo sends them (its calls read from the golden
+// file tests/program/registration.txt, see tests/support/call_sequence.h), and
 // SimConnect.cfg and scenario texts. Usage: fuzz_make_seeds CORPUS_DIR
 // (writes CORPUS_DIR/<target>/<seed>); the committed corpus is its output.
 #include <sys/stat.h>
@@ -158,62 +158,17 @@ void ReassemblySeeds() {
   Write(t, "undersized_after_quit", WithCuts(undersized, {13, 2}));
 }
 
-// A call of the program's golden file as its host link encodes it; Close
-// sends nothing.
-Bytes Encode(std::uint32_t id, const support::Call& c) {
-  using namespace vantilo_net;
-  const std::string& n = c.name;
-  if (n == "Open") {
-    return EncodeOpen(id, c.Text(0).c_str());
-  }
-  if (n == "MenuAddItem") {
-    return EncodeMenuAddItem(id, c.Text(0).c_str(), c.U32(1), c.U32(2));
-  }
-  if (n == "MenuAddSubItem") {
-    return EncodeMenuAddSubItem(id, c.U32(0), c.Text(1).c_str(), c.U32(2), c.U32(3));
-  }
-  if (n == "MapClientEventToSimEvent") {
-    return EncodeMapClientEventToSimEvent(id, c.U32(0), c.Text(1).c_str());
-  }
-  if (n == "MapInputEventToClientEvent") {
-    return EncodeMapInputEventToClientEvent(id, c.U32(0), c.Text(1).c_str(), c.U32(2), c.U32(3),
-                                            c.U32(4), c.U32(5), c.U32(6));
-  }
-  if (n == "AddClientEventToNotificationGroup") {
-    return EncodeAddClientEventToNotificationGroup(id, c.U32(0), c.U32(1), c.U32(2));
-  }
-  if (n == "SetInputGroupState") {
-    return EncodeSetInputGroupState(id, c.U32(0), c.U32(1));
-  }
-  if (n == "SubscribeToSystemEvent") {
-    return EncodeSubscribeToSystemEvent(id, c.U32(0), c.Text(1).c_str());
-  }
-  if (n == "AddToDataDefinition") {
-    return EncodeAddToDataDefinition(id, c.U32(0), c.Text(1).c_str(), c.Text(2).c_str(), c.U32(3),
-                                     c.F32(4), c.U32(5));
-  }
-  if (n == "RequestDataOnSimObject") {
-    return EncodeRequestDataOnSimObject(id, c.U32(0), c.U32(1), c.U32(2), c.U32(3), c.U32(4),
-                                        c.U32(5), c.U32(6), c.U32(7));
-  }
-  if (n == "MenuDeleteSubItem") {
-    return EncodeMenuDeleteSubItem(id, c.U32(0), c.U32(1));
-  }
-  if (n == "MenuDeleteItem") {
-    return EncodeMenuDeleteItem(id, c.U32(0));
-  }
-  if (n != "Close") {
-    std::fprintf(stderr, "cannot encode the golden file's %s\n", n.c_str());
-    failed = true;
-  }
-  return Bytes();
-}
-
-// The calls' packets, send ids from id.
+// The calls' packets, send ids from id: the Open's from the host link's
+// encoder, the others' from the golden file's reader.
 Bytes Encode(std::uint32_t id, const std::vector<support::Call>& calls) {
   Bytes s;
   for (const support::Call& call : calls) {
-    Append(s, Encode(id++, call));
+    if (call.name == "Open") {
+      Append(s, vantilo_net::EncodeOpen(id, call.Text(0).c_str()));
+    } else if (call.name != "Close") {
+      Append(s, support::EncodeCall(id, call));
+    }
+    ++id;
   }
   return s;
 }

@@ -6,7 +6,6 @@
 #define VANTILO_TESTS_SUPPORT_CLIENT_PACKETS_H
 
 #include "tests/support/bytes.h"
-#include "tests/support/call_sequence.h"
 
 namespace support {
 
@@ -24,10 +23,6 @@ Bytes AddDatum(std::uint32_t sendId, std::uint32_t define, const std::string& da
 Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t define,
                   std::uint32_t period);
 Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading);
-
-// The packet of one call of the golden file's form (call_sequence.h); throws
-// std::invalid_argument or std::out_of_range for one it cannot encode.
-Bytes EncodeCall(std::uint32_t sendId, const Call& call);
 
 // The program's whole registration after Open, as its golden file
 // tests/program/registration.txt holds it, send ids from 2. With inputOn
