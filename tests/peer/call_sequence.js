@@ -8,11 +8,10 @@ const path = require('path');
 
 const FILE = path.join(__dirname, '..', 'program', 'registration.txt');
 
+const value = (t) => (t.startsWith('"') ? t.slice(1, -1) : t === 'null' ? null : Number(t));
 function parse(line) {
-  const tokens = line.match(/"[^"]*"|[^ ]+/g);
-  const value = (t) => (t.startsWith('"') ? t.slice(1, -1) : t === 'null' ? null : Number(t));
-  const args = tokens.slice(1).map(value);
-  return { name: tokens[0], args };
+  const [name, ...args] = line.match(/"[^"]*"|[^ ]+/g);
+  return { name, args: args.map(value) };
 }
 
 // { registration: [Open, ...], tearDown: [..., Close] }

@@ -15,7 +15,6 @@ const os = require('os');
 const path = require('path');
 const calls = require('./call_sequence');
 
-const OPEN = 0x01;
 const REGISTRATION = calls.read().registration.length;
 
 function record(id, version, words) {
@@ -48,14 +47,12 @@ function captureOne(server) {
       let pending = Buffer.alloc(0);
       socket.on('data', (chunk) => {
         pending = Buffer.concat([pending, chunk]);
-        while (pending.length >= 16 && pending.length >= pending.readUInt32LE(0)) {
-          const size = pending.readUInt32LE(0);
-          if (size < 16) break;
-          const packet = pending.subarray(0, size);
+        let size;
+        while (pending.length >= 16 && (size = pending.readUInt32LE(0)) >= 16 && pending.length >= size) {
+          packets.push(pending.subarray(0, size));
           pending = pending.subarray(size);
-          packets.push(packet);
-          const version = packet.readUInt32LE(4);
-          if ((packet.readUInt32LE(8) & 0x0fffffff) === OPEN) socket.write(openRecord(version));
+          const version = packets.at(-1).readUInt32LE(4);
+          if (packets.length === 1) socket.write(openRecord(version));  // the Open's answer
           if (packets.length === REGISTRATION) socket.write(attitudeAndExit(version));
         }
       });
@@ -86,16 +83,13 @@ function compare(node, ours) {
   if (node.packets.length !== ours.packets.length) {
     problems.push(`packet count: node ${node.packets.length}, ours ${ours.packets.length}`);
   }
-  const count = Math.min(node.packets.length, ours.packets.length);
-  for (let i = 0; i < count; i++) {
-    const a = node.packets[i];
-    const b = ours.packets[i];
+  const body = (p) => Buffer.concat([p.subarray(0, 12), p.subarray(16)]);
+  for (let i = 0; i < Math.min(node.packets.length, ours.packets.length); i++) {
+    const [a, b] = [node.packets[i], ours.packets[i]];
     if (a.readUInt32LE(12) !== i || b.readUInt32LE(12) !== i + 1) {
       problems.push(`packet ${i}: send ids node ${a.readUInt32LE(12)}, ours ${b.readUInt32LE(12)}`);
     }
-    const aBody = Buffer.concat([a.subarray(0, 12), a.subarray(16)]);
-    const bBody = Buffer.concat([b.subarray(0, 12), b.subarray(16)]);
-    if (!aBody.equals(bBody)) {
+    if (!body(a).equals(body(b))) {
       problems.push(`packet ${i} differs:\n  node ${a.toString('hex')}\n  ours ${b.toString('hex')}`);
     }
   }

@@ -56,13 +56,6 @@ function startStandin(binary, dir, scenarioText = SCENARIO, extra = [], speed = 
   return { child, port, exited, trace };
 }
 
-// The program's registration, then a misspelt datum; returns the latter's send id.
-function register(handle) {
-  calls.make(handle, PROGRAM.registration);
-  return handle.addToDataDefinition(1, 'PLANE BANK DEGRESS', 'Radians', SimConnectDataType.FLOAT64,
-                                    0, UNUSED);
-}
-
 const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // One client at protocol: served, it gets the persona's OPEN, a "1sec" event
@@ -146,7 +139,9 @@ async function main() {
     seen.events.push(e);
     if (e.clientEventId === 20) resolve();
   }));
-  const misspelt = register(handle);
+  calls.make(handle, PROGRAM.registration);  // and a misspelt datum:
+  const misspelt = handle.addToDataDefinition(1, 'PLANE BANK DEGRESS', 'Radians',
+                                              SimConnectDataType.FLOAT64, 0, UNUSED);
   await exitChosen;
   calls.make(handle, PROGRAM.tearDown);
   await new Promise((resolve) => setTimeout(resolve, 200));

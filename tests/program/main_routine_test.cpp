@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <regex>
 
 #include "tests/program/program_test_support.h"
 #include "tests/support/call_sequence.h"
@@ -21,49 +22,32 @@ const char kBanner[] =
     "Contact: the Vantilo project's issue tracker.\n"
     "=====================================================================\n\n";
 
-// The golden file's header; the calls follow it.
 const char kGoldenHeader[] =
-    "# The program's calls from Open to Close as RunClient makes them against the\n"
-    "# fake host: one call a line, every argument but the handle, texts in double\n"
-    "# quotes, floats as the program passes them. Loop is the dispatch loop\n"
-    "# (CallDispatch, Sleep 1, the camera commands). Tests, peers and the fuzz\n"
-    "# seeds read this file; main_routine_test.cpp fails while it is stale. After\n"
-    "# a change of the program, rewrite it with\n"
+    "# The program's calls from Open to Close, as RunClient makes them against the\n"
+    "# fake host (tests/support/call_sequence.h has the format). After a change, run\n"
     "#   VANTILO_REGENERATE=1 build/ci/tests/program_tests "
     "--gtest_filter=MainRoutine.ExitAtOnce*\n";
 
-// A fake host call text as the golden file writes it, console text as it
-// is: SimConnect_MenuAddSubItem(H, 19, "Pause", 21, 12345) becomes
-// MenuAddSubItem 19 "Pause" 21 12345; floats are printed from their bits.
+// A fake host call as the golden file writes it, console text as it is:
+// SimConnect_MenuAddSubItem(H, 19, "Pause", 21, 12345) becomes
+// MenuAddSubItem 19 "Pause" 21 12345, float bits 0x41000000f become 8.
 std::string Line(const std::string& text) {
   if (text.rfind("stdout: ", 0) == 0) {
     return text;
   }
   const std::size_t open = text.find('(');
-  std::string name = text.substr(0, open);
-  if (name.rfind("SimConnect_", 0) == 0) {
-    name = name.substr(11);
-  }
-  std::vector<std::string> args(1);
-  bool quoted = false;
-  for (std::size_t i = open + 1; i + 1 < text.size(); ++i) {
-    quoted = quoted != (text[i] == '"');
-    if (!quoted && text.compare(i, 2, ", ") == 0) {
-      args.emplace_back();
-      ++i;
-    } else {
-      args.back() += text[i];
-    }
-  }
-  std::string line = name;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (i == 0 && (arg == "H" || arg == "&h" || arg.empty())) {
+  const std::size_t skip = text.rfind("SimConnect_", 0) == 0 ? 11 : 0;
+  std::string line = text.substr(skip, open - skip);
+  const std::string args = text.substr(open + 1, text.size() - open - 2);
+  const std::regex token("\"[^\"]*\"|[^, ]+");
+  bool first = true;
+  for (std::sregex_iterator t(args.begin(), args.end(), token), end; t != end; ++t, first = false) {
+    std::string arg = t->str();
+    if (first && (arg == "H" || arg == "&h")) {
       continue;
     }
-    if (arg.size() == 11 && arg.compare(0, 2, "0x") == 0 && arg.back() == 'f') {
-      const std::uint32_t bits =
-          static_cast<std::uint32_t>(std::stoul(arg.substr(2, 8), nullptr, 16));
+    if (std::regex_match(arg, std::regex("0x[0-9a-f]{8}f"))) {
+      const std::uint32_t bits = std::stoul(arg.substr(2, 8), nullptr, 16);
       float value;
       std::memcpy(&value, &bits, sizeof value);
       char printed[32];
@@ -83,31 +67,15 @@ std::vector<std::string> Lines(const std::vector<std::string>& texts) {
   return lines;
 }
 
-std::vector<std::string> Lines(const std::vector<support::Call>& calls) {
-  std::vector<std::string> lines;
-  for (const support::Call& call : calls) {
-    lines.push_back(call.Line());
+// Writes the golden file from the calls of a run that loops once.
+void WriteGolden(const std::vector<std::string>& lines) {
+  std::ofstream file(VANTILO_REGISTRATION_FILE, std::ios::binary);
+  file << kGoldenHeader;
+  for (std::size_t i = 0; i < lines.size() && (i == 0 || lines[i - 1] != "Close"); ++i) {
+    file << (lines[i] == "Sleep 1"                    ? ""
+             : lines[i].rfind("CallDispatch", 0) == 0 ? "Loop\n"
+                                                      : lines[i] + "\n");
   }
-  return lines;
-}
-
-// Writes the golden file from a run's calls: each run of loop calls as one
-// Loop line, nothing after Close.
-void WriteGolden(const std::vector<std::string>& texts) {
-  std::string golden = kGoldenHeader;
-  bool inLoop = false;
-  for (const std::string& line : Lines(texts)) {
-    const bool loop = line.rfind("CallDispatch", 0) == 0 || line == "Sleep 1" ||
-                      line.rfind("CameraSetRelative6DOF", 0) == 0;
-    if (!(loop && inLoop)) {
-      golden += (loop ? std::string("Loop") : line) + "\n";
-    }
-    inLoop = loop;
-    if (line == "Close") {
-      break;
-    }
-  }
-  std::ofstream(VANTILO_REGISTRATION_FILE, std::ios::binary) << golden;
 }
 
 class MainRoutine : public ProgramTest {
@@ -135,19 +103,22 @@ class MainRoutine : public ProgramTest {
   }
   // The golden file's calls with middle in place of the Loop line, then the
   // final pause.
-  static std::vector<std::string> Expected(std::vector<std::string> middle) {
-    const support::CallSequence golden = support::ReadCallSequence(VANTILO_REGISTRATION_FILE);
-    std::vector<std::string> calls = Lines(golden.registration);
-    calls.insert(calls.end(), middle.begin(), middle.end());
-    for (const std::string& line : Lines(golden.tearDown)) {
-      calls.push_back(line);
+  static std::vector<std::string> Expected(const std::vector<std::string>& middle) {
+    std::vector<std::string> calls;
+    std::ifstream golden(VANTILO_REGISTRATION_FILE);
+    for (std::string line; std::getline(golden, line);) {
+      if (line == "Loop") {
+        calls.insert(calls.end(), middle.begin(), middle.end());
+      } else if (!line.empty() && line[0] != '#') {
+        calls.push_back(line);
+      }
     }
     calls.push_back("Sleep 2000");
     return calls;
   }
   // The same, as the timeline shows it: the banner before everything.
-  static std::vector<std::string> ExpectedTimeline(std::vector<std::string> middle) {
-    std::vector<std::string> timeline = Expected(std::move(middle));
+  static std::vector<std::string> ExpectedTimeline(const std::vector<std::string>& middle) {
+    std::vector<std::string> timeline = Expected(middle);
     timeline.insert(timeline.begin(), std::string("stdout: ") + kBanner);
     return timeline;
   }
@@ -179,7 +150,7 @@ TEST_F(MainRoutine, ExitAtOnceRegistersLoopsOnceAndTearsDown) {
   fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
   EXPECT_EQ(Run(), kBanner);
   if (std::getenv("VANTILO_REGENERATE") != nullptr) {
-    WriteGolden(fake::CallTexts());
+    WriteGolden(Lines(fake::CallTexts()));
   }
   EXPECT_EQ(Lines(fake::Timeline()), ExpectedTimeline({"CallDispatch proc null", "Sleep 1"}));
   EXPECT_EQ(fake::NowMs(), 2001u);
