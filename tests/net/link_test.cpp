@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -142,9 +141,8 @@ TEST_F(LinkTest, EachOperationsPacketByteForByte) {
       Hex("00000000 00585346 00000000 00000000 e9ed0000 00000000")};
   for (const OperationRow& row : kOperations) {
     EXPECT_EQ(row.call(handle), 0) << "row " << expected.size();
-    char sendId[9];
-    std::snprintf(sendId, sizeof sendId, "%02zx000000", expected.size() + 1);
-    expected.push_back(row.hex.substr(0, 24) + sendId + row.hex.substr(32));
+    const Bytes sendId = {static_cast<std::uint8_t>(expected.size() + 1), 0, 0, 0};
+    expected.push_back(row.hex.substr(0, 24) + ToHex(sendId) + row.hex.substr(32));
   }
   EXPECT_EQ(SimConnect_Close(handle), 0);
   Bytes sent;

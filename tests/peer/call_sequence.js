@@ -1,7 +1,6 @@
-// The program's calls from Open to Close, read from the golden file
-// tests/program/registration.txt (see tests/support/call_sequence.h): texts
-// as strings, numbers as numbers, split at the Loop line. Made through
-// node-simconnect, or set beside the stand-in's trace of what was sent.
+// The program's calls from Open to Close, read from its golden file (see
+// tests/support/call_sequence.h), split at the Loop line; made through
+// node-simconnect, or set beside a stand-in trace.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -22,8 +21,7 @@ function read() {
   return { registration: lines.slice(0, loop).map(parse), tearDown: lines.slice(loop + 1).map(parse) };
 }
 
-// Makes the calls on a node-simconnect handle (its methods take the same
-// arguments in the same order); Open and Close are the caller's.
+// Makes the calls through node-simconnect's like-named methods; Open and Close are the caller's.
 function make(handle, calls) {
   for (const { name, args } of calls) {
     if (name === 'Open' || name === 'Close') continue;

@@ -1,8 +1,6 @@
-// node-simconnect making the program's calls against the capture server
-// whose port is the first argument: the golden file's registration, a
-// camera command for each attitude record as the program computes it, and
-// on the menu's Exit the tear-down. Used by capture_compare.js to set
-// node-simconnect's bytes beside the program's.
+// node-simconnect making the program's calls against the capture server at
+// port argv[2]: the golden file's registration, the program's camera command
+// for each attitude record, and on the menu's Exit the tear-down.
 'use strict';
 
 const { open, Protocol } = require('node-simconnect');

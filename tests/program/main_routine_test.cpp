@@ -4,6 +4,7 @@
 // text and host calls on one timeline.
 #include "run/main_routine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,12 +60,9 @@ std::string Line(const std::string& text) {
   return line;
 }
 
-std::vector<std::string> Lines(const std::vector<std::string>& texts) {
-  std::vector<std::string> lines;
-  for (const std::string& text : texts) {
-    lines.push_back(Line(text));
-  }
-  return lines;
+std::vector<std::string> Lines(std::vector<std::string> texts) {
+  std::transform(texts.begin(), texts.end(), texts.begin(), Line);
+  return texts;
 }
 
 // Writes the golden file from the calls of a run that loops once.

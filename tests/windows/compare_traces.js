@@ -13,9 +13,8 @@ const kMinLevelCommands = 3;  // the scenario holds level for its first 2 s
 
 // The program's calls in order, from Open to the tear-down, camera aside, as
 // its golden file holds them.
-const program = calls.read();
-const kExpectedCalls = calls.packets([...program.registration, ...program.tearDown])
-    .map((call) => JSON.stringify(call));
+const { registration, tearDown } = calls.read();
+const kExpectedCalls = calls.packets([...registration, ...tearDown]).map((c) => JSON.stringify(c));
 
 const problems = [];
 const problem = (text) => problems.push(text);
