@@ -1,24 +1,24 @@
 // The baseline a user might script instead of Vantilo: a node-simconnect
-// 4.2.0 client that sends the same camera command on each per-frame attitude
-// record, until the menu's "Exit" or the simulator quits.
+// 4.2.0 client that registers as the program does (its golden file,
+// tests/program/registration.txt), sends the same camera command on each
+// per-frame attitude record, and tears down on the menu's "Exit" or quits
+// with the simulator.
 // Usage: node node_client.js PORT [NAME]   (node-simconnect from tests/peer)
 'use strict';
 
 const path = require('path');
-const { open, Protocol, SimConnectDataType, SimConnectPeriod } = require(
-    path.join(__dirname, '..', 'tests', 'peer', 'node_modules', 'node-simconnect'));
+const peer = path.join(__dirname, '..', 'tests', 'peer');
+const { open, Protocol } = require(path.join(peer, 'node_modules', 'node-simconnect'));
+const calls = require(path.join(peer, 'call_sequence'));
 
-const UNUSED = 0xffffffff;
-const MENU = 19;
 const MENU_EXIT = 20;
-const MENU_DATA = 12345;
-const DEFINITION = 0;
 const REQUEST = 1;
 const DIVISOR = Math.fround(3.1415);  // the program's divisor, as a float
 
 async function main() {
   const port = Number(process.argv[2]);
   const name = process.argv[3] || 'node-simconnect baseline';
+  const { registration, tearDown } = calls.read();
   const { handle } = await open(name, Protocol.FSX_RTM, { host: '127.0.0.1', port });
   const finish = () => {
     handle.close();
@@ -32,9 +32,8 @@ async function main() {
   });
   handle.on('event', (event) => {
     if (event.clientEventId !== MENU_EXIT) return;
-    handle.menuDeleteSubItem(MENU, MENU_EXIT);
-    handle.menuDeleteItem(MENU);
-    finish();
+    calls.make(handle, tearDown);
+    setTimeout(finish, 100);  // closing at once would drop unsent packets
   });
   handle.on('simObjectData', (record) => {
     if (record.requestID !== REQUEST) return;
@@ -42,14 +41,7 @@ async function main() {
     const bank = record.data.readFloat64();
     handle.cameraSetRelative6DOF(0, 0, 0, 8, 0, (bank * -180.0) / DIVISOR);
   });
-
-  handle.menuAddItem('Vantilo', MENU, MENU_DATA);
-  handle.menuAddSubItem(MENU, 'Exit', MENU_EXIT, MENU_DATA);
-  handle.addToDataDefinition(DEFINITION, 'PLANE PITCH DEGREES', 'Radians',
-                             SimConnectDataType.FLOAT64, 0, UNUSED);
-  handle.addToDataDefinition(DEFINITION, 'PLANE BANK DEGREES', 'Radians',
-                             SimConnectDataType.FLOAT64, 0, UNUSED);
-  handle.requestDataOnSimObject(REQUEST, DEFINITION, 0, SimConnectPeriod.VISUAL_FRAME, 0, 0, 0, 0);
+  calls.make(handle, registration);
 }
 
 main().catch((error) => {

@@ -1,5 +1,6 @@
 // Writes the fuzz targets' seed corpora: records from the stand-in's record
-// builders, packets from the host link's encoders (what Vantilo sends), and
+// builders, packets as Vantilo sends them (its calls read from the golden
+// file tests/program/registration.txt, see tests/support/call_sequence.h), and
 // SimConnect.cfg and scenario texts. Usage: fuzz_make_seeds CORPUS_DIR
 // (writes CORPUS_DIR/<target>/<seed>); the committed corpus is its output.
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "standin/wire/bytes.h"
 #include "standin/wire/records.h"
 #include "standin/world/scenario.h"
+#include "tests/support/call_sequence.h"
 
 namespace {
 
@@ -155,52 +158,41 @@ void ReassemblySeeds() {
   Write(t, "undersized_after_quit", WithCuts(undersized, {13, 2}));
 }
 
-// Vantilo's whole call sequence, as its host link encodes it.
-Bytes ProgramPackets() {
-  using namespace vantilo_net;
-  const std::uint32_t kUnused = 0xFFFFFFFFu;
-  std::uint32_t id = 1;
-  Bytes s = EncodeOpen(id++, "Vantilo");
-  Append(s, EncodeMenuAddItem(id++, "Vantilo", 19, 12345));
-  Append(s, EncodeMenuAddSubItem(id++, 19, "Pause", 21, 12345));
-  Append(s, EncodeMenuAddSubItem(id++, 19, "Exit", 20, 12345));
-  for (std::uint32_t event : {21u, 20u, 18u}) {
-    Append(s, EncodeMapClientEventToSimEvent(id++, event, ""));
+// The calls' packets, send ids from id: the Open's from the host link's
+// encoder, the others' from the golden file's reader.
+Bytes Encode(std::uint32_t id, const std::vector<support::Call>& calls) {
+  Bytes s;
+  for (const support::Call& call : calls) {
+    if (call.name == "Open") {
+      Append(s, vantilo_net::EncodeOpen(id, call.Text(0).c_str()));
+    } else if (call.name != "Close") {
+      Append(s, support::EncodeCall(id, call));
+    }
+    ++id;
   }
-  Append(s, EncodeMapInputEventToClientEvent(id++, 0, "joystick:0:POV", 18, 0, kUnused, 0, 0));
-  for (std::uint32_t event : {18u, 21u, 20u}) {
-    Append(s, EncodeAddClientEventToNotificationGroup(id++, 0, event, 0));
-  }
-  Append(s, EncodeSetInputGroupState(id++, 0, 1));
-  const char* events[] = {"Pause", "View", "1sec", "Frame"};
-  for (std::uint32_t event = 0; event < 4; ++event) {
-    Append(s, EncodeSubscribeToSystemEvent(id++, event, events[event]));
-  }
-  Append(s, EncodeAddToDataDefinition(id++, 0, "PLANE PITCH DEGREES", "Radians", 4, 0.0f, kUnused));
-  Append(s, EncodeAddToDataDefinition(id++, 0, "PLANE BANK DEGREES", "Radians", 4, 0.0f, kUnused));
-  Append(s, EncodeRequestDataOnSimObject(id++, 1, 0, 0, 2, 0, 0, 0, 0));
-  Append(s, EncodeCameraSetRelative6DOF(id++, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, -20.0f));
   return s;
 }
 
-Bytes ProgramTearDown(std::uint32_t id) {
-  using namespace vantilo_net;
-  Bytes s = EncodeMenuDeleteSubItem(id, 19, 21);
-  Append(s, EncodeMenuDeleteSubItem(id + 1, 19, 20));
-  Append(s, EncodeMenuDeleteItem(id + 2, 19));
+// The program's registration from its golden file (the Open's send id 1),
+// and a camera command after it.
+Bytes ProgramPackets(const support::CallSequence& program) {
+  Bytes s = Encode(1, program.registration);
+  const std::uint32_t id = static_cast<std::uint32_t>(program.registration.size()) + 1;
+  Append(s, vantilo_net::EncodeCameraSetRelative6DOF(id, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, -20.0f));
   return s;
 }
 
 void StandinPacketSeeds() {
   using namespace vantilo_net;
   const char* t = "fuzz_standin_packets";
-  Bytes run = ProgramPackets();
-  Append(run, ProgramTearDown(100));
+  const support::CallSequence program = support::ReadCallSequence(VANTILO_REGISTRATION_FILE);
+  Bytes run = ProgramPackets(program);
+  Append(run, Encode(100, program.tearDown));
   Write(t, "program_run", WithCuts(run, {}));
   // Piece codes: low five bits pick a length (31: all), top three a happening.
   Write(t, "program_then_world",
-        WithCuts(ProgramPackets(), {31, 0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0, 0xE0}));
-  Write(t, "program_bytewise_with_frames", WithCuts(ProgramPackets(), {1, 0x41, 0x61}));
+        WithCuts(ProgramPackets(program), {31, 0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0, 0xE0}));
+  Write(t, "program_bytewise_with_frames", WithCuts(ProgramPackets(program), {1, 0x41, 0x61}));
   Bytes unopened = EncodeCameraSetRelative6DOF(1, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, 1.0f);
   Append(unopened, EncodeOpen(2, "Vantilo"));
   Append(unopened, EncodeOpen(3, "Vantilo"));  // a second open is refused
@@ -283,7 +275,12 @@ int main(int argc, char** argv) {
   corpusDir = argv[1];
   CameraDispatchSeeds();
   ReassemblySeeds();
-  StandinPacketSeeds();
+  try {
+    StandinPacketSeeds();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    failed = true;
+  }
   SimConnectCfgSeeds();
   ScenarioSeeds();
   return failed ? 1 : 0;

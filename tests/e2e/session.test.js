@@ -5,6 +5,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const h = require('./harness');
+const calls = require('../peer/call_sequence');
 
 // A scenario that exercises every behaviour in a few simulated seconds:
 // turns both ways, a hat input while banked (re-engaged on the 4th tick),
@@ -22,33 +23,10 @@ const SCENARIO = `
 12.0 end
 `;
 
-const REGISTRATION = [
-  ['Open', { application_name: 'Vantilo', version_major: 0, version_minor: 0, build_major: 60905,
-             build_minor: 0 }],
-  ['MenuAddItem', { text: 'Vantilo', menu_event_id: 19, data: 12345 }],
-  ['MenuAddSubItem', { menu_event_id: 19, text: 'Pause', sub_menu_event_id: 21, data: 12345 }],
-  ['MenuAddSubItem', { menu_event_id: 19, text: 'Exit', sub_menu_event_id: 20, data: 12345 }],
-  ['MapClientEventToSimEvent', { event_id: 21, event_name: '' }],
-  ['MapClientEventToSimEvent', { event_id: 20, event_name: '' }],
-  ['MapClientEventToSimEvent', { event_id: 18, event_name: '' }],
-  ['MapInputEventToClientEvent', { group_id: 0, input_definition: 'joystick:0:POV',
-                                   down_event_id: 18, down_value: 0, up_event_id: 4294967295,
-                                   up_value: 0, maskable: 0 }],
-  ['AddClientEventToNotificationGroup', { group_id: 0, event_id: 18, maskable: 0 }],
-  ['AddClientEventToNotificationGroup', { group_id: 0, event_id: 21, maskable: 0 }],
-  ['AddClientEventToNotificationGroup', { group_id: 0, event_id: 20, maskable: 0 }],
-  ['SetInputGroupState', { group_id: 0, state: 1 }],
-  ['SubscribeToSystemEvent', { event_id: 0, event_name: 'Pause' }],
-  ['SubscribeToSystemEvent', { event_id: 1, event_name: 'View' }],
-  ['SubscribeToSystemEvent', { event_id: 2, event_name: '1sec' }],
-  ['SubscribeToSystemEvent', { event_id: 3, event_name: 'Frame' }],
-  ['AddToDataDefinition', { define_id: 0, datum_name: 'PLANE PITCH DEGREES', units_name: 'Radians',
-                            datum_type: 4, epsilon: 0, datum_id: 4294967295 }],
-  ['AddToDataDefinition', { define_id: 0, datum_name: 'PLANE BANK DEGREES', units_name: 'Radians',
-                            datum_type: 4, epsilon: 0, datum_id: 4294967295 }],
-  ['RequestDataOnSimObject', { request_id: 1, define_id: 0, object_id: 0, period: 2, flags: 0,
-                               origin: 0, interval: 0, limit: 0 }],
-];
+// The program's calls as its golden file holds them, as packets.
+const CALLS = calls.read();
+const REGISTRATION = calls.packets(CALLS.registration);
+const TEAR_DOWN = calls.packets(CALLS.tearDown);
 
 // The controller as the program must behave, run over the records the
 // stand-in sent: for each attitude record, the heading bits it must answer
@@ -98,11 +76,9 @@ test('the program prints the banner, the connection report and nothing else', ()
 
 test('registration: every call with every argument, in order, send ids from 1', () => {
   const first = run.packets.slice(0, REGISTRATION.length);
-  assert.deepEqual(first.map((p) => [p.type, p.args]).map(([type, args]) => {
-    if (type !== 'Open') return [type, args];
-    const { application_name, version_major, version_minor, build_major, build_minor } = args;
-    return [type, { application_name, version_major, version_minor, build_major, build_minor }];
-  }), REGISTRATION);
+  assert.deepEqual(first.map(calls.ofTrace), REGISTRATION);
+  const { version_major, version_minor, build_major, build_minor } = first[0].args;
+  assert.deepEqual([version_major, version_minor, build_major, build_minor], [0, 0, 60905, 0]);
   assert.deepEqual(first.map((p) => p.send_id), REGISTRATION.map((_, i) => i + 1));
   assert.equal(run.records.filter((r) => r.record === 'EXCEPTION').length, 0);
 });
@@ -158,18 +134,14 @@ test("the menu's Pause stops the commands and the second Pause resumes them", ()
   assertHeldBetween(pauses[0], pauses[1]);
 });
 
-test('after Exit: sub-items 21 then 20, the item 19, then the connection closes', () => {
+test('after Exit: the tear-down calls, then the connection closes', () => {
   const exitRecord = run.records.find((r) => r.record === 'EVENT' && r.event_id === 20);
   const exitAt = run.trace.indexOf(exitRecord);
   const later = run.trace.slice(exitAt).filter((e) => e.client === 1 &&
                                                       (e.kind === 'packet' || e.kind === 'disconnect'));
   const teardown = later.filter((e) => e.type !== 'CameraSetRelative6DOF');
-  assert.deepEqual(teardown.map((e) => [e.kind, e.type, e.args]), [
-    ['packet', 'MenuDeleteSubItem', { menu_event_id: 19, sub_menu_event_id: 21 }],
-    ['packet', 'MenuDeleteSubItem', { menu_event_id: 19, sub_menu_event_id: 20 }],
-    ['packet', 'MenuDeleteItem', { menu_event_id: 19 }],
-    ['disconnect', undefined, undefined],
-  ]);
+  assert.deepEqual(teardown.map((e) => (e.kind === 'packet' ? calls.ofTrace(e) : [e.kind])),
+                   [...TEAR_DOWN, ['disconnect']]);
   assert.equal(later[later.length - 1].kind, 'disconnect');
 });
 
@@ -211,8 +183,9 @@ for (const [persona, protocols, connected, moves, stderr] of PERSONAS) {
     const served = opens.at(-1).client;
     const ofServed = (e) => e.client === served;
     const packets = trace.filter((e) => e.kind === 'packet' && ofServed(e));
-    assert.deepEqual(packets.slice(0, REGISTRATION.length).map((p) => [p.type, p.send_id]),
-                     REGISTRATION.map(([type], i) => [type, i + 1]));
+    assert.deepEqual(packets.slice(0, REGISTRATION.length)
+                       .map((p) => [...calls.ofTrace(p), p.send_id]),
+                     REGISTRATION.map((call, i) => [...call, i + 1]));
     assert.ok(packets.every((p) => p.protocol === protocols.at(-1)));
     const records = trace.filter((e) => e.kind === 'record' && ofServed(e));
     assert.equal(records.filter((r) => r.record === 'EXCEPTION').length, 0);
@@ -235,7 +208,6 @@ for (const [persona, protocols, connected, moves, stderr] of PERSONAS) {
               `${commands.length} commands for ${attitudes(0, hatAt).length} records before the hat`);
     const teardown = trace.slice(exitAt).filter((e) => e.kind === 'packet' && ofServed(e) &&
                                                        e.type !== 'CameraSetRelative6DOF');
-    assert.deepEqual(teardown.map((p) => p.type),
-                     ['MenuDeleteSubItem', 'MenuDeleteSubItem', 'MenuDeleteItem']);
+    assert.deepEqual(teardown.map(calls.ofTrace), TEAR_DOWN);
   });
 }

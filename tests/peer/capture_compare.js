@@ -1,7 +1,9 @@
-// Runs node-simconnect and Vantilo's own client through the same calls
-// against a capture server, then compares what each sent, packet by packet
-// and byte for byte. Only the send ids may differ: node-simconnect counts
-// from 0, ours from 1. Usage: node capture_compare.js <our capture client>
+// Runs node-simconnect and the built vantilo against a capture server and
+// compares their packets byte for byte. The server answers the Open and, once
+// the registration has come, sends an attitude record (bank 0.5 rad) and the
+// menu's Exit: each sends one camera command and tears down. Only the send
+// ids may differ: node-simconnect counts from 0, ours from 1.
+// Usage: node capture_compare.js VANTILO
 'use strict';
 
 const childProcess = require('child_process');
@@ -9,27 +11,30 @@ const fs = require('fs');
 const net = require('net');
 const os = require('os');
 const path = require('path');
+const calls = require('./call_sequence');
 
-const OPEN = 0x01;
-const MENU_DELETE_ITEM = 0x32;
+const REGISTRATION = calls.read().registration.length;
+
+function record(id, version, words) {
+  const bytes = Buffer.alloc(12 + 4 * words.length);
+  [bytes.length, version, id, ...words].forEach((w, i) => bytes.writeUInt32LE(w, 4 * i));
+  return bytes;
+}
 
 // The connection report sent in answer to an Open packet.
 function openRecord(version) {
-  const record = Buffer.alloc(308);
-  record.writeUInt32LE(308, 0);
-  record.writeUInt32LE(version, 4);
-  record.writeUInt32LE(2, 8);
-  record.write('Capture Server', 12, 'latin1');
-  [10, 0, 61637, 0, 10, 0, 61259, 0].forEach((value, i) => record.writeUInt32LE(value, 268 + 4 * i));
-  return record;
+  const bytes = record(2, version, new Array(74).fill(0));
+  bytes.write('Capture Server', 12, 'latin1');
+  [10, 0, 61637, 0, 10, 0, 61259, 0].forEach((value, i) => bytes.writeUInt32LE(value, 268 + 4 * i));
+  return bytes;
 }
 
-function quitRecord(version) {
-  const record = Buffer.alloc(12);
-  record.writeUInt32LE(12, 0);
-  record.writeUInt32LE(version, 4);
-  record.writeUInt32LE(3, 8);
-  return record;
+// Request 1's attitude (pitch 0.1, bank 0.5 rad), then the menu's Exit.
+function attitudeAndExit(version) {
+  const data = record(8, version, [1, 0, 0, 0, 1, 1, 2, 0, 0, 0, 0]);
+  data.writeDoubleLE(0.1, 40);
+  data.writeDoubleLE(0.5, 48);
+  return Buffer.concat([data, record(4, version, [0, 20, 12345])]);
 }
 
 // Serves one client: collects its packets until it disconnects.
@@ -40,16 +45,13 @@ function captureOne(server) {
       let pending = Buffer.alloc(0);
       socket.on('data', (chunk) => {
         pending = Buffer.concat([pending, chunk]);
-        while (pending.length >= 4 && pending.length >= pending.readUInt32LE(0)) {
-          const size = pending.readUInt32LE(0);
-          if (size < 16) break;
-          const packet = pending.subarray(0, size);
+        let size;
+        while (pending.length >= 16 && (size = pending.readUInt32LE(0)) >= 16 && pending.length >= size) {
+          packets.push(pending.subarray(0, size));
           pending = pending.subarray(size);
-          packets.push(packet);
-          const version = packet.readUInt32LE(4);
-          const fn = packet.readUInt32LE(8) & 0x0fffffff;
-          if (fn === OPEN) socket.write(openRecord(version));
-          if (fn === MENU_DELETE_ITEM) socket.write(quitRecord(version));
+          const version = packets.at(-1).readUInt32LE(4);
+          if (packets.length === 1) socket.write(openRecord(version));  // the Open's answer
+          if (packets.length === REGISTRATION) socket.write(attitudeAndExit(version));
         }
       });
       const finish = () => resolve({ packets, stray: pending.length });
@@ -61,12 +63,10 @@ function captureOne(server) {
 
 function run(command, args, options) {
   return new Promise((resolve) => {
-    const child = childProcess.spawn(command, args, { stdio: ['ignore', 'inherit', 'inherit'], ...options });
+    const child = childProcess.spawn(command, args,
+                                     { stdio: ['ignore', 'ignore', 'inherit'], timeout: 20000, ...options });
     child.on('exit', (code) => resolve(code));
-    child.on('error', (error) => {
-      console.error(`cannot run ${command}: ${error.message}`);
-      resolve(-1);
-    });
+    child.on('error', (error) => resolve(`unstarted: ${error.message}`));
   });
 }
 
@@ -78,16 +78,13 @@ function compare(node, ours) {
   if (node.packets.length !== ours.packets.length) {
     problems.push(`packet count: node ${node.packets.length}, ours ${ours.packets.length}`);
   }
-  const count = Math.min(node.packets.length, ours.packets.length);
-  for (let i = 0; i < count; i++) {
-    const a = node.packets[i];
-    const b = ours.packets[i];
+  const body = (p) => Buffer.concat([p.subarray(0, 12), p.subarray(16)]);
+  for (let i = 0; i < Math.min(node.packets.length, ours.packets.length); i++) {
+    const [a, b] = [node.packets[i], ours.packets[i]];
     if (a.readUInt32LE(12) !== i || b.readUInt32LE(12) !== i + 1) {
       problems.push(`packet ${i}: send ids node ${a.readUInt32LE(12)}, ours ${b.readUInt32LE(12)}`);
     }
-    const aBody = Buffer.concat([a.subarray(0, 12), a.subarray(16)]);
-    const bBody = Buffer.concat([b.subarray(0, 12), b.subarray(16)]);
-    if (!aBody.equals(bBody)) {
+    if (!body(a).equals(body(b))) {
       problems.push(`packet ${i} differs:\n  node ${a.toString('hex')}\n  ours ${b.toString('hex')}`);
     }
   }
@@ -95,11 +92,10 @@ function compare(node, ours) {
 }
 
 async function main() {
-  const ourClient = process.argv[2];
   const safety = setTimeout(() => {
-    console.error('capture_compare: gave up after 30 s');
+    console.error('capture_compare: gave up after 40 s');
     process.exit(1);
-  }, 30000);
+  }, 40000);
   const server = net.createServer();
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   const port = server.address().port;
@@ -112,7 +108,7 @@ async function main() {
   fs.writeFileSync(path.join(folder, 'SimConnect.cfg'),
     `[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=${port}\n`);
   const ourCapture = captureOne(server);
-  const ourStatus = await run(ourClient, [], { cwd: folder });
+  const ourStatus = await run(path.resolve(process.argv[2]), [], { cwd: folder });
   const ours = await ourCapture;
   fs.rmSync(folder, { recursive: true, force: true });
   server.close();
@@ -120,8 +116,8 @@ async function main() {
 
   const problems = compare(node, ours);
   if (nodeStatus !== 0) problems.push(`node-simconnect client exited with ${nodeStatus}`);
-  if (ourStatus !== 0) problems.push(`our client exited with ${ourStatus}`);
-  if (node.packets.length === 0) problems.push('node-simconnect sent nothing');
+  if (ourStatus !== 0) problems.push(`vantilo exited with ${ourStatus}`);
+  if (node.packets.length <= REGISTRATION) problems.push(`node-simconnect sent ${node.packets.length} packets`);
   if (problems.length > 0) {
     console.error(problems.join('\n'));
     process.exit(1);

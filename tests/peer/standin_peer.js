@@ -1,7 +1,8 @@
 // node-simconnect 4.2.0 as an independent SimConnect client of the stand-in:
-// it opens with protocol FSX_RTM, registers as Vantilo does, and checks the
-// connection report, frame events, data records, the hat, the menu choice
-// and an exception for a misspelt datum name. Then, for each simulator the
+// it opens with protocol FSX_RTM, registers and tears down as the program's
+// golden file says (call_sequence.js), and checks the connection report,
+// frame events, data records, the hat, the menu choice and an exception for
+// a misspelt datum name. Then, for each simulator the
 // stand-in plays (--simulator), it opens at each of its protocols (2 to 6)
 // and is served (an OPEN record, "1sec" events, a camera command accepted)
 // or refused (VERSION_MISMATCH and no OPEN). Usage: node standin_peer.js STANDIN
@@ -12,9 +13,10 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { spawn } = require('child_process');
-const {
-  open, Protocol, SimConnectConnection, SimConnectDataType, SimConnectPeriod,
-} = require('node-simconnect');
+const { open, Protocol, SimConnectConnection, SimConnectDataType } = require('node-simconnect');
+const calls = require('./call_sequence');
+
+const PROGRAM = calls.read();  // the program's calls, from its golden file
 
 const UNUSED = 0xffffffff;
 const SPEED = 2;
@@ -52,24 +54,6 @@ function startStandin(binary, dir, scenarioText = SCENARIO, extra = [], speed = 
   });
   const exited = new Promise((resolve) => child.on('exit', (code) => resolve({ code, stdout })));
   return { child, port, exited, trace };
-}
-
-// The program's registrations, in its order; returns the send id of the misspelt datum.
-function register(handle) {
-  handle.menuAddItem('Vantilo', 19, 12345);
-  handle.menuAddSubItem(19, 'Pause', 21, 12345);
-  handle.menuAddSubItem(19, 'Exit', 20, 12345);
-  for (const id of [21, 20, 18]) handle.mapClientEventToSimEvent(id, '');
-  handle.mapInputEventToClientEvent(0, 'joystick:0:POV', 18, 0, UNUSED, 0, false);
-  for (const id of [18, 21, 20]) handle.addClientEventToNotificationGroup(0, id, false);
-  handle.setInputGroupState(0, 1);
-  ['Pause', 'View', '1sec', 'Frame'].forEach((name, id) => handle.subscribeToSystemEvent(id, name));
-  handle.addToDataDefinition(0, 'PLANE PITCH DEGREES', 'Radians', SimConnectDataType.FLOAT64, 0, UNUSED);
-  handle.addToDataDefinition(0, 'PLANE BANK DEGREES', 'Radians', SimConnectDataType.FLOAT64, 0, UNUSED);
-  const misspelt = handle.addToDataDefinition(1, 'PLANE BANK DEGRESS', 'Radians',
-                                              SimConnectDataType.FLOAT64, 0, UNUSED);
-  handle.requestDataOnSimObject(1, 0, 0, SimConnectPeriod.VISUAL_FRAME, 0, 0, 0, 0);
-  return misspelt;
 }
 
 const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -135,7 +119,7 @@ async function main() {
     process.exit(1);
   }, 40000);
 
-  const { recvOpen, handle } = await open('Vantilo', Protocol.FSX_RTM,
+  const { recvOpen, handle } = await open(PROGRAM.registration[0].args[0], Protocol.FSX_RTM,
                                           { host: '127.0.0.1', port: await standin.port });
   assert.strictEqual(recvOpen.applicationName, 'Vantilo Stand-in');
   assert.strictEqual(recvOpen.applicationVersionMajor, 10);
@@ -155,11 +139,11 @@ async function main() {
     seen.events.push(e);
     if (e.clientEventId === 20) resolve();
   }));
-  const misspelt = register(handle);
+  calls.make(handle, PROGRAM.registration);  // and a misspelt datum:
+  const misspelt = handle.addToDataDefinition(1, 'PLANE BANK DEGRESS', 'Radians',
+                                              SimConnectDataType.FLOAT64, 0, UNUSED);
   await exitChosen;
-  handle.menuDeleteSubItem(19, 21);
-  handle.menuDeleteSubItem(19, 20);
-  handle.menuDeleteItem(19);
+  calls.make(handle, PROGRAM.tearDown);
   await new Promise((resolve) => setTimeout(resolve, 200));
   handle.close();
   const { code, stdout } = await standin.exited;
@@ -180,10 +164,8 @@ async function main() {
   assert.match(stdout, /exceptions sent +1\n/);
 
   const trace = fs.readFileSync(standin.trace, 'utf8').trim().split('\n').map(JSON.parse);
-  const deletes = trace.filter((l) => l.kind === 'packet' && l.type.startsWith('MenuDelete'))
-                       .map((l) => [l.type, l.args.menu_event_id, l.args.sub_menu_event_id]);
-  assert.deepStrictEqual(deletes, [['MenuDeleteSubItem', 19, 21], ['MenuDeleteSubItem', 19, 20],
-                                   ['MenuDeleteItem', 19, undefined]]);
+  const deletes = trace.filter((l) => l.kind === 'packet' && l.type.startsWith('MenuDelete'));
+  assert.deepStrictEqual(deletes.map(calls.ofTrace), calls.packets(PROGRAM.tearDown));
 
   await checkPersonas(process.argv[2], dir);
   clearTimeout(guard);

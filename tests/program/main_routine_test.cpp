@@ -1,9 +1,18 @@
 // The main routine against the fake host: the banner, the failed open, the
-// registration calls with every argument, the loop, the tear-down and the
-// final pause, with console text and host calls on one timeline.
+// registration and tear-down calls with every argument as the golden file
+// registration.txt holds them, the loop and the final pause, with console
+// text and host calls on one timeline.
 #include "run/main_routine.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <regex>
+
 #include "tests/program/program_test_support.h"
+#include "tests/support/call_sequence.h"
 
 namespace {
 
@@ -14,37 +23,58 @@ const char kBanner[] =
     "Contact: the Vantilo project's issue tracker.\n"
     "=====================================================================\n\n";
 
-const std::vector<std::string> kRegistration = {
-    "SimConnect_Open(&h, \"Vantilo\", null, 0, null, 0)",
-    "SimConnect_MenuAddItem(H, \"Vantilo\", 19, 12345)",
-    "SimConnect_MenuAddSubItem(H, 19, \"Pause\", 21, 12345)",
-    "SimConnect_MenuAddSubItem(H, 19, \"Exit\", 20, 12345)",
-    "SimConnect_MapClientEventToSimEvent(H, 21, \"\")",
-    "SimConnect_MapClientEventToSimEvent(H, 20, \"\")",
-    "SimConnect_MapClientEventToSimEvent(H, 18, \"\")",
-    "SimConnect_MapInputEventToClientEvent(H, 0, \"joystick:0:POV\", 18, 0, 4294967295, 0, 0)",
-    "SimConnect_AddClientEventToNotificationGroup(H, 0, 18, 0)",
-    "SimConnect_AddClientEventToNotificationGroup(H, 0, 21, 0)",
-    "SimConnect_AddClientEventToNotificationGroup(H, 0, 20, 0)",
-    "SimConnect_SetInputGroupState(H, 0, 1)",
-    "SimConnect_SubscribeToSystemEvent(H, 0, \"Pause\")",
-    "SimConnect_SubscribeToSystemEvent(H, 1, \"View\")",
-    "SimConnect_SubscribeToSystemEvent(H, 2, \"1sec\")",
-    "SimConnect_SubscribeToSystemEvent(H, 3, \"Frame\")",
-    "SimConnect_AddToDataDefinition(H, 0, \"PLANE PITCH DEGREES\", \"Radians\", 4, 0x00000000f, "
-    "4294967295)",
-    "SimConnect_AddToDataDefinition(H, 0, \"PLANE BANK DEGREES\", \"Radians\", 4, 0x00000000f, "
-    "4294967295)",
-    "SimConnect_RequestDataOnSimObject(H, 1, 0, 0, 2, 0, 0, 0, 0)",
-};
+const char kGoldenHeader[] =
+    "# The program's calls from Open to Close, as RunClient makes them against the\n"
+    "# fake host (tests/support/call_sequence.h has the format). After a change, run\n"
+    "#   VANTILO_REGENERATE=1 build/ci/tests/program_tests "
+    "--gtest_filter=MainRoutine.ExitAtOnce*\n";
 
-const std::vector<std::string> kTearDown = {
-    "SimConnect_MenuDeleteSubItem(H, 19, 21)",
-    "SimConnect_MenuDeleteSubItem(H, 19, 20)",
-    "SimConnect_MenuDeleteItem(H, 19)",
-    "SimConnect_Close(H)",
-    "Sleep(2000)",
-};
+// A fake host call as the golden file writes it, console text as it is:
+// SimConnect_MenuAddSubItem(H, 19, "Pause", 21, 12345) becomes
+// MenuAddSubItem 19 "Pause" 21 12345, float bits 0x41000000f become 8.
+std::string Line(const std::string& text) {
+  if (text.rfind("stdout: ", 0) == 0) {
+    return text;
+  }
+  const std::size_t open = text.find('(');
+  const std::size_t skip = text.rfind("SimConnect_", 0) == 0 ? 11 : 0;
+  std::string line = text.substr(skip, open - skip);
+  const std::string args = text.substr(open + 1, text.size() - open - 2);
+  const std::regex token("\"[^\"]*\"|[^, ]+");
+  bool first = true;
+  for (std::sregex_iterator t(args.begin(), args.end(), token), end; t != end; ++t, first = false) {
+    std::string arg = t->str();
+    if (first && (arg == "H" || arg == "&h")) {
+      continue;
+    }
+    if (std::regex_match(arg, std::regex("0x[0-9a-f]{8}f"))) {
+      const std::uint32_t bits = std::stoul(arg.substr(2, 8), nullptr, 16);
+      float value;
+      std::memcpy(&value, &bits, sizeof value);
+      char printed[32];
+      std::snprintf(printed, sizeof printed, "%.9g", static_cast<double>(value));
+      arg = printed;
+    }
+    line += " " + arg;
+  }
+  return line;
+}
+
+std::vector<std::string> Lines(std::vector<std::string> texts) {
+  std::transform(texts.begin(), texts.end(), texts.begin(), Line);
+  return texts;
+}
+
+// Writes the golden file from the calls of a run that loops once.
+void WriteGolden(const std::vector<std::string>& lines) {
+  std::ofstream file(VANTILO_REGISTRATION_FILE, std::ios::binary);
+  file << kGoldenHeader;
+  for (std::size_t i = 0; i < lines.size() && (i == 0 || lines[i - 1] != "Close"); ++i) {
+    file << (lines[i] == "Sleep 1"                    ? ""
+             : lines[i].rfind("CallDispatch", 0) == 0 ? "Loop\n"
+                                                      : lines[i] + "\n");
+  }
+}
 
 class MainRoutine : public ProgramTest {
  protected:
@@ -69,15 +99,24 @@ class MainRoutine : public ProgramTest {
     EXPECT_EQ(status, 0);
     return out;
   }
-  static std::vector<std::string> Expected(std::vector<std::string> middle) {
-    std::vector<std::string> calls = kRegistration;
-    calls.insert(calls.end(), middle.begin(), middle.end());
-    calls.insert(calls.end(), kTearDown.begin(), kTearDown.end());
+  // The golden file's calls with middle in place of the Loop line, then the
+  // final pause.
+  static std::vector<std::string> Expected(const std::vector<std::string>& middle) {
+    std::vector<std::string> calls;
+    std::ifstream golden(VANTILO_REGISTRATION_FILE);
+    for (std::string line; std::getline(golden, line);) {
+      if (line == "Loop") {
+        calls.insert(calls.end(), middle.begin(), middle.end());
+      } else if (!line.empty() && line[0] != '#') {
+        calls.push_back(line);
+      }
+    }
+    calls.push_back("Sleep 2000");
     return calls;
   }
   // The same, as the timeline shows it: the banner before everything.
-  static std::vector<std::string> ExpectedTimeline(std::vector<std::string> middle) {
-    std::vector<std::string> timeline = Expected(std::move(middle));
+  static std::vector<std::string> ExpectedTimeline(const std::vector<std::string>& middle) {
+    std::vector<std::string> timeline = Expected(middle);
     timeline.insert(timeline.begin(), std::string("stdout: ") + kBanner);
     return timeline;
   }
@@ -90,9 +129,9 @@ TEST_F(MainRoutine, FailedOpenPrintsTheMessagePausesAndCallsNothingElse) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out, std::string(kBanner) + "You must start Flight Simulator first!");
   EXPECT_EQ(
-      fake::Timeline(),
-      (std::vector<std::string>{std::string("stdout: ") + kBanner, kRegistration[0],
-                                "stdout: You must start Flight Simulator first!", "Sleep(2000)"}));
+      Lines(fake::Timeline()),
+      (std::vector<std::string>{std::string("stdout: ") + kBanner, Expected({})[0],
+                                "stdout: You must start Flight Simulator first!", "Sleep 2000"}));
   EXPECT_EQ(fake::NowMs(), 2000u);
 }
 
@@ -103,11 +142,15 @@ TEST_F(MainRoutine, OnlyANegativeOpenResultFails) {
   EXPECT_EQ(fake::CallsNamed("SimConnect_Close").size(), 1u);
 }
 
+// The run the golden file is written from (VANTILO_REGENERATE=1), and the
+// one that fails first while it is stale.
 TEST_F(MainRoutine, ExitAtOnceRegistersLoopsOnceAndTearsDown) {
   fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
   EXPECT_EQ(Run(), kBanner);
-  EXPECT_EQ(fake::Timeline(),
-            ExpectedTimeline({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
+  if (std::getenv("VANTILO_REGENERATE") != nullptr) {
+    WriteGolden(Lines(fake::CallTexts()));
+  }
+  EXPECT_EQ(Lines(fake::Timeline()), ExpectedTimeline({"CallDispatch proc null", "Sleep 1"}));
   EXPECT_EQ(fake::NowMs(), 2001u);
 }
 
@@ -118,17 +161,15 @@ TEST_F(MainRoutine, QuitDuringADispatchEndsTheLoopAfterThatPassesPause) {
     }
   });
   Run();
-  EXPECT_EQ(fake::CallTexts(), Expected({"SimConnect_CallDispatch(H, proc, null)", "Sleep(1)",
-                                         "SimConnect_CallDispatch(H, proc, null)", "Sleep(1)",
-                                         "SimConnect_CallDispatch(H, proc, null)", "Sleep(1)"}));
+  EXPECT_EQ(Lines(fake::CallTexts()),
+            Expected({"CallDispatch proc null", "Sleep 1", "CallDispatch proc null", "Sleep 1",
+                      "CallDispatch proc null", "Sleep 1"}));
 }
 
 // Reports are printed where their records fall among the host calls; the
 // hat, view, tick, frame and the two pauses print nothing.
 TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {
-  const std::string command =
-      "SimConnect_CameraSetRelative6DOF(H, 0x00000000f, 0x00000000f, 0x00000000f, 0x41000000f, "
-      "0x00000000f, ";
+  const std::string command = "CameraSetRelative6DOF 0 0 0 8 0 ";
   fake::SetDelivery(fake::Delivery::AllPerCall);
   fake::QueueRecord(fake::OpenRecord("Microsoft Flight Simulator X", 10));
   fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5));
@@ -150,14 +191,14 @@ TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {
                      "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
                      "Vantilo is ready!\n"
                      "A SimConnect Exception occurred: Exception ID 7\n");
-  EXPECT_EQ(fake::Timeline(),
-            ExpectedTimeline({"SimConnect_CallDispatch(H, proc, null)",
+  EXPECT_EQ(Lines(fake::Timeline()),
+            ExpectedTimeline({"CallDispatch proc null",
                               "stdout: Now connected to Microsoft Flight Simulator X Version 10\n"
                               "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
                               "Vantilo is ready!\n",
-                              command + "0xc1e5309cf)",
+                              command + "-28.648735",
                               "stdout: A SimConnect Exception occurred: Exception ID 7\n",
-                              command + "0x4265309cf)", "Sleep(1)"}));
+                              command + "57.2974701", "Sleep 1"}));
   EXPECT_EQ(fake::CallsNamed("SimConnect_CallDispatch").size(), 1u);
 }
 

@@ -24,9 +24,9 @@ Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t def
                   std::uint32_t period);
 Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading);
 
-// Vantilo's whole registration after Open (menu 19 with Pause 21 and Exit 20,
-// hat event 18 in group 0, system events 0-3, attitude request 1 per frame),
-// send ids from 2. With inputOn false the input group stays off.
+// The program's whole registration after Open, as its golden file
+// tests/program/registration.txt holds it, send ids from 2. With inputOn
+// false the input group stays off.
 Bytes ProgramRegistration(bool inputOn = true);
 
 }  // namespace support

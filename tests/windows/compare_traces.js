@@ -6,21 +6,15 @@
 // Usage: node compare_traces.js LINUX_TRACE WINE_TRACE
 'use strict';
 const fs = require('fs');
+const calls = require('../peer/call_sequence');
 
 const kLevelHeadingBits = '0x80000000';  // -0.0: the heading at zero bank
 const kMinLevelCommands = 3;  // the scenario holds level for its first 2 s
 
-// The program's calls in order, from Open to the tear-down, camera aside.
-const kExpectedTypes = [
-  'Open', 'MenuAddItem', 'MenuAddSubItem', 'MenuAddSubItem',
-  'MapClientEventToSimEvent', 'MapClientEventToSimEvent', 'MapClientEventToSimEvent',
-  'MapInputEventToClientEvent', 'AddClientEventToNotificationGroup',
-  'AddClientEventToNotificationGroup', 'AddClientEventToNotificationGroup',
-  'SetInputGroupState', 'SubscribeToSystemEvent', 'SubscribeToSystemEvent',
-  'SubscribeToSystemEvent', 'SubscribeToSystemEvent', 'AddToDataDefinition',
-  'AddToDataDefinition', 'RequestDataOnSimObject', 'MenuDeleteSubItem', 'MenuDeleteSubItem',
-  'MenuDeleteItem',
-];
+// The program's calls in order, from Open to the tear-down, camera aside, as
+// its golden file holds them.
+const { registration, tearDown } = calls.read();
+const kExpectedCalls = calls.packets([...registration, ...tearDown]).map((c) => JSON.stringify(c));
 
 const problems = [];
 const problem = (text) => problems.push(text);
@@ -37,12 +31,12 @@ function readTrace(path) {
   const entries = lines.map((line) => Object.assign(JSON.parse(line), {text: untimed(line)}));
   const packets = entries.filter((e) => e.kind === 'packet');
   const cameras = entries.filter((e) => e.kind === 'camera');
-  const calls = packets.filter((p) => p.type !== 'CameraSetRelative6DOF');
+  const sent = packets.filter((p) => p.type !== 'CameraSetRelative6DOF');
   return {
     path,
     sendIds: packets.map((p) => p.send_id),
-    types: calls.map((p) => p.type),
-    calls: calls.map((p) => p.text),
+    program: sent.map((p) => JSON.stringify(calls.ofTrace(p))),
+    calls: sent.map((p) => p.text),
     cameras: cameras.map((c) => c.text),
     headingBits: cameras.map((c) => c.heading_bits),
   };
@@ -81,8 +75,8 @@ function checkOwnNumbering(trace) {
 const linux = readTrace(process.argv[2]);
 const wine = readTrace(process.argv[3]);
 
-const typeDifference = firstDifference(kExpectedTypes, linux.types, ['expected', 'Linux']);
-if (typeDifference) problem(`Linux calls are not the program's sequence: ${typeDifference}`);
+const programDifference = firstDifference(kExpectedCalls, linux.program, ['expected', 'Linux']);
+if (programDifference) problem(`Linux calls are not the program's sequence: ${programDifference}`);
 checkOwnNumbering(linux);
 checkOwnNumbering(wine);
 
