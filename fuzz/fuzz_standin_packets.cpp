@@ -25,7 +25,7 @@
 
 namespace {
 
-using standin::Connection;
+using standin::ClientConnection;
 using standin::Session;
 using standin::SystemEvent;
 
