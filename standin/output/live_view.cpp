@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "standin/wire/bytes.h"
 
@@ -29,9 +30,10 @@ const char* ViewName(View view) {
       return "virtual cockpit";
     case View::kCockpit2D:
       return "2D cockpit";
-    default:
+    case View::kExternal:
       return "external";
   }
+  std::abort();  // not a View: only a cast makes one, and none does
 }
 
 std::string ClientLine(const Session& session, const std::vector<std::string>& choices) {

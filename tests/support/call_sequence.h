@@ -7,14 +7,14 @@
 
 #include <cstdint>
 #include <fstream>
-#include <map>
 #include <regex>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "hostlink/net/wire.h"
 #include "standin/wire/bytes.h"
+#include "standin/wire/packets.h"
 
 #if defined(VANTILO_SOURCE_DIR)
 #define VANTILO_REGISTRATION_FILE VANTILO_SOURCE_DIR "/tests/program/registration.txt"
@@ -62,41 +62,39 @@ inline CallSequence ReadCallSequence(const std::string& path) {
   return sequence;
 }
 
-// A call's packet (not the Open's), fields packed in argument order, texts
-// in 256-byte fields; throws std::out_of_range for what it does not know.
+// A call's packet (not the Open's): its function and fields as the
+// stand-in's packet table lays them out (itself checked against the host
+// link's encoders and node-simconnect by the end-to-end and peer tests),
+// texts in 256-byte fields. Throws std::out_of_range for what it does not know.
 inline standin::Bytes EncodeCall(std::uint32_t sendId, const Call& call) {
-  // Each operation's function and its fields: u a word, f a float, t a text.
-  static const std::map<std::string, std::pair<std::uint32_t, std::string>> kLayouts = {
-      {"MapClientEventToSimEvent", {0x04, "ut"}},
-      {"AddClientEventToNotificationGroup", {0x07, "uuu"}},
-      {"AddToDataDefinition", {0x0C, "uttufu"}},
-      {"RequestDataOnSimObject", {0x0E, "uuuuuuuu"}},
-      {"MapInputEventToClientEvent", {0x11, "utuuuuu"}},
-      {"SetInputGroupState", {0x15, "uu"}},
-      {"SubscribeToSystemEvent", {0x17, "ut"}},
-      {"CameraSetRelative6DOF", {0x30, "ffffff"}},
-      {"MenuAddItem", {0x31, "tuu"}},
-      {"MenuDeleteItem", {0x32, "u"}},
-      {"MenuAddSubItem", {0x33, "utuu"}},
-      {"MenuDeleteSubItem", {0x34, "uu"}},
-  };
-  const std::pair<std::uint32_t, std::string>& layout = kLayouts.at(call.name);
-  if (layout.second.size() != call.args.size()) {
-    throw std::out_of_range("wrong argument count for " + call.name);
+  const standin::PacketLayout* layout = nullptr;
+  for (wire::FunctionId id : wire::kFunctionIds) {
+    const standin::PacketLayout* candidate = standin::FindPacketLayout(id);
+    if (id != wire::kOpen && candidate != nullptr && call.name == candidate->name) {
+      layout = candidate;
+    }
+  }
+  if (layout == nullptr || layout->fields.size() != call.args.size()) {
+    throw std::out_of_range("no packet for " + call.name + " with " +
+                            std::to_string(call.args.size()) + " arguments");
   }
   standin::Bytes body;
   for (std::size_t i = 0; i < call.args.size(); ++i) {
-    if (layout.second[i] == 't') {
-      standin::PutText(body, call.Text(i), 256);
-    } else if (layout.second[i] == 'f') {
-      standin::PutF32(body, call.F32(i));
-    } else {
-      standin::PutU32(body, call.U32(i));
+    switch (layout->fields[i].kind) {
+      case standin::FieldKind::kText:
+        standin::PutText(body, call.Text(i), wire::kTextFieldBytes);
+        break;
+      case standin::FieldKind::kF32:
+        standin::PutF32(body, call.F32(i));
+        break;
+      case standin::FieldKind::kU32:
+        standin::PutU32(body, call.U32(i));
+        break;
     }
   }
   standin::Bytes packet;
-  for (std::uint32_t word :
-       {static_cast<std::uint32_t>(16 + body.size()), 2u, 0xF0000000u | layout.first, sendId}) {
+  for (std::uint32_t word : {static_cast<std::uint32_t>(wire::kPacketHeaderBytes + body.size()), 2u,
+                             wire::kPacketTypeMarker | layout->functionId, sendId}) {
     standin::PutU32(packet, word);
   }
   packet.insert(packet.end(), body.begin(), body.end());
