@@ -24,8 +24,10 @@ const char kBanner[] =
     "=====================================================================\n\n";
 
 const char kGoldenHeader[] =
-    "# The program's calls from Open to Close, as RunClient makes them against the\n"
-    "# fake host (tests/support/call_sequence.h has the format). After a change, run\n"
+    "# The program's calls from Open to Close as RunClient makes them against the\n"
+    "# fake host: one a line, every argument but the handle, texts in quotes. Loop\n"
+    "# is the dispatch loop (CallDispatch, Sleep 1, the camera commands). Tests,\n"
+    "# peers and fuzz seeds read this file; after a change of the program run\n"
     "#   VANTILO_REGENERATE=1 build/ci/tests/program_tests "
     "--gtest_filter=MainRoutine.ExitAtOnce*\n";
 
