@@ -15,6 +15,7 @@
 
 #include "runs.h"
 #include "standin/wire/records.h"
+#include "tests/support/client_packets.h"
 #include "tests/support/files.h"
 #include "tests/support/private_network.h"
 #include "tests/support/rolling_scenario.h"
@@ -27,8 +28,9 @@ namespace {
 
 using namespace support;
 
-const std::size_t kRegistrationPackets = 18;
-const std::uint32_t kFirstCameraSendId = 20;  // after the Open and the registration
+const std::size_t kRegistrationPackets = ProgramRegistrationPackets();
+// After the Open and the registration.
+const std::uint32_t kFirstCameraSendId = static_cast<std::uint32_t>(kRegistrationPackets) + 2;
 const int kCloseWaitMs = 10000;
 // The server's receive buffer: small, so that a program whose commands are
 // not read fills its side of the connection quickly.
@@ -46,15 +48,7 @@ std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
              "000000 00000000 00000000 00000000 00000041 00000000 " + headingHex);
 }
 // The tear-down's packets, their send ids from firstSendId on.
-std::string TearDownHex(std::uint32_t firstSendId) {
-  return Hex("18000000 02000000 340000f0 " + SendIdHex(firstSendId) +
-             "000000 13000000 15000000"  // sub-item 21
-             "18000000 02000000 340000f0 " +
-             SendIdHex(firstSendId + 1) +
-             "000000 13000000 14000000"  // sub-item 20
-             "14000000 02000000 320000f0 " +
-             SendIdHex(firstSendId + 2) + "000000 13000000");  // item 19
-}
+std::string TearDownHex(std::uint32_t firstSendId) { return ToHex(ProgramTearDown(firstSendId)); }
 const char kHeadingForHalfRadian[] = "9c30e5c1";
 const char kHeadingForMinusQuarterRadian[] = "9c306541";
 

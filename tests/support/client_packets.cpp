@@ -85,4 +85,18 @@ Bytes ProgramRegistration(bool inputOn) {
   return Join(packets);
 }
 
+std::size_t ProgramRegistrationPackets() {
+  return ReadCallSequence(VANTILO_REGISTRATION_FILE).registration.size() - 1;  // Open aside
+}
+
+Bytes ProgramTearDown(std::uint32_t firstSendId) {
+  std::vector<Bytes> packets;
+  for (const Call& call : ReadCallSequence(VANTILO_REGISTRATION_FILE).tearDown) {
+    if (call.name != "Close") {
+      packets.push_back(EncodeCall(firstSendId++, call));
+    }
+  }
+  return Join(packets);
+}
+
 }  // namespace support

@@ -28,6 +28,10 @@ Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading);
 // tests/program/registration.txt holds it, send ids from 2. With inputOn
 // false the input group stays off.
 Bytes ProgramRegistration(bool inputOn = true);
+// How many packets that registration is.
+std::size_t ProgramRegistrationPackets();
+// The program's tear-down packets (Close sends none), send ids from firstSendId.
+Bytes ProgramTearDown(std::uint32_t firstSendId);
 
 }  // namespace support
 
