@@ -2,19 +2,13 @@
 // little-endian order.
 #include "hostlink/net/negotiation.h"
 
+#include "hostlink/net/reassembly.h"
 #include "hostlink/net/wire.h"
 #include "hostlink/simconnect.h"
 
 namespace vantilo_net {
 
 namespace {
-
-std::uint32_t U32At(const std::uint8_t* bytes, std::size_t offset) {
-  return static_cast<std::uint32_t>(bytes[offset]) |
-         static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
-         static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
-}
 
 // An EXCEPTION record: the header, then the code, the send id, the index.
 const std::size_t kExceptionBytes = wire::kRecordHeaderBytes + 12;
@@ -35,14 +29,14 @@ const QuietSimulator kQuietSimulators[] = {
 }  // namespace
 
 bool RefusesOpen(const std::uint8_t* record, std::size_t size, std::uint32_t openSendId) {
-  return size >= kExceptionBytes && U32At(record, 8) == SIMCONNECT_RECV_ID_EXCEPTION &&
-         U32At(record, 12) == SIMCONNECT_EXCEPTION_VERSION_MISMATCH &&
-         U32At(record, 16) == openSendId;
+  return size >= kExceptionBytes && ReadU32(record + 8) == SIMCONNECT_RECV_ID_EXCEPTION &&
+         ReadU32(record + 12) == SIMCONNECT_EXCEPTION_VERSION_MISMATCH &&
+         ReadU32(record + 16) == openSendId;
 }
 
 std::string CameraNote(const std::uint8_t* record, std::size_t size) {
   const std::size_t nameEnd = wire::kRecordHeaderBytes + wire::kTextFieldBytes;
-  if (size < nameEnd || U32At(record, 8) != SIMCONNECT_RECV_ID_OPEN) {
+  if (size < nameEnd || ReadU32(record + 8) != SIMCONNECT_RECV_ID_OPEN) {
     return std::string();
   }
   const char* field = reinterpret_cast<const char*>(record + wire::kRecordHeaderBytes);

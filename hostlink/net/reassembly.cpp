@@ -34,9 +34,7 @@ RecordSplitter::Status RecordSplitter::Next(AlignedRecord* record) {
     return Status::kNeedMore;
   }
   const std::uint8_t* front = &buffer_[start_];
-  const std::uint32_t size =
-      static_cast<std::uint32_t>(front[0]) | static_cast<std::uint32_t>(front[1]) << 8 |
-      static_cast<std::uint32_t>(front[2]) << 16 | static_cast<std::uint32_t>(front[3]) << 24;
+  const std::uint32_t size = ReadU32(front);
   if (size < wire::kMinRecordBytes || size > wire::kMaxRecordBytes) {
     corrupt_ = true;
     buffer_.clear();

@@ -12,6 +12,12 @@
 
 namespace vantilo_net {
 
+// The little-endian word at bytes, whatever the host's byte order.
+inline std::uint32_t ReadU32(const std::uint8_t* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
 // One whole record, held in 64-bit words so its first byte is 8-byte aligned.
 class AlignedRecord {
  public:
