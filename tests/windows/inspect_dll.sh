@@ -1,22 +1,21 @@
 #!/usr/bin/env bash
 # Inspects the stand-in SimConnect.dll as Windows would see it: a PE32 i386
 # DLL that exports exactly the operations vantilo.exe imports (those
-# hostlink/win32/SimConnect.def lists, or DEF's), under their plain names,
-# and imports nothing but Windows' own DLLs (no runtime DLL from the
-# compiler). Prints each fault; exit 1.
-# Usage: inspect_dll.sh OBJDUMP DLL [DEF]
+# hostlink/win32/SimConnect.def lists), under their plain names, and imports
+# nothing but Windows' own DLLs (no runtime DLL from the compiler). Prints
+# each fault; exit 1.
+# Usage: inspect_dll.sh OBJDUMP DLL
 set -euo pipefail
 
 objdump=$1
 dll=$2
-def=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 label=dll
 source "$here/pe_checks.sh"
-read_operations "$def"
+read_operations
 read_headers "$objdump" "$dll"
 
 # The image: PE32 for i386, with the DLL flag among its characteristics.
