@@ -160,7 +160,7 @@ void ReassemblySeeds() {
 
 // The calls' packets, send ids from id: the Open's from the host link's
 // encoder, the others' from the golden file's reader.
-Bytes Encode(std::uint32_t id, const std::vector<support::Call>& calls) {
+Bytes EncodeCalls(std::uint32_t id, const std::vector<support::Call>& calls) {
   Bytes s;
   for (const support::Call& call : calls) {
     if (call.name == "Open") {
@@ -176,9 +176,10 @@ Bytes Encode(std::uint32_t id, const std::vector<support::Call>& calls) {
 // The program's registration from its golden file (the Open's send id 1),
 // and a camera command after it.
 Bytes ProgramPackets(const support::CallSequence& program) {
-  Bytes s = Encode(1, program.registration);
+  Bytes s = EncodeCalls(1, program.registration);
   const std::uint32_t id = static_cast<std::uint32_t>(program.registration.size()) + 1;
-  Append(s, vantilo_net::EncodeCameraSetRelative6DOF(id, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, -20.0f));
+  Append(s, vantilo_net::Encode<wire::kCameraSetRelative6DOF>(id, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f,
+                                                              -20.0f));
   return s;
 }
 
@@ -187,32 +188,32 @@ void StandinPacketSeeds() {
   const char* t = "fuzz_standin_packets";
   const support::CallSequence program = support::ReadCallSequence(VANTILO_REGISTRATION_FILE);
   Bytes run = ProgramPackets(program);
-  Append(run, Encode(100, program.tearDown));
+  Append(run, EncodeCalls(100, program.tearDown));
   Write(t, "program_run", WithCuts(run, {}));
   // Piece codes: low five bits pick a length (31: all), top three a happening.
   Write(t, "program_then_world",
         WithCuts(ProgramPackets(program), {31, 0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0, 0xE0}));
   Write(t, "program_bytewise_with_frames", WithCuts(ProgramPackets(program), {1, 0x41, 0x61}));
-  Bytes unopened = EncodeCameraSetRelative6DOF(1, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, 1.0f);
+  Bytes unopened = Encode<wire::kCameraSetRelative6DOF>(1, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f, 1.0f);
   Append(unopened, EncodeOpen(2, "Vantilo"));
   Append(unopened, EncodeOpen(3, "Vantilo"));  // a second open is refused
   Write(t, "camera_before_open", WithCuts(unopened, {}));
   Bytes c1 = EncodeOpen(1, kC1Text);
-  Append(c1, EncodeMenuAddItem(2, kC1Text, 19, 12345));
-  Append(c1, EncodeMenuAddSubItem(3, 19, kC1Text, 21, 12345));
+  Append(c1, Encode<wire::kMenuAddItem>(2, kC1Text, 19, 12345));
+  Append(c1, Encode<wire::kMenuAddSubItem>(3, 19, kC1Text, 21, 12345));
   Write(t, "c1_texts", WithCuts(c1, {}));
   Bytes protocol4 = EncodeOpen(1, "node-simconnect");
   standin::SetU32(protocol4, 4, 4);
   Write(t, "open_protocol_4", WithCuts(protocol4, {0x40 | 22}));
   Bytes odd = EncodeOpen(1, "Vantilo");
-  Bytes unknown = EncodeMenuDeleteItem(2, 19);
+  Bytes unknown = Encode<wire::kMenuDeleteItem>(2, 19);
   standin::SetU32(unknown, 8, 0xF0000099u);
   Append(odd, unknown);
-  Bytes mismatch = EncodeMenuDeleteItem(3, 19);
+  Bytes mismatch = Encode<wire::kMenuDeleteItem>(3, 19);
   mismatch.push_back(0);
   standin::SetU32(mismatch, 0, static_cast<std::uint32_t>(mismatch.size()));
   Append(odd, mismatch);
-  Bytes tooShort = Cut(EncodeMenuDeleteItem(4, 19), 15);
+  Bytes tooShort = Cut(Encode<wire::kMenuDeleteItem>(4, 19), 15);
   standin::SetU32(tooShort, 0, 15);
   Append(odd, tooShort);
   Write(t, "unknown_mismatched_corrupt", WithCuts(odd, {5, 17}));

@@ -142,14 +142,15 @@ bool OpenAgain(Link* link, const char* refusal) {
   return true;
 }
 
-// Encodes one packet with the next send id and sends it at the link's protocol.
-template <typename Encoder>
-HRESULT SendPacket(HANDLE handle, Encoder encode) {
+// Encodes the function's packet with the next send id and sends it at the
+// link's protocol.
+template <wire::FunctionId Function, typename... Args>
+HRESULT SendCall(HANDLE handle, Args... args) {
   Link* link = LinkOf(handle);
   if (link == nullptr || link->state != LinkState::kOpen) {
     return kFail;
   }
-  Bytes packet = encode(link->nextSendId++);
+  Bytes packet = Encode<Function>(link->nextSendId++, args...);
   StampProtocol(&packet, link->protocol);
   Keep(link, packet);
   std::string problem;
@@ -298,9 +299,7 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
 HRESULT SIMCONNECT_CALL SimConnect_MenuAddItem(HANDLE hSimConnect, const char* szMenuItem,
                                                SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
                                                DWORD dwData) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeMenuAddItem(id, szMenuItem, MenuEventID, dwData);
-  });
+  return SendCall<wire::kMenuAddItem>(hSimConnect, szMenuItem, MenuEventID, dwData);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
@@ -308,65 +307,53 @@ HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
                                                   const char* szMenuItem,
                                                   SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID,
                                                   DWORD dwData) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeMenuAddSubItem(id, MenuEventID, szMenuItem, SubMenuEventID, dwData);
-  });
+  return SendCall<wire::kMenuAddSubItem>(hSimConnect, MenuEventID, szMenuItem, SubMenuEventID,
+                                         dwData);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE hSimConnect,
                                                   SIMCONNECT_CLIENT_EVENT_ID MenuEventID) {
-  return SendPacket(hSimConnect,
-                    [&](std::uint32_t id) { return EncodeMenuDeleteItem(id, MenuEventID); });
+  return SendCall<wire::kMenuDeleteItem>(hSimConnect, MenuEventID);
 }
 
 HRESULT SIMCONNECT_CALL
 SimConnect_MenuDeleteSubItem(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
                              const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeMenuDeleteSubItem(id, MenuEventID, SubMenuEventID);
-  });
+  return SendCall<wire::kMenuDeleteSubItem>(hSimConnect, MenuEventID, SubMenuEventID);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect,
                                                             SIMCONNECT_CLIENT_EVENT_ID EventID,
                                                             const char* EventName) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeMapClientEventToSimEvent(id, EventID, EventName);
-  });
+  return SendCall<wire::kMapClientEventToSimEvent>(hSimConnect, EventID, EventName);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MapInputEventToClientEvent(
     HANDLE hSimConnect, SIMCONNECT_INPUT_GROUP_ID GroupID, const char* szInputDefinition,
     SIMCONNECT_CLIENT_EVENT_ID DownEventID, DWORD DownValue, SIMCONNECT_CLIENT_EVENT_ID UpEventID,
     DWORD UpValue, BOOL bMaskable) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeMapInputEventToClientEvent(id, GroupID, szInputDefinition, DownEventID, DownValue,
-                                            UpEventID, UpValue, bMaskable ? 1u : 0u);
-  });
+  return SendCall<wire::kMapInputEventToClientEvent>(hSimConnect, GroupID, szInputDefinition,
+                                                     DownEventID, DownValue, UpEventID, UpValue,
+                                                     bMaskable ? 1u : 0u);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_AddClientEventToNotificationGroup(
     HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
     SIMCONNECT_CLIENT_EVENT_ID EventID, BOOL bMaskable) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeAddClientEventToNotificationGroup(id, GroupID, EventID, bMaskable ? 1u : 0u);
-  });
+  return SendCall<wire::kAddClientEventToNotificationGroup>(hSimConnect, GroupID, EventID,
+                                                            bMaskable ? 1u : 0u);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_SetInputGroupState(HANDLE hSimConnect,
                                                       SIMCONNECT_INPUT_GROUP_ID GroupID,
                                                       DWORD dwState) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeSetInputGroupState(id, GroupID, dwState);
-  });
+  return SendCall<wire::kSetInputGroupState>(hSimConnect, GroupID, dwState);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect,
                                                           SIMCONNECT_CLIENT_EVENT_ID EventID,
                                                           const char* SystemEventName) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeSubscribeToSystemEvent(id, EventID, SystemEventName);
-  });
+  return SendCall<wire::kSubscribeToSystemEvent>(hSimConnect, EventID, SystemEventName);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
@@ -374,31 +361,24 @@ HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
                                                        const char* DatumName, const char* UnitsName,
                                                        SIMCONNECT_DATATYPE DatumType,
                                                        float fEpsilon, DWORD DatumID) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeAddToDataDefinition(id, DefineID, DatumName, UnitsName,
-                                     static_cast<std::uint32_t>(DatumType), fEpsilon, DatumID);
-  });
+  return SendCall<wire::kAddToDataDefinition>(hSimConnect, DefineID, DatumName, UnitsName,
+                                              DatumType, fEpsilon, DatumID);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_RequestDataOnSimObject(
     HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
     SIMCONNECT_DATA_DEFINITION_ID DefineID, SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period,
     SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin, DWORD interval, DWORD limit) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeRequestDataOnSimObject(id, RequestID, DefineID, ObjectID,
-                                        static_cast<std::uint32_t>(Period), Flags, origin, interval,
-                                        limit);
-  });
+  return SendCall<wire::kRequestDataOnSimObject>(hSimConnect, RequestID, DefineID, ObjectID, Period,
+                                                 Flags, origin, interval, limit);
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, float fDeltaX,
                                                          float fDeltaY, float fDeltaZ,
                                                          float fPitchDeg, float fBankDeg,
                                                          float fHeadingDeg) {
-  return SendPacket(hSimConnect, [&](std::uint32_t id) {
-    return EncodeCameraSetRelative6DOF(id, fDeltaX, fDeltaY, fDeltaZ, fPitchDeg, fBankDeg,
-                                       fHeadingDeg);
-  });
+  return SendCall<wire::kCameraSetRelative6DOF>(hSimConnect, fDeltaX, fDeltaY, fDeltaZ, fPitchDeg,
+                                                fBankDeg, fHeadingDeg);
 }
 
 }  // extern "C"

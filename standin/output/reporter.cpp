@@ -109,11 +109,11 @@ void Reporter::TracePacket(int client, const Packet& packet) {
   if (!packet.args.empty()) {
     JsonLine args;
     for (std::size_t i = 0; i < packet.args.size(); ++i) {
-      const FieldLayout& field = packet.layout->fields[i];
+      const wire::FieldLayout& field = packet.layout->fields[i];
       const FieldValue& value = packet.args[i];
-      if (field.kind == FieldKind::kText) {
+      if (field.kind == wire::FieldKind::kText) {
         args.Str(field.name, value.text);
-      } else if (field.kind == FieldKind::kF32) {
+      } else if (field.kind == wire::FieldKind::kF32) {
         args.Float(field.name, value.f32);
       } else {
         args.Int(field.name, value.u32);

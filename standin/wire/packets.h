@@ -1,59 +1,17 @@
-// The client packets the stand-in understands: one table gives each
-// function's fields, which drives the size check, the decoding, the trace's
-// argument names and the 1-based parameter index of exceptions. It has one
-// row for each wire::FunctionId, whose name it takes from wire.h's list.
+// The client packets the stand-in understands, decoded by wire.h's packet
+// table: a function's row drives the size check, the decoding, the trace's
+// argument names and the 1-based parameter index of exceptions.
 #ifndef VANTILO_STANDIN_WIRE_PACKETS_H
 #define VANTILO_STANDIN_WIRE_PACKETS_H
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "hostlink/net/wire.h"
 
 namespace standin {
-
-enum class FieldKind { kU32, kF32, kText };
-
-struct FieldLayout {
-  const char* name = nullptr;
-  FieldKind kind = FieldKind::kU32;
-};
-
-// A packet's fields in order: a fixed array, so that the table is constexpr.
-class FieldList {
- public:
-  static constexpr std::size_t kMaxFields = 8;  // RequestDataOnSimObject's
-  // More than kMaxFields fields make the table's constant initialization fail.
-  constexpr FieldList(std::initializer_list<FieldLayout> fields) : count_(fields.size()) {
-    std::size_t i = 0;
-    for (const FieldLayout& field : fields) {
-      fields_[i++] = field;
-    }
-  }
-  constexpr std::size_t size() const { return count_; }
-  constexpr const FieldLayout& operator[](std::size_t i) const { return fields_[i]; }
-  constexpr const FieldLayout* begin() const { return fields_; }
-  constexpr const FieldLayout* end() const { return fields_ + count_; }
-
- private:
-  FieldLayout fields_[kMaxFields] = {};
-  std::size_t count_;
-};
-
-struct PacketLayout {
-  wire::FunctionId functionId;
-  const char* name;
-  FieldList fields;
-  std::size_t Size() const;  // header included
-};
-
-// Null for a function the stand-in does not know. A layout's functionId is
-// always one of wire::FunctionId's enumerators: the table holds one row for
-// each of them and no other (checked at compile time).
-const PacketLayout* FindPacketLayout(std::uint32_t functionId);
 
 struct FieldValue {
   std::uint32_t u32 = 0;
@@ -66,8 +24,8 @@ struct Packet {
   std::uint32_t protocol = 0;
   std::uint32_t type = 0;
   std::uint32_t sendId = 0;
-  const PacketLayout* layout = nullptr;  // set when the type is known
-  std::vector<FieldValue> args;          // filled when the size fits the type
+  const wire::PacketLayout* layout = nullptr;  // set when the type is known
+  std::vector<FieldValue> args;                // filled when the size fits the type
 
   std::uint32_t FunctionId() const { return type & ~wire::kPacketTypeMarker; }
   // Arguments by their 1-based index, as exception records count them.

@@ -25,7 +25,7 @@ float FromBits(std::uint32_t bits) {
 
 TEST(PacketStrings, OverlongTextIsCutTo255BytesAndTheSizeStays) {
   const std::string name(300, 'n');
-  Bytes packet = vantilo_net::EncodeSubscribeToSystemEvent(5, 3, name.c_str());
+  Bytes packet = vantilo_net::Encode<wire::kSubscribeToSystemEvent>(5, 3, name.c_str());
   EXPECT_EQ(ToHex(packet), Hex("14010000 02000000 170000f0 05000000 03000000") +
                                HexField256(std::string(255, 'n')));
 }
@@ -33,8 +33,8 @@ TEST(PacketStrings, OverlongTextIsCutTo255BytesAndTheSizeStays) {
 TEST(PacketStrings, WidthBoundaries) {
   const std::string exact255(255, 'a');
   const std::string exact256(256, 'b');
-  Bytes fits = vantilo_net::EncodeMenuAddItem(1, exact255.c_str(), 19, 12345);
-  Bytes cut = vantilo_net::EncodeMenuAddItem(1, exact256.c_str(), 19, 12345);
+  Bytes fits = vantilo_net::Encode<wire::kMenuAddItem>(1, exact255.c_str(), 19, 12345);
+  Bytes cut = vantilo_net::Encode<wire::kMenuAddItem>(1, exact256.c_str(), 19, 12345);
   ASSERT_EQ(fits.size(), 280u);
   ASSERT_EQ(cut.size(), 280u);
   EXPECT_EQ(ToHex(Bytes(fits.begin() + 16, fits.begin() + 272)), HexField256(exact255));
@@ -42,8 +42,8 @@ TEST(PacketStrings, WidthBoundaries) {
 }
 
 TEST(PacketStrings, NullAndEmptyTextAreAllZeros) {
-  Bytes fromNull = vantilo_net::EncodeMapClientEventToSimEvent(2, 21, nullptr);
-  Bytes fromEmpty = vantilo_net::EncodeMapClientEventToSimEvent(2, 21, "");
+  Bytes fromNull = vantilo_net::Encode<wire::kMapClientEventToSimEvent>(2, 21, nullptr);
+  Bytes fromEmpty = vantilo_net::Encode<wire::kMapClientEventToSimEvent>(2, 21, "");
   EXPECT_EQ(ToHex(fromNull), Hex("14010000 02000000 040000f0 02000000 15000000") + HexField256(""));
   EXPECT_EQ(fromNull, fromEmpty);
 }
@@ -51,7 +51,7 @@ TEST(PacketStrings, NullAndEmptyTextAreAllZeros) {
 TEST(PacketFloats, CameraArgumentsKeepTheirBits) {
   // Negative zero, FLT_MAX (leave unchanged), the smallest denormal, a NaN
   // with a payload, 8.0 and the heading for a bank of 0.5 rad.
-  Bytes packet = vantilo_net::EncodeCameraSetRelative6DOF(
+  Bytes packet = vantilo_net::Encode<wire::kCameraSetRelative6DOF>(
       7, FromBits(0x80000000u), FromBits(0x7F7FFFFFu), FromBits(0x00000001u), FromBits(0x7FC01234u),
       8.0f, FromBits(0xC1E5309Cu));
   EXPECT_EQ(ToHex(packet), Hex("28000000 02000000 300000f0 07000000 00000080 ffff7f7f 01000000 "
@@ -59,8 +59,8 @@ TEST(PacketFloats, CameraArgumentsKeepTheirBits) {
 }
 
 TEST(PacketFloats, EpsilonKeepsItsBits) {
-  Bytes packet =
-      vantilo_net::EncodeAddToDataDefinition(9, 0, "A", "B", 4, FromBits(0x3DCCCCCDu), 0xFFFFFFFFu);
+  Bytes packet = vantilo_net::Encode<wire::kAddToDataDefinition>(
+      9, 0, "A", "B", 4, FromBits(0x3DCCCCCDu), 0xFFFFFFFFu);
   ASSERT_EQ(packet.size(), 544u);
   EXPECT_EQ(ToHex(Bytes(packet.begin() + 532, packet.end())), Hex("04000000 cdcccc3d ffffffff"));
 }

@@ -1,12 +1,13 @@
 // The stand-in as a SimConnect server, seen from a raw socket: the OPEN
 // record's bytes, protocol checks, each simulator it can play, faults
-// answered with exception records, and a corrupt stream that costs only its
-// own client the connection.
+// answered with exception records, a corrupt stream that costs only its
+// own client the connection, and the README naming every function served.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <thread>
 
+#include "hostlink/net/wire.h"
 #include "tests/support/client_packets.h"
 #include "tests/support/files.h"
 #include "tests/support/sockets.h"
@@ -293,6 +294,18 @@ TEST(StandinFaults, ProgramRegistrationRaisesNoException) {
   // Some frames later: data for request 1 has come and no exception before it.
   Bytes record = client.RecordWhere([](const Bytes& r) { return Word(r, 8) != 7; });
   EXPECT_EQ(Word(record, 8), 8u) << "first record after the frame events";
+}
+
+// A function added to the wire's table is a function the stand-in serves:
+// its README's list of what a client can do names it.
+TEST(StandinReadme, NamesEveryFunctionAClientCanCall) {
+  const std::string readme = FileText(VANTILO_SOURCE_DIR "/standin/README.md");
+  const std::size_t start = readme.find("## What a client can do");
+  ASSERT_NE(start, std::string::npos);
+  const std::string list = readme.substr(start, readme.find("\n## ", start + 1) - start);
+  for (const wire::PacketLayout& layout : wire::kPacketLayouts) {
+    EXPECT_NE(list.find(layout.name), std::string::npos) << layout.name;
+  }
 }
 
 TEST(StandinStream, PacketSplitAcrossWritesIsReassembled) {

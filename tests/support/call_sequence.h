@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "hostlink/net/packets.h"
 #include "hostlink/net/wire.h"
-#include "standin/wire/bytes.h"
-#include "standin/wire/packets.h"
 
 #if defined(VANTILO_SOURCE_DIR)
 #define VANTILO_REGISTRATION_FILE VANTILO_SOURCE_DIR "/tests/program/registration.txt"
@@ -62,43 +61,37 @@ inline CallSequence ReadCallSequence(const std::string& path) {
   return sequence;
 }
 
-// A call's packet (not the Open's): its function and fields as the
-// stand-in's packet table lays them out (itself checked against the host
-// link's encoders and node-simconnect by the end-to-end and peer tests),
-// texts in 256-byte fields. Throws std::out_of_range for what it does not know.
-inline standin::Bytes EncodeCall(std::uint32_t sendId, const Call& call) {
-  const standin::PacketLayout* layout = nullptr;
-  for (wire::FunctionId id : wire::kFunctionIds) {
-    const standin::PacketLayout* candidate = standin::FindPacketLayout(id);
-    if (id != wire::kOpen && candidate != nullptr && call.name == candidate->name) {
-      layout = candidate;
+// A call's packet (not the Open's), from the host link's encoder: its
+// function and fields as wire.h's packet table lays them out. Throws
+// std::out_of_range for what the table does not know.
+inline std::vector<std::uint8_t> EncodeCall(std::uint32_t sendId, const Call& call) {
+  const wire::PacketLayout* layout = nullptr;
+  for (const wire::PacketLayout& candidate : wire::kPacketLayouts) {
+    if (candidate.functionId != wire::kOpen && call.name == candidate.name) {
+      layout = &candidate;
     }
   }
   if (layout == nullptr || layout->fields.size() != call.args.size()) {
     throw std::out_of_range("no packet for " + call.name + " with " +
                             std::to_string(call.args.size()) + " arguments");
   }
-  standin::Bytes body;
+  std::vector<std::string> texts(call.args.size());
+  std::vector<vantilo_net::Argument> args;
   for (std::size_t i = 0; i < call.args.size(); ++i) {
     switch (layout->fields[i].kind) {
-      case standin::FieldKind::kText:
-        standin::PutText(body, call.Text(i), wire::kTextFieldBytes);
+      case wire::FieldKind::kText:
+        texts[i] = call.Text(i);
+        args.push_back(vantilo_net::ArgumentOf(texts[i].c_str()));
         break;
-      case standin::FieldKind::kF32:
-        standin::PutF32(body, call.F32(i));
+      case wire::FieldKind::kF32:
+        args.push_back(vantilo_net::ArgumentOf(call.F32(i)));
         break;
-      case standin::FieldKind::kU32:
-        standin::PutU32(body, call.U32(i));
+      case wire::FieldKind::kU32:
+        args.push_back(vantilo_net::ArgumentOf(call.U32(i)));
         break;
     }
   }
-  standin::Bytes packet;
-  for (std::uint32_t word : {static_cast<std::uint32_t>(wire::kPacketHeaderBytes + body.size()), 2u,
-                             wire::kPacketTypeMarker | layout->functionId, sendId}) {
-    standin::PutU32(packet, word);
-  }
-  packet.insert(packet.end(), body.begin(), body.end());
-  return packet;
+  return vantilo_net::EncodePacket(layout->functionId, sendId, args.data(), args.size());
 }
 
 }  // namespace support

@@ -16,7 +16,6 @@
 
 #include "control/identifiers.h"
 #include "hostlink/net/wire.h"
-#include "standin/wire/packets.h"
 #include "standin/wire/records.h"
 
 namespace support {
@@ -161,8 +160,7 @@ bool ScriptedServer::AcceptOpen() {
     return false;
   }
   std::vector<Bytes> open = ReadPackets(1);
-  const standin::PacketLayout* layout = standin::FindPacketLayout(wire::kOpen);
-  return open.size() == 1 && open[0].size() == layout->Size() &&
+  return open.size() == 1 && open[0].size() == wire::FindPacketLayout(wire::kOpen)->Size() &&
          Word(open[0], 8) == (wire::kPacketTypeMarker | wire::kOpen) &&
          Send(standin::OpenRecord(kProtocol));
 }
