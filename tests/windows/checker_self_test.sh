@@ -14,24 +14,7 @@ vantilo_exe=$5
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-
-# expect_rejection NAME EXPECTED_TEXT COMMAND...: the command must exit 1
-# and print EXPECTED_TEXT.
-expect_rejection() {
-  local name=$1 expected=$2
-  shift 2
-  local out status
-  out=$("$@" 2>&1)
-  status=$?
-  if [[ $status -ne 1 ]] || ! grep -qF -- "$expected" <<<"$out"; then
-    echo "FAIL $name: status $status, wanted 1 and \"$expected\"; output:"
-    sed 's/^/  /' <<<"$out"
-    failures=$((failures + 1))
-  else
-    echo "ok   $name"
-  fi
-}
+source "$here/expect_rejection.sh"
 
 # variant NAME SED_SCRIPT EXPECTED_TEXT: our manifest edited by SED_SCRIPT.
 variant() {
