@@ -180,12 +180,12 @@ bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
   return true;
 }
 
-bool Connection::Send(const std::vector<std::uint8_t>& packet, std::string* problem) {
+SendResult Connection::Send(const std::vector<std::uint8_t>& packet, std::string* problem) {
   std::string unasked;
   std::string* why = problem != nullptr ? problem : &unasked;
   if (socket_ == kNoSocket) {
     *why = "not connected";
-    return false;
+    return SendResult::kFailed;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
   std::size_t sent = 0;
@@ -195,13 +195,13 @@ bool Connection::Send(const std::vector<std::uint8_t>& packet, std::string* prob
     if (count > 0) {
       sent += static_cast<std::size_t>(count);
     } else if (count != sockets::kWouldBlock) {
-      return false;
+      return SendResult::kFailed;
     } else if (!sockets::WaitWritable(socket_, deadline)) {
-      *why = kSendTimedOut;
-      return false;
+      *why = "timed out";
+      return SendResult::kTimedOut;
     }
   }
-  return true;
+  return SendResult::kSent;
 }
 
 bool Connection::ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes) {

@@ -18,8 +18,10 @@ namespace vantilo_net {
 // one packet's send.
 const int kConnectTimeoutMs = 3000;
 const int kSendTimeoutMs = 2000;
-// Why a send failed when the socket stayed full for kSendTimeoutMs.
-const char kSendTimedOut[] = "timed out";
+// How a send ended: every byte handed to the system, the connection failed
+// or closed, or the socket stayed full for kSendTimeoutMs (a peer that has
+// stopped reading).
+enum class SendResult { kSent, kFailed, kTimedOut };
 
 // A peer that vanishes (a simulator PC that crashes or drops off the
 // network sends no FIN and no RST) must not leave the link polling a dead
@@ -48,10 +50,10 @@ class Connection {
   // within kConnectTimeoutMs, with one line saying what failed and where
   // (the SimConnect.cfg setting, or the address connected to).
   bool Connect(const LinkSettings& settings, std::string* problem);
-  // Sends all bytes; false when the peer is gone or the socket stayed full
-  // for kSendTimeoutMs, with why in *problem when given ("connection reset
-  // by peer", kSendTimedOut). The caller then treats the connection as lost.
-  bool Send(const std::vector<std::uint8_t>& packet, std::string* problem = nullptr);
+  // Sends all bytes. When it cannot, says why in *problem when given
+  // ("connection reset by peer", "timed out"); the caller then treats the
+  // connection as lost.
+  SendResult Send(const std::vector<std::uint8_t>& packet, std::string* problem = nullptr);
   // Appends what has arrived (at most about maxBytes) to *into without
   // waiting; false when the stream has ended or failed, after appending
   // what came before that. A read that leaves room in its chunk is the

@@ -103,8 +103,8 @@ void Keep(Link* link, const Bytes& packet) {
 
 // Whether a failed send means the simulator closed the connection (rather
 // than stopped reading), before it had answered the Open.
-bool ClosedWhileNegotiating(const Link& link, const std::string& problem) {
-  return link.negotiating && problem != kSendTimedOut;
+bool ClosedWhileNegotiating(const Link& link, SendResult result) {
+  return link.negotiating && result == SendResult::kFailed;
 }
 
 // After a refusal at kProtocol: a fresh connection at kFallbackProtocol and
@@ -131,8 +131,9 @@ bool OpenAgain(Link* link, const char* refusal) {
   link->kept.front() = EncodeOpen(kOpenSendId, link->name.c_str(), link->protocol);
   for (Bytes& packet : link->kept) {
     StampProtocol(&packet, link->protocol);
-    if (!link->connection.Send(packet, &problem)) {
-      if (ClosedWhileNegotiating(*link, problem)) {
+    const SendResult result = link->connection.Send(packet);
+    if (result != SendResult::kSent) {
+      if (ClosedWhileNegotiating(*link, result)) {
         return OpenAgain(link, "connection closed");
       }
       StopNegotiating(link);
@@ -153,11 +154,11 @@ HRESULT SendCall(HANDLE handle, Args... args) {
   Bytes packet = Encode<Function>(link->nextSendId++, args...);
   StampProtocol(&packet, link->protocol);
   Keep(link, packet);
-  std::string problem;
-  if (link->connection.Send(packet, &problem)) {
+  const SendResult result = link->connection.Send(packet);
+  if (result == SendResult::kSent) {
     return kOk;
   }
-  if (ClosedWhileNegotiating(*link, problem) && OpenAgain(link, "connection closed")) {
+  if (ClosedWhileNegotiating(*link, result) && OpenAgain(link, "connection closed")) {
     return kOk;
   }
   MarkLost(link);
@@ -206,7 +207,7 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWN
   theLink.negotiating = true;
   const Bytes open = EncodeOpen(theLink.nextSendId++, szName, theLink.protocol);
   Keep(&theLink, open);
-  if (!theLink.connection.Send(open, &problem)) {
+  if (theLink.connection.Send(open, &problem) != SendResult::kSent) {
     std::fprintf(stderr, "send Open to %s: %s\n", theLink.connection.where().c_str(),
                  problem.c_str());
     theLink.connection.Close();

@@ -26,6 +26,7 @@ using vantilo_net::Bytes;
 using vantilo_net::Connection;
 using vantilo_net::LinkSettings;
 using vantilo_net::RecordSplitter;
+using vantilo_net::SendResult;
 
 // A listening socket on 127.0.0.1 with a port chosen by the system, and the
 // one connection it accepts. Every wait is bounded by five seconds.
@@ -163,7 +164,7 @@ TEST(WinsockConnection, SendsAndReadsWithoutWaitingThenSeesTheEndOfStream) {
   EXPECT_EQ(splitter.Pending(), 0u);
 
   const Bytes packet = {0x10, 0, 0, 0, 2, 0, 0, 0, 0x01, 0, 0, 0xF0, 7, 0, 0, 0};
-  ASSERT_TRUE(connection.Send(packet));
+  ASSERT_EQ(connection.Send(packet), SendResult::kSent);
   EXPECT_EQ(listener.Receive(packet.size()), packet);
 
   // A quit record (12 bytes) and the first half of a second one.
@@ -187,7 +188,7 @@ TEST(WinsockConnection, SendsAndReadsWithoutWaitingThenSeesTheEndOfStream) {
 
   connection.Close();
   EXPECT_FALSE(connection.IsOpen());
-  EXPECT_FALSE(connection.Send(packet));
+  EXPECT_EQ(connection.Send(packet), SendResult::kFailed);
 }
 
 TEST(WinsockConnection, RefusedConnectFailsSayingWhere) {
@@ -223,7 +224,9 @@ TEST(WinsockConnection, SendGivesUpWhenThePeerStopsReading) {
   ASSERT_TRUE(listener.Accept());
   // Far more than the socket buffers of both ends hold; the peer reads none.
   const Bytes flood(64u * 1024u * 1024u, 0xAB);
-  EXPECT_FALSE(connection.Send(flood));
+  std::string why;
+  EXPECT_EQ(connection.Send(flood, &why), SendResult::kTimedOut);
+  EXPECT_EQ(why, "timed out");
 }
 
 // Runs the body in a fresh empty current folder, so only the file beside
