@@ -289,6 +289,21 @@ INSTANTIATE_TEST_SUITE_P(
                                      "connection closed"}),
     [](const ::testing::TestParamInfo<NegotiationRow>& info) { return info.param.name; });
 
+// Refused at protocol 2 by a simulator that has gone by the second connect:
+// the connect's own line, and the quit record.
+TEST_F(LinkTest, ARefusalFromASimulatorThatIsGoneEndsTheLinkSayingWhy) {
+  Connect();
+  server.StopListening();
+  server.CloseClient();
+  testing::internal::CaptureStderr();
+  Collector collector;
+  DispatchUntil(handle, &collector, 1);
+  ASSERT_EQ(collector.records.size(), 1u);
+  EXPECT_EQ(ToHex(collector.records[0]), Hex("0c000000 04000000 03000000"));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "connect to 127.0.0.1:" + std::to_string(server.port()) + ": connection refused\n");
+}
+
 TEST_F(LinkTest, CorruptSizesEndTheConnectionAfterTheWholeRecords) {
   Connect();
   Bytes stream = standin::EventRecord(kProtocol, standin::kUnknownGroup, 1, 2);

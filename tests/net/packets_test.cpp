@@ -1,5 +1,6 @@
 // Packet encoding edge cases: string fields at and beyond their width, null
-// strings, and float arguments passed bit for bit. The ordinary packets are
+// strings, float arguments passed bit for bit, and arguments that do not
+// fill a packet's fields. The ordinary packets are
 // checked byte for byte over a socket in link_test.cpp.
 #include "hostlink/net/packets.h"
 
@@ -63,6 +64,23 @@ TEST(PacketFloats, EpsilonKeepsItsBits) {
       9, 0, "A", "B", 4, FromBits(0x3DCCCCCDu), 0xFFFFFFFFu);
   ASSERT_EQ(packet.size(), 544u);
   EXPECT_EQ(ToHex(Bytes(packet.begin() + 532, packet.end())), Hex("04000000 cdcccc3d ffffffff"));
+}
+
+// The compile-time check that guards every operation's packet, and the
+// run-time one behind the golden file's reader.
+static_assert(vantilo_net::Fills<unsigned, const char*>(wire::kMapClientEventToSimEvent));
+static_assert(!vantilo_net::Fills<const char*, unsigned>(wire::kMapClientEventToSimEvent));
+static_assert(!vantilo_net::Fills<unsigned>(wire::kMapClientEventToSimEvent));
+static_assert(!vantilo_net::Fills<unsigned, float>(wire::kMenuDeleteSubItem));
+
+TEST(PacketArguments, ThatDoNotFillTheFieldsEncodeNothing) {
+  const vantilo_net::Argument word = vantilo_net::ArgumentOf(19u);
+  const vantilo_net::Argument text = vantilo_net::ArgumentOf("Vantilo");
+  const vantilo_net::Argument fit[] = {word, word};
+  const vantilo_net::Argument wrongKind[] = {word, text};
+  EXPECT_EQ(vantilo_net::EncodePacket(wire::kMenuDeleteSubItem, 1, fit, 2).size(), 24u);
+  EXPECT_TRUE(vantilo_net::EncodePacket(wire::kMenuDeleteSubItem, 1, fit, 1).empty());
+  EXPECT_TRUE(vantilo_net::EncodePacket(wire::kMenuDeleteSubItem, 1, wrongKind, 2).empty());
 }
 
 }  // namespace

@@ -140,7 +140,14 @@ ScriptedServer::ScriptedServer(int receiveBuffer) {
 
 ScriptedServer::~ScriptedServer() {
   CloseClient();
-  close(listener_);
+  StopListening();
+}
+
+void ScriptedServer::StopListening() {
+  if (listener_ >= 0) {
+    close(listener_);
+  }
+  listener_ = -1;
 }
 
 bool ScriptedServer::HasPendingConnection() { return Readable(listener_, Clock::now()); }

@@ -49,6 +49,8 @@ class ScriptedServer {
   // whatever bytes came first. False when it is still open.
   bool ReadUntilClosed(int timeoutMs, Bytes* rest);
   void CloseClient();
+  // Closes the listening socket: a connect to the port is then refused.
+  void StopListening();
 
  private:
   int listener_ = -1;
