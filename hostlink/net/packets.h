@@ -62,19 +62,22 @@ Argument ArgumentOf(T value) {
 }
 
 // Whether arguments of these types, in order, fill the function's fields.
+// The row is taken by reference: a pointer compared with null (as
+// UBSan's null check does) is no constant expression for GCC.
 template <typename... Args>
 constexpr bool Fills(wire::FunctionId function) {
-  const wire::PacketLayout* layout = wire::FindPacketLayout(function);
   const wire::FieldKind kinds[] = {KindOf<Args>()..., wire::FieldKind::kU32};
-  if (layout == nullptr || layout->fields.size() != sizeof...(Args)) {
-    return false;
-  }
-  for (std::size_t i = 0; i < sizeof...(Args); ++i) {
-    if (layout->fields[i].kind != kinds[i]) {
-      return false;
+  for (const wire::PacketLayout& layout : wire::kPacketLayouts) {
+    if (layout.functionId != function) {
+      continue;
     }
+    bool fill = layout.fields.size() == sizeof...(Args);
+    for (std::size_t i = 0; fill && i < sizeof...(Args); ++i) {
+      fill = layout.fields[i].kind == kinds[i];
+    }
+    return fill;
   }
-  return true;
+  return false;
 }
 
 // One packet of the function at kProtocol, laid out by wire.h's packet
