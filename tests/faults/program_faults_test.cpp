@@ -47,16 +47,23 @@ std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
   return Hex("28000000 02000000 300000f0 " + SendIdHex(sendId) +
              "000000 00000000 00000000 00000000 00000041 00000000 " + headingHex);
 }
-// The tear-down's packets, their send ids from firstSendId on.
-std::string TearDownHex(std::uint32_t firstSendId) { return ToHex(ProgramTearDown(firstSendId)); }
 const char kHeadingForHalfRadian[] = "9c30e5c1";
 const char kHeadingForMinusQuarterRadian[] = "9c306541";
 
 // The program connected, registered and following: three attitude records
-// answered by three camera commands.
+// answered by three camera commands. A private network, if asked for, is
+// entered before the server and program start, so the link can go down.
 class ProgramAgainstFaultServer : public ::testing::Test {
  protected:
+  ProgramAgainstFaultServer(bool privateNetwork, bool outputPipe)
+      : wantsNetwork_(privateNetwork),
+        inNetwork_(privateNetwork && EnterPrivateNetwork(&why_)),
+        outputPipe_(outputPipe) {}
+
   void SetUp() override {
+    if (wantsNetwork_ && !inNetwork_) {
+      GTEST_SKIP() << why_;
+    }
     dir_.WriteCfgForPort(server_.port());
     program_ = StartProgram({}, outputPipe_);
     ASSERT_TRUE(server_.AcceptOpen());
@@ -68,106 +75,71 @@ class ProgramAgainstFaultServer : public ::testing::Test {
       EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + i, kHeadingForHalfRadian));
     }
   }
-
-  // The menu's Exit, then the tear-down (send ids from firstSendId on), the
-  // close and a clean end.
-  void ExpectTearDownAtMenuExit(std::uint32_t firstSendId) {
-    ASSERT_TRUE(server_.Send(standin::EventRecord(kProtocol, 0, 20, 12345)));
-    Bytes rest;
-    ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
-    EXPECT_EQ(ToHex(rest), TearDownHex(firstSendId));
-    ExpectCleanProgramEnd(*program_);
+  void TearDown() override {
+    if (inNetwork_) {
+      SetLoopbackUp(true, &why_);
+    }
   }
 
-  WorkDir dir_;  // first: the program starts in it
+  bool wantsNetwork_;
+  std::string why_;  // before inNetwork_, which writes it
+  bool inNetwork_;
+  bool outputPipe_;  // the program's standard output: a pipe, else a file
+  WorkDir dir_;      // the program starts in it
   ScriptedServer server_{kReceiveBuffer};
-  bool outputPipe_ = false;  // the program's standard output: a pipe, else a file
   std::unique_ptr<ChildProcess> program_;
 };
 
-// The well-behaved end, so that the fault cases' "nothing more was sent"
-// is known to be able to see the tear-down.
-TEST_F(ProgramAgainstFaultServer, MenuExitSendsTheTearDownThenCloses) {
-  ExpectTearDownAtMenuExit(kFirstCameraSendId + 3);
-}
-
-// The reader of the program's output goes away, as head -c 10 does after
-// its bytes: the prints that follow fail, and the program follows on until
-// its Exit, so that its tear-down takes its menu out of the simulator.
-class ProgramWhoseOutputReaderGoes : public ProgramAgainstFaultServer {
- protected:
-  ProgramWhoseOutputReaderGoes() { outputPipe_ = true; }
+// What the host sends before an attitude record, which must still be
+// answered, and the menu's Exit, which must still bring the tear-down. With
+// outputReaderGoes the reader of the program's output goes first, as head -c
+// 10 does after its bytes: the prints that follow fail, and the program must
+// follow on until its Exit, so that its tear-down takes its menu away.
+struct FollowingOn {
+  const char* name;
+  Bytes before;
+  bool outputReaderGoes;
 };
 
-TEST_F(ProgramWhoseOutputReaderGoes, PrintsInVainFollowsOnAndTearsDownAtExit) {
-  program_->CloseOutputPipe();
-  ASSERT_TRUE(server_.Send(standin::ExceptionRecord(kProtocol, 3, 7, 2)));  // a report to print
+void PrintTo(const FollowingOn& row, std::ostream* out) { *out << row.name; }
+
+const auto kRowName = [](const auto& info) { return std::string(info.param.name); };
+
+class ProgramThatFollowsOn : public ProgramAgainstFaultServer,
+                             public ::testing::WithParamInterface<FollowingOn> {
+ protected:
+  ProgramThatFollowsOn() : ProgramAgainstFaultServer(false, GetParam().outputReaderGoes) {}
+};
+
+// The first row is the well-behaved end, so that the failing hosts' "nothing
+// more was sent" is known to be able to see the tear-down.
+TEST_P(ProgramThatFollowsOn, AnswersTheNextRecordAndTearsDownAtExit) {
+  if (GetParam().outputReaderGoes) {
+    program_->CloseOutputPipe();
+  }
+  ASSERT_TRUE(server_.Send(GetParam().before));
   ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, -0.25)));
   std::vector<Bytes> packets = server_.ReadPackets(1);
   ASSERT_EQ(packets.size(), 1u) << "vantilo ended: " << program_->WaitForExit(kCloseWaitMs);
   EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
-  ExpectTearDownAtMenuExit(kFirstCameraSendId + 4);
-}
-
-TEST_F(ProgramAgainstFaultServer, RecordsAtTheSizeBoundsAreTakenAndFollowingGoesOn) {
-  ASSERT_TRUE(server_.Send(Record(0, {})));                             // 12 bytes: header only
-  ASSERT_TRUE(server_.Send(Record(0x7777, Bytes(64 * 1024 - 12, 0))));  // exactly 64 KiB
-  ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, -0.25)));
-  std::vector<Bytes> packets = server_.ReadPackets(1);
-  ASSERT_EQ(packets.size(), 1u);
-  EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
-  server_.CloseClient();
-  ExpectCleanProgramEnd(*program_);
-}
-
-TEST_F(ProgramAgainstFaultServer, HostThatStopsReadingIsGivenUpAfterTheSendLimit) {
-  // The program answers every record until its socket is full, waits out
-  // its send limit, counts the connection lost and ends on its own.
-  EXPECT_GT(server_.FloodWithoutReading(1000), 0u);
-  ExpectCleanProgramEnd(*program_);
+  ASSERT_TRUE(server_.Send(standin::EventRecord(kProtocol, 0, 20, 12345)));  // the menu's Exit
   Bytes rest;
-  EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
-}
-
-// The fixture's server and program in a private network, entered before
-// either starts, so that the test can take the link down under them.
-struct PrivateNetworkFirst {
-  PrivateNetworkFirst() { entered = EnterPrivateNetwork(&why); }
-  bool entered = false;
-  std::string why;
-};
-
-class ProgramOnASilentLink : public PrivateNetworkFirst, public ProgramAgainstFaultServer {
- protected:
-  void SetUp() override {
-    if (!entered) {
-      GTEST_SKIP() << why;
-    }
-    ProgramAgainstFaultServer::SetUp();
-  }
-  void TearDown() override {
-    if (entered) {
-      SetLoopbackUp(true, &why);
-    }
-  }
-};
-
-// A simulator PC that crashes or drops off the network sends no FIN and no
-// RST. Here the link falls silent just as an attitude record has come: the
-// camera command answering it is never acknowledged, and nothing arrives
-// again. The program must count the link lost and end on its own.
-TEST_F(ProgramOnASilentLink, CountsTheLinkLostAndEndsThroughItsTearDown) {
-  ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, 0.5)));
-  ASSERT_TRUE(SetLoopbackUp(false, &why)) << why;
+  ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+  EXPECT_EQ(ToHex(rest), ToHex(ProgramTearDown(kFirstCameraSendId + 4)));
   ExpectCleanProgramEnd(*program_);
 }
 
-// A stream that breaks after the program has begun to follow.
-struct BrokenStream {
-  const char* name;
-  Bytes bytes;        // sent after the good records
-  bool serverCloses;  // else the server keeps the connection open
-};
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ProgramThatFollowsOn,
+    ::testing::Values(FollowingOn{"AfterNothingElse", {}, false},
+                      // 12 bytes, the header alone; exactly 64 KiB.
+                      FollowingOn{"AfterRecordsAtTheSizeBounds",
+                                  Join({Record(0, {}), Record(0x7777, Bytes(64 * 1024 - 12, 0))}),
+                                  false},
+                      // An exception, a report to print.
+                      FollowingOn{"AfterItsOutputReaderWent",
+                                  standin::ExceptionRecord(kProtocol, 3, 7, 2), true}),
+    kRowName);
 
 // A record header with any size word (id SIMOBJECT_DATA).
 Bytes Header(std::uint32_t size) {
@@ -178,14 +150,7 @@ Bytes Header(std::uint32_t size) {
   return bytes;
 }
 
-Bytes Cut(const Bytes& bytes, std::size_t count) {
-  return Bytes(bytes.begin(), bytes.begin() + count);
-}
-
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-Bytes RandomBytes(std::size_t count) {
-  std::mt19937 random(7);  // fixed seed: the same bytes every run
+Bytes RandomBytes(std::size_t count, std::mt19937& random) {
   Bytes bytes(count);
   for (std::uint8_t& byte : bytes) {
     byte = static_cast<std::uint8_t>(random());
@@ -199,13 +164,11 @@ Bytes RandomBytes(std::size_t count) {
 Bytes RandomRecordsThenBadSize() {
   std::mt19937 random(11);
   const std::uint32_t ids[] = {0, 1, 2, 4, 5, 7, 8, 9, 15, 26, 40, 0x7FFFFFFFu};
-  Bytes stream;
+  std::vector<Bytes> records;
   for (int i = 0; i < 400; ++i) {
     std::uint32_t id = ids[random() % (sizeof ids / sizeof ids[0])];
-    Bytes body(random() % 300);
-    for (std::uint8_t& byte : body) {
-      byte = static_cast<std::uint8_t>(random());
-    }
+    const std::size_t size = random() % 300;
+    Bytes body = RandomBytes(size, random);
     if (id == SIMCONNECT_RECV_ID_EVENT && body.size() >= 8) {
       body[4] = static_cast<std::uint8_t>(random() % 20);  // events 0-19: hat, view, 1sec...
       body[5] = body[6] = body[7] = 0;
@@ -217,53 +180,80 @@ Bytes RandomRecordsThenBadSize() {
         body[1] = body[2] = body[3] = 0;
       }
     }
-    Bytes record = Record(id, body);
-    stream.insert(stream.end(), record.begin(), record.end());
+    records.push_back(Record(id, body));
   }
-  Bytes bad = Header(7);
-  stream.insert(stream.end(), bad.begin(), bad.end());
-  return stream;
+  records.push_back(Header(7));
+  return Join(records);
 }
 
-std::vector<BrokenStream> BrokenStreams() {
+// How the host fails after its row's bytes: it closes; it waits, as a
+// corrupt stream is the program's to notice, and nothing more may come; it
+// floods the program and never reads, so that the program's socket fills and
+// its send limit passes; or its link falls silent just as an attitude record
+// has come (a simulator PC that crashes or drops off the network sends no FIN
+// and no RST), so that the command answering it is never acknowledged.
+enum class Then { kCloses, kWaits, kStopsReading, kFallsSilent };
+struct FailingHost {
+  const char* name;
+  Bytes bytes;
+  Then then;
+};
+
+void PrintTo(const FailingHost& row, std::ostream* out) { *out << row.name; }
+
+std::vector<FailingHost> FailingHosts() {
   const Bytes attitude = AttitudeRecord(0.05, 0.5);
+  const std::string http = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  std::mt19937 random(7);
   return {
-      {"EndsBetweenRecords", {}, true},
-      {"EndsInsideARecordHeader", Cut(attitude, 2), true},
-      {"EndsInsideARecordBody", Cut(attitude, 30), true},
-      {"SizeZero", Header(0), false},
-      {"SizeEleven", Header(11), false},
-      {"SizeOneOverTheLimit", Header(64 * 1024 + 1), false},
-      {"SizeAllOnes", Header(0xFFFFFFFFu), false},
-      {"TextOfAnotherProtocol", Text("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"), false},
-      {"RandomBytes", RandomBytes(4096), false},  // its first word is no record size
-      {"RandomRecordsThenASizeUnderTwelve", RandomRecordsThenBadSize(), false},
+      {"EndsBetweenRecords", {}, Then::kCloses},
+      {"EndsInsideARecordHeader", Bytes(attitude.begin(), attitude.begin() + 2), Then::kCloses},
+      {"EndsInsideARecordBody", Bytes(attitude.begin(), attitude.begin() + 30), Then::kCloses},
+      {"SizeZero", Header(0), Then::kWaits},
+      {"SizeEleven", Header(11), Then::kWaits},
+      {"SizeOneOverTheLimit", Header(64 * 1024 + 1), Then::kWaits},
+      {"SizeAllOnes", Header(0xFFFFFFFFu), Then::kWaits},
+      {"TextOfAnotherProtocol", Bytes(http.begin(), http.end()), Then::kWaits},
+      {"RandomBytes", RandomBytes(4096, random), Then::kWaits},  // its first word is no size
+      {"RandomRecordsThenASizeUnderTwelve", RandomRecordsThenBadSize(), Then::kWaits},
+      {"StopsReading", {}, Then::kStopsReading},
+      {"FallsSilent", attitude, Then::kFallsSilent},
   };
 }
 
-// Failure messages name the row, not its bytes.
-void PrintTo(const BrokenStream& stream, std::ostream* out) { *out << stream.name; }
+class ProgramOnFailingHost : public ProgramAgainstFaultServer,
+                             public ::testing::WithParamInterface<FailingHost> {
+ protected:
+  ProgramOnFailingHost()
+      : ProgramAgainstFaultServer(GetParam().then == Then::kFallsSilent, false) {}
+};
 
-class ProgramOnBrokenStream : public ProgramAgainstFaultServer,
-                              public ::testing::WithParamInterface<BrokenStream> {};
-
-TEST_P(ProgramOnBrokenStream, EndsThroughItsTearDownAndSendsNothingMore) {
+TEST_P(ProgramOnFailingHost, EndsThroughItsTearDown) {
   ASSERT_TRUE(server_.Send(GetParam().bytes));
-  if (GetParam().serverCloses) {
-    server_.CloseClient();
-  } else {
-    // A corrupt stream is the program's to notice: the server waits.
-    Bytes rest;
-    EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
-    EXPECT_EQ(ToHex(rest), "");
+  Bytes rest;
+  switch (GetParam().then) {
+    case Then::kCloses:
+      server_.CloseClient();
+      break;
+    case Then::kWaits:
+      EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+      EXPECT_EQ(ToHex(rest), "");
+      break;
+    case Then::kStopsReading:
+      EXPECT_GT(server_.FloodWithoutReading(1000), 0u);
+      break;
+    case Then::kFallsSilent:
+      ASSERT_TRUE(SetLoopbackUp(false, &why_)) << why_;
+      break;
   }
   ExpectCleanProgramEnd(*program_);
+  if (GetParam().then == Then::kStopsReading) {
+    EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnBrokenStream, ::testing::ValuesIn(BrokenStreams()),
-                         [](const ::testing::TestParamInfo<BrokenStream>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnFailingHost, ::testing::ValuesIn(FailingHosts()),
+                         kRowName);
 
 // An open that fails: the program says on standard error what failed and
 // where, in one line, before its usual line on standard output.
