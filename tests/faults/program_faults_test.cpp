@@ -255,42 +255,70 @@ TEST_P(ProgramOnFailingHost, EndsThroughItsTearDown) {
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnFailingHost, ::testing::ValuesIn(FailingHosts()),
                          kRowName);
 
+// A name server on 127.0.0.1:53 that takes queries and never answers.
+struct SilentNameServer {
+  SilentNameServer() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(53);
+    bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~SilentNameServer() { close(fd); }
+  bool QueryArrived() const {
+    char byte;
+    return recv(fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK) >= 0;
+  }
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  bool bound = false;
+};
+
+// Who answers a name lookup: the machine's own resolver; nobody, in a
+// private network whose resolver asks 127.0.0.1, where nothing listens (no
+// query leaves the machine); or a SilentNameServer there, waited for 30 s.
+enum class Resolver { kMachine, kNobody, kSilent };
+
 // An open that fails: the program says on standard error what failed and
 // where, in one line, before its usual line on standard output.
 struct FailedOpen {
   const char* name;
-  const char* cfg;         // SimConnect.cfg; {port} stands for the dead port
-  DeadPort::Kind port;     // how a connect to that port fails
-  bool privateNetwork;     // a name reaches the resolver, which must get no answer
+  const char* cfg;         // SimConnect.cfg's section; {port} stands for the dead port
   const char* stderrLine;  // {port} as in cfg
-  bool threadless;         // the program cannot start a thread
+  Resolver resolver;
+  DeadPort::Kind port = DeadPort::Kind::kRefuses;  // how a connect to that port fails
+  bool threadless = false;                         // the program cannot start a thread
 };
 
 const FailedOpen kFailedOpens[] = {
-    {"UnresolvableName", "[SimConnect]\nAddress=flightsim-pc\n", DeadPort::Kind::kRefuses, true,
-     "SimConnect.cfg: cannot resolve 'flightsim-pc'", false},
-    {"PortInTheAddress", "[SimConnect]\nAddress=127.0.0.1:500\n", DeadPort::Kind::kRefuses, true,
-     "SimConnect.cfg: bad Address '127.0.0.1:500' (a host name or address, without a port)", false},
-    {"IPv6WithAnIPv4Address", "[SimConnect]\nProtocol=IPv6\nAddress=127.0.0.1\n",
-     DeadPort::Kind::kRefuses, true,
-     "SimConnect.cfg: Address '127.0.0.1' is an IPv4 address: it needs Protocol=IPv4", false},
-    {"IPv4WithAnIPv6Address", "[SimConnect]\nProtocol=IPv4\nAddress=::1\n",
-     DeadPort::Kind::kRefuses, true,
-     "SimConnect.cfg: Address '::1' is an IPv6 address: it needs Protocol=IPv6", false},
-    {"RefusedConnect", "[SimConnect]\nAddress=127.0.0.1\nPort={port}\n", DeadPort::Kind::kRefuses,
-     false, "connect to 127.0.0.1:{port}: connection refused", false},
-    {"UnansweredConnect", "[SimConnect]\nAddress=127.0.0.1\nPort={port}\n",
-     DeadPort::Kind::kNeverAnswers, false, "connect to 127.0.0.1:{port}: connection timed out",
-     false},
+    {"UnresolvableName", "Address=flightsim-pc", "SimConnect.cfg: cannot resolve 'flightsim-pc'",
+     Resolver::kNobody},
+    {"PortInTheAddress", "Address=127.0.0.1:500",
+     "SimConnect.cfg: bad Address '127.0.0.1:500' (a host name or address, without a port)",
+     Resolver::kNobody},
+    {"IPv6WithAnIPv4Address", "Protocol=IPv6\nAddress=127.0.0.1",
+     "SimConnect.cfg: Address '127.0.0.1' is an IPv4 address: it needs Protocol=IPv4",
+     Resolver::kNobody},
+    {"IPv4WithAnIPv6Address", "Protocol=IPv4\nAddress=::1",
+     "SimConnect.cfg: Address '::1' is an IPv6 address: it needs Protocol=IPv6", Resolver::kNobody},
+    {"RefusedConnect", "Address=127.0.0.1\nPort={port}",
+     "connect to 127.0.0.1:{port}: connection refused", Resolver::kMachine},
+    {"UnansweredConnect", "Address=127.0.0.1\nPort={port}",
+     "connect to 127.0.0.1:{port}: connection timed out", Resolver::kMachine,
+     DeadPort::Kind::kNeverAnswers},
     // Without a thread the lookup would have no bound: it is not tried.
-    {"NoThreadForTheLookup", "[SimConnect]\nAddress=flightsim-pc\n", DeadPort::Kind::kRefuses, true,
+    {"NoThreadForTheLookup", "Address=flightsim-pc",
      "SimConnect.cfg: cannot resolve 'flightsim-pc': no thread could be started for the lookup",
-     true},
+     Resolver::kNobody, DeadPort::Kind::kRefuses, true},
+    // The lookup is given up with the open, long before the resolver would.
+    {"NameServerThatNeverAnswers", "Address=flightsim-pc",
+     "SimConnect.cfg: cannot resolve 'flightsim-pc' within 3 s", Resolver::kSilent},
 };
 
 // Threads get RLIMIT_STACK as their stack size: a limit past the address
 // space leaves a program started under it unable to start any thread.
 const rlim_t kStackPastTheAddressSpace = rlim_t{1} << 50;
+// The open's 3 s bound, the program's 2 s pause after it, and some slack.
+const int kBoundedOpenEndMs = 3000 + 2000 + 3000;
 
 void PrintTo(const FailedOpen& open, std::ostream* out) { *out << open.name; }
 
@@ -303,18 +331,25 @@ class ProgramThatCannotOpen : public ::testing::TestWithParam<FailedOpen> {};
 
 TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
   const FailedOpen& row = GetParam();
-  if (row.privateNetwork) {
-    // Should the host link look the address up as a name, the resolver
-    // asks 127.0.0.1, where nothing answers: no query leaves the machine.
-    std::string why;
+  std::string why;
+  std::unique_ptr<SilentNameServer> nameServer;
+  if (row.resolver != Resolver::kMachine) {
     if (!EnterPrivateNetwork(&why)) {
       GTEST_SKIP() << why;
     }
-    ASSERT_TRUE(UseResolverConfig("nameserver 127.0.0.1\n", &why)) << why;
+    if (row.resolver == Resolver::kSilent) {
+      nameServer = std::make_unique<SilentNameServer>();
+      ASSERT_TRUE(nameServer->bound);
+    }
+    ASSERT_TRUE(UseResolverConfig(nameServer
+                                      ? "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n"
+                                      : "nameserver 127.0.0.1\n",
+                                  &why))
+        << why;
   }
   DeadPort dead(row.port);
   WorkDir dir;
-  dir.WriteCfg(WithPort(row.cfg, dead.port()));
+  dir.WriteCfg(WithPort(std::string("[SimConnect]\n") + row.cfg + "\n", dead.port()));
   rlimit stack{};
   ASSERT_EQ(getrlimit(RLIMIT_STACK, &stack), 0);
   const rlimit usual = stack;
@@ -327,7 +362,10 @@ TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
   }
   std::unique_ptr<ChildProcess> program = StartProgram();
   setrlimit(RLIMIT_STACK, &usual);
-  EXPECT_EQ(program->WaitForExit(kCloseWaitMs), 0);
+  EXPECT_EQ(program->WaitForExit(nameServer ? kBoundedOpenEndMs : kCloseWaitMs), 0);
+  if (nameServer) {
+    EXPECT_TRUE(nameServer->QueryArrived());
+  }
   EXPECT_EQ(program->Stderr(), WithPort(row.stderrLine, dead.port()) + "\n");
   const std::string out = program->Stdout();
   const std::string told = "You must start Flight Simulator first!";
@@ -335,55 +373,7 @@ TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramThatCannotOpen, ::testing::ValuesIn(kFailedOpens),
-                         [](const ::testing::TestParamInfo<FailedOpen>& info) {
-                           return std::string(info.param.name);
-                         });
-
-// A name server on 127.0.0.1:53 that takes queries and never answers.
-class SilentNameServer {
- public:
-  SilentNameServer() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(53);
-    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~SilentNameServer() { close(fd_); }
-  bool bound() const { return bound_; }
-  bool QueryArrived() const {
-    char byte;
-    return recv(fd_, &byte, 1, MSG_DONTWAIT | MSG_PEEK) >= 0;
-  }
-
- private:
-  int fd_ = -1;
-  bool bound_ = false;
-};
-
-// The open's 3 s bound, the program's 2 s pause after it, and some slack;
-// the resolver waits 30 s.
-const int kBoundedOpenEndMs = 3000 + 2000 + 3000;
-
-TEST(ProgramWithASilentResolver, GivesUpTheNameLookupWithTheOpen) {
-  std::string why;
-  if (!EnterPrivateNetwork(&why)) {
-    GTEST_SKIP() << why;
-  }
-  SilentNameServer nameServer;
-  ASSERT_TRUE(nameServer.bound());
-  ASSERT_TRUE(UseResolverConfig("nameserver 127.0.0.1\noptions timeout:30 attempts:1\n", &why))
-      << why;
-  WorkDir dir;
-  dir.WriteCfg("[SimConnect]\nAddress=flightsim-pc\n");
-  std::unique_ptr<ChildProcess> program = StartProgram();
-  EXPECT_EQ(program->WaitForExit(kBoundedOpenEndMs), 0);
-  EXPECT_TRUE(nameServer.QueryArrived());
-  EXPECT_EQ(program->Stderr(), "SimConnect.cfg: cannot resolve 'flightsim-pc' within 3 s\n");
-  const std::string out = program->Stdout();
-  EXPECT_NE(out.find("You must start Flight Simulator first!"), std::string::npos) << out;
-}
+                         kRowName);
 
 // Ten minutes of rolling: longer than any test here.
 const int kRollingSeconds = 600;
