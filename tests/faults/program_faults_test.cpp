@@ -36,110 +36,36 @@ const int kCloseWaitMs = 10000;
 // not read fills its side of the connection quickly.
 const int kReceiveBuffer = 4096;
 
-// Bytes of the camera command with the given send id (one byte) and
-// heading: for a bank of 0.5 rad -28.648735f, for -0.25 rad 14.3243675f.
-std::string SendIdHex(std::uint32_t sendId) {
-  char id[3];
-  std::snprintf(id, sizeof id, "%02x", sendId);
-  return id;
-}
+// The camera command with this send id and heading bits: for a bank of
+// 0.5 rad -28.648735f, for -0.25 rad 14.3243675f.
 std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
-  return Hex("28000000 02000000 300000f0 " + SendIdHex(sendId) +
-             "000000 00000000 00000000 00000000 00000041 00000000 " + headingHex);
+  return ToHex(MakePacket(0x30, sendId,
+                          FromHex("00000000 00000000 00000000 00000041 00000000 " + headingHex)));
 }
 const char kHeadingForHalfRadian[] = "9c30e5c1";
 const char kHeadingForMinusQuarterRadian[] = "9c306541";
 
-// The program connected, registered and following: three attitude records
-// answered by three camera commands. A private network, if asked for, is
-// entered before the server and program start, so the link can go down.
-class ProgramAgainstFaultServer : public ::testing::Test {
- protected:
-  ProgramAgainstFaultServer(bool privateNetwork, bool outputPipe)
-      : wantsNetwork_(privateNetwork),
-        inNetwork_(privateNetwork && EnterPrivateNetwork(&why_)),
-        outputPipe_(outputPipe) {}
-
-  void SetUp() override {
-    if (wantsNetwork_ && !inNetwork_) {
-      GTEST_SKIP() << why_;
-    }
-    dir_.WriteCfgForPort(server_.port());
-    program_ = StartProgram({}, outputPipe_);
-    ASSERT_TRUE(server_.AcceptOpen());
-    ASSERT_EQ(server_.ReadPackets(kRegistrationPackets).size(), kRegistrationPackets);
-    for (std::uint32_t i = 0; i < 3; ++i) {
-      ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, 0.5)));
-      std::vector<Bytes> packets = server_.ReadPackets(1);
-      ASSERT_EQ(packets.size(), 1u);
-      EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + i, kHeadingForHalfRadian));
-    }
-  }
-  void TearDown() override {
-    if (inNetwork_) {
-      SetLoopbackUp(true, &why_);
-    }
-  }
-
-  bool wantsNetwork_;
-  std::string why_;  // before inNetwork_, which writes it
-  bool inNetwork_;
-  bool outputPipe_;  // the program's standard output: a pipe, else a file
-  WorkDir dir_;      // the program starts in it
-  ScriptedServer server_{kReceiveBuffer};
-  std::unique_ptr<ChildProcess> program_;
-};
-
-// What the host sends before an attitude record, which must still be
-// answered, and the menu's Exit, which must still bring the tear-down. With
-// outputReaderGoes the reader of the program's output goes first, as head -c
-// 10 does after its bytes: the prints that follow fail, and the program must
-// follow on until its Exit, so that its tear-down takes its menu away.
-struct FollowingOn {
+// What the host does after the good records and its row's bytes. It sends
+// an attitude record, which must still be answered, then the menu's Exit,
+// which must still bring the tear-down; the same after the reader of the
+// program's output has gone, as head -c 10 does after its bytes (the prints
+// that follow fail, and the program must follow on until its Exit, so that
+// its tear-down takes its menu away). It closes. It waits, as a corrupt
+// stream is the program's to notice, and nothing more may come. It floods
+// the program and never reads, so that the program's socket fills and its
+// send limit passes. Its link falls silent just as an attitude record has
+// come (a simulator PC that crashes or drops off the network sends no FIN
+// and no RST), so that the command answering it is never acknowledged.
+enum class Then { kExits, kExitsWithoutOutputReader, kCloses, kWaits, kStopsReading, kFallsSilent };
+struct HostRow {
   const char* name;
-  Bytes before;
-  bool outputReaderGoes;
+  Bytes bytes;
+  Then then;
 };
 
-void PrintTo(const FollowingOn& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const HostRow& row, std::ostream* out) { *out << row.name; }
 
 const auto kRowName = [](const auto& info) { return std::string(info.param.name); };
-
-class ProgramThatFollowsOn : public ProgramAgainstFaultServer,
-                             public ::testing::WithParamInterface<FollowingOn> {
- protected:
-  ProgramThatFollowsOn() : ProgramAgainstFaultServer(false, GetParam().outputReaderGoes) {}
-};
-
-// The first row is the well-behaved end, so that the failing hosts' "nothing
-// more was sent" is known to be able to see the tear-down.
-TEST_P(ProgramThatFollowsOn, AnswersTheNextRecordAndTearsDownAtExit) {
-  if (GetParam().outputReaderGoes) {
-    program_->CloseOutputPipe();
-  }
-  ASSERT_TRUE(server_.Send(GetParam().before));
-  ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, -0.25)));
-  std::vector<Bytes> packets = server_.ReadPackets(1);
-  ASSERT_EQ(packets.size(), 1u) << "vantilo ended: " << program_->WaitForExit(kCloseWaitMs);
-  EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
-  ASSERT_TRUE(server_.Send(standin::EventRecord(kProtocol, 0, 20, 12345)));  // the menu's Exit
-  Bytes rest;
-  ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
-  EXPECT_EQ(ToHex(rest), ToHex(ProgramTearDown(kFirstCameraSendId + 4)));
-  ExpectCleanProgramEnd(*program_);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, ProgramThatFollowsOn,
-    ::testing::Values(FollowingOn{"AfterNothingElse", {}, false},
-                      // 12 bytes, the header alone; exactly 64 KiB.
-                      FollowingOn{"AfterRecordsAtTheSizeBounds",
-                                  Join({Record(0, {}), Record(0x7777, Bytes(64 * 1024 - 12, 0))}),
-                                  false},
-                      // An exception, a report to print.
-                      FollowingOn{"AfterItsOutputReaderWent",
-                                  standin::ExceptionRecord(kProtocol, 3, 7, 2), true}),
-    kRowName);
 
 // A record header with any size word (id SIMOBJECT_DATA).
 Bytes Header(std::uint32_t size) {
@@ -167,8 +93,7 @@ Bytes RandomRecordsThenBadSize() {
   std::vector<Bytes> records;
   for (int i = 0; i < 400; ++i) {
     std::uint32_t id = ids[random() % (sizeof ids / sizeof ids[0])];
-    const std::size_t size = random() % 300;
-    Bytes body = RandomBytes(size, random);
+    Bytes body = RandomBytes(random() % 300, random);
     if (id == SIMCONNECT_RECV_ID_EVENT && body.size() >= 8) {
       body[4] = static_cast<std::uint8_t>(random() % 20);  // events 0-19: hat, view, 1sec...
       body[5] = body[6] = body[7] = 0;
@@ -186,26 +111,20 @@ Bytes RandomRecordsThenBadSize() {
   return Join(records);
 }
 
-// How the host fails after its row's bytes: it closes; it waits, as a
-// corrupt stream is the program's to notice, and nothing more may come; it
-// floods the program and never reads, so that the program's socket fills and
-// its send limit passes; or its link falls silent just as an attitude record
-// has come (a simulator PC that crashes or drops off the network sends no FIN
-// and no RST), so that the command answering it is never acknowledged.
-enum class Then { kCloses, kWaits, kStopsReading, kFallsSilent };
-struct FailingHost {
-  const char* name;
-  Bytes bytes;
-  Then then;
-};
-
-void PrintTo(const FailingHost& row, std::ostream* out) { *out << row.name; }
-
-std::vector<FailingHost> FailingHosts() {
+std::vector<HostRow> HostRows() {
   const Bytes attitude = AttitudeRecord(0.05, 0.5);
   const std::string http = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
   std::mt19937 random(7);
   return {
+      // The well-behaved end, so that "nothing more may come" is known to be
+      // able to see the tear-down.
+      {"MenuExit", {}, Then::kExits},
+      // 12 bytes, the header alone; exactly 64 KiB.
+      {"MenuExitAfterRecordsAtTheSizeBounds",
+       Join({Record(0, {}), Record(0x7777, Bytes(64 * 1024 - 12, 0))}), Then::kExits},
+      // An exception: a report to print.
+      {"MenuExitAfterItsOutputReaderWent", standin::ExceptionRecord(kProtocol, 3, 7, 2),
+       Then::kExitsWithoutOutputReader},
       {"EndsBetweenRecords", {}, Then::kCloses},
       {"EndsInsideARecordHeader", Bytes(attitude.begin(), attitude.begin() + 2), Then::kCloses},
       {"EndsInsideARecordBody", Bytes(attitude.begin(), attitude.begin() + 30), Then::kCloses},
@@ -221,17 +140,59 @@ std::vector<FailingHost> FailingHosts() {
   };
 }
 
-class ProgramOnFailingHost : public ProgramAgainstFaultServer,
-                             public ::testing::WithParamInterface<FailingHost> {
+// The program connected, registered and following: three attitude records
+// answered by three camera commands. A row whose link falls silent enters a
+// private network first, before the server and the program start.
+class ProgramAgainstFaultServer : public ::testing::TestWithParam<HostRow> {
  protected:
-  ProgramOnFailingHost()
-      : ProgramAgainstFaultServer(GetParam().then == Then::kFallsSilent, false) {}
+  void SetUp() override {
+    if (then_ == Then::kFallsSilent && !inNetwork_) {
+      GTEST_SKIP() << why_;
+    }
+    dir_.WriteCfgForPort(server_.port());
+    program_ = StartProgram({}, then_ == Then::kExitsWithoutOutputReader);
+    ASSERT_TRUE(server_.AcceptOpen());
+    ASSERT_EQ(server_.ReadPackets(kRegistrationPackets).size(), kRegistrationPackets);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+      ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, 0.5)));
+      std::vector<Bytes> packets = server_.ReadPackets(1);
+      ASSERT_EQ(packets.size(), 1u);
+      EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + i, kHeadingForHalfRadian));
+    }
+  }
+  void TearDown() override {
+    if (inNetwork_) {
+      SetLoopbackUp(true, &why_);
+    }
+  }
+
+  const Then then_ = GetParam().then;
+  std::string why_;  // before inNetwork_, which writes it
+  const bool inNetwork_ = then_ == Then::kFallsSilent && EnterPrivateNetwork(&why_);
+  WorkDir dir_;  // the program starts in it
+  ScriptedServer server_{kReceiveBuffer};
+  std::unique_ptr<ChildProcess> program_;
 };
 
-TEST_P(ProgramOnFailingHost, EndsThroughItsTearDown) {
+TEST_P(ProgramAgainstFaultServer, EndsThroughItsTearDown) {
+  if (then_ == Then::kExitsWithoutOutputReader) {
+    program_->CloseOutputPipe();
+  }
   ASSERT_TRUE(server_.Send(GetParam().bytes));
   Bytes rest;
-  switch (GetParam().then) {
+  switch (then_) {
+    case Then::kExits:
+    case Then::kExitsWithoutOutputReader: {
+      ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, -0.25)));
+      std::vector<Bytes> packets = server_.ReadPackets(1);
+      ASSERT_EQ(packets.size(), 1u) << "vantilo ended: " << program_->WaitForExit(kCloseWaitMs);
+      EXPECT_EQ(ToHex(packets[0]),
+                CameraHex(kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
+      ASSERT_TRUE(server_.Send(standin::EventRecord(kProtocol, 0, 20, 12345)));  // menu Exit
+      ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
+      EXPECT_EQ(ToHex(rest), ToHex(ProgramTearDown(kFirstCameraSendId + 4)));
+      break;
+    }
     case Then::kCloses:
       server_.CloseClient();
       break;
@@ -247,12 +208,12 @@ TEST_P(ProgramOnFailingHost, EndsThroughItsTearDown) {
       break;
   }
   ExpectCleanProgramEnd(*program_);
-  if (GetParam().then == Then::kStopsReading) {
+  if (then_ == Then::kStopsReading) {
     EXPECT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, ProgramOnFailingHost, ::testing::ValuesIn(FailingHosts()),
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramAgainstFaultServer, ::testing::ValuesIn(HostRows()),
                          kRowName);
 
 // A name server on 127.0.0.1:53 that takes queries and never answers.
@@ -375,17 +336,21 @@ TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramThatCannotOpen, ::testing::ValuesIn(kFailedOpens),
                          kRowName);
 
-// Ten minutes of rolling: longer than any test here.
-const int kRollingSeconds = 600;
+// A traced stand-in that keeps the aircraft rolling for ten minutes, longer
+// than any test here; at a port the system picks when port is 0.
+std::unique_ptr<StandinProcess> RollingStandin(int port) {
+  StandinOptions options;
+  options.port = port;
+  options.trace = true;
+  return std::make_unique<StandinProcess>(
+      std::vector<std::string>{"--scenario", RollingScenarioFile(600)}, options);
+}
 
-// vantilo following the stand-in, which keeps the aircraft rolling.
+// vantilo following the stand-in.
 class ProgramAgainstStandin : public ::testing::Test {
  protected:
   void SetUp() override {
-    StandinOptions traced;
-    traced.trace = true;
-    standin_ = std::make_unique<StandinProcess>(
-        std::vector<std::string>{"--scenario", RollingScenarioFile(kRollingSeconds)}, traced);
+    standin_ = RollingStandin(0);
     ASSERT_NE(standin_->port(), 0) << standin_->error();
     dir_.WriteCfgForPort(standin_->port());
     program_ = StartProgram();
@@ -407,19 +372,16 @@ TEST_F(ProgramAgainstStandin, EndsWhenTheStandinIsRestartedAndNeverReconnects) {
   standin_->Signal(SIGTERM);
   EXPECT_EQ(standin_->WaitForExit(kCloseWaitMs), 128 + SIGTERM);
   ExpectNoSanitizerReport(*standin_, "first stand-in");
-  StandinOptions samePort;
-  samePort.port = standin_->port();
-  samePort.trace = true;
-  StandinProcess second({"--scenario", RollingScenarioFile(kRollingSeconds)}, samePort);
-  ASSERT_EQ(second.port(), standin_->port()) << second.error();
+  std::unique_ptr<StandinProcess> second = RollingStandin(standin_->port());
+  ASSERT_EQ(second->port(), standin_->port()) << second->error();
   ExpectCleanProgramEnd(*program_);
 
-  second.Signal(SIGTERM);
-  EXPECT_EQ(second.WaitForExit(kCloseWaitMs), 128 + SIGTERM);
-  EXPECT_EQ(CountLines(second.trace(), "\"kind\":\"connect\""), 0u);
-  EXPECT_NE(second.Stdout().find("clients served        0\n"), std::string::npos)
-      << second.Stdout();
-  ExpectNoSanitizerReport(second, "second stand-in");
+  second->Signal(SIGTERM);
+  EXPECT_EQ(second->WaitForExit(kCloseWaitMs), 128 + SIGTERM);
+  EXPECT_EQ(CountLines(second->trace(), "\"kind\":\"connect\""), 0u);
+  EXPECT_NE(second->Stdout().find("clients served        0\n"), std::string::npos)
+      << second->Stdout();
+  ExpectNoSanitizerReport(*second, "second stand-in");
 }
 
 }  // namespace
