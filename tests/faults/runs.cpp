@@ -8,9 +8,7 @@
 
 namespace faults {
 
-namespace {
 const int kProgramEndMs = 15000;  // a safety bound, not a speed claim
-}  // namespace
 
 const char kSmallQuarantine[] = "ASAN_OPTIONS=quarantine_size_mb=1";
 

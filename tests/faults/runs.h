@@ -12,9 +12,8 @@
 
 namespace faults {
 
-// Options for children whose memory a test measures: the sanitizers'
-// quarantine of freed blocks would otherwise grow the resident size by
-// design. Without a sanitizer the variable is ignored.
+// For children whose memory a test measures: the sanitizers' quarantine of
+// freed blocks would otherwise grow the resident size by design.
 extern const char kSmallQuarantine[];
 
 // vantilo, started in the current directory; with outputPipe its standard
@@ -22,13 +21,11 @@ extern const char kSmallQuarantine[];
 std::unique_ptr<support::ChildProcess> StartProgram(const std::vector<std::string>& extraEnv = {},
                                                     bool outputPipe = false);
 
-// Expects that vantilo ends (15 s safety bound) with status 0, that its
-// standard output holds the banner and the connection report naming the
-// host (every host in these tests reports as the stand-in), and that
-// neither output holds a sanitizer report.
+// Expects that vantilo ends (15 s safety bound) with status 0, its standard
+// output holding the banner and the report of a connection to the stand-in
+// (as every host here reports), and no sanitizer report in either output.
 void ExpectCleanProgramEnd(support::ChildProcess& program);
 
-// Expects no sanitizer report in the child's output.
 void ExpectNoSanitizerReport(support::ChildProcess& child, const std::string& who);
 
 }  // namespace faults

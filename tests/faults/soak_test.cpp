@@ -10,7 +10,6 @@
 #include <cstring>
 #include <deque>
 #include <iostream>
-#include <thread>
 
 #include "runs.h"
 #include "tests/support/files.h"
@@ -49,10 +48,7 @@ std::string HeadingBits(double bankRadians) {
 // whose command came after the next frame began, which the 1 ms pause of
 // the program's loop makes common at 1000 fps; it is printed for the record.
 struct Pairing {
-  std::uint64_t records = 0;
-  std::uint64_t recordsBeforeExit = 0;
-  std::uint64_t dropped = 0;
-  std::uint64_t commands = 0;
+  std::uint64_t records = 0, recordsBeforeExit = 0, dropped = 0, commands = 0;
   std::uint64_t mismatched = 0;  // a command whose heading is not its record's
   std::uint64_t unasked = 0;     // a command with no record left to answer
 };
@@ -103,23 +99,19 @@ TEST(Soak, EveryFrameIsAnsweredAndMemoryStaysFlat) {
   dir.WriteCfgForPort(standin.port());
   std::unique_ptr<ChildProcess> program = StartProgram({kSmallQuarantine});
 
-  // Resident memory every quarter second; the first tenth of the run (at
-  // least ten seconds: a sanitizer build fills its quarantine by then) is
-  // warm-up.
+  // Resident memory every quarter second after a warm-up of a tenth of the
+  // run, at least ten seconds (a sanitizer build fills its quarantine by then).
   const Clock::time_point start = Clock::now();
   const Clock::time_point warmedUp = start + std::chrono::seconds(std::max(10, seconds / 10));
   const Clock::time_point safetyBound = start + std::chrono::seconds(seconds + 60);
   long baseline = -1;
   long highest = -1;
   while (program->WaitForExit(250) == -1 && Clock::now() < safetyBound) {
-    long now = ResidentKiB(program->pid());
-    if (Clock::now() < warmedUp || now < 0) {
-      continue;
+    const long now = ResidentKiB(program->pid());
+    if (Clock::now() >= warmedUp && now >= 0) {
+      baseline = baseline < 0 ? now : baseline;
+      highest = std::max(highest, now);
     }
-    if (baseline < 0) {
-      baseline = now;
-    }
-    highest = std::max(highest, now);
   }
   ExpectCleanProgramEnd(*program);
   EXPECT_EQ(standin.WaitForExit(15000), 0);
