@@ -32,8 +32,7 @@ const std::size_t kRegistrationPackets = ProgramRegistrationPackets();
 // After the Open and the registration.
 const std::uint32_t kFirstCameraSendId = static_cast<std::uint32_t>(kRegistrationPackets) + 2;
 const int kCloseWaitMs = 10000;
-// The server's receive buffer: small, so that a program whose commands are
-// not read fills its side of the connection quickly.
+// The server's receive buffer: small, so that unread commands fill it fast.
 const int kReceiveBuffer = 4096;
 
 // The camera command with this send id and heading bits: for a bank of
@@ -45,17 +44,14 @@ std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
 const char kHeadingForHalfRadian[] = "9c30e5c1";
 const char kHeadingForMinusQuarterRadian[] = "9c306541";
 
-// What the host does after the good records and its row's bytes. It sends
-// an attitude record, which must still be answered, then the menu's Exit,
-// which must still bring the tear-down; the same after the reader of the
-// program's output has gone, as head -c 10 does after its bytes (the prints
-// that follow fail, and the program must follow on until its Exit, so that
-// its tear-down takes its menu away). It closes. It waits, as a corrupt
-// stream is the program's to notice, and nothing more may come. It floods
-// the program and never reads, so that the program's socket fills and its
-// send limit passes. Its link falls silent just as an attitude record has
-// come (a simulator PC that crashes or drops off the network sends no FIN
-// and no RST), so that the command answering it is never acknowledged.
+// What the host does after its row's bytes. It sends an attitude record,
+// which must be answered, then the menu's Exit, which must bring the
+// tear-down; also once the reader of the program's output has gone, as head
+// -c 10 does (the prints fail; the program must follow on so that its
+// tear-down takes its menu away). It closes. It waits: a corrupt stream is
+// the program's to notice, and nothing more may come. It floods and never
+// reads, till the program's send limit passes. Its link falls silent (a PC
+// that crashes sends no FIN, no RST) as an attitude record has come.
 enum class Then { kExits, kExitsWithoutOutputReader, kCloses, kWaits, kStopsReading, kFallsSilent };
 struct HostRow {
   const char* name;
@@ -302,11 +298,8 @@ TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
       nameServer = std::make_unique<SilentNameServer>();
       ASSERT_TRUE(nameServer->bound);
     }
-    ASSERT_TRUE(UseResolverConfig(nameServer
-                                      ? "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n"
-                                      : "nameserver 127.0.0.1\n",
-                                  &why))
-        << why;
+    const std::string wait = nameServer ? "options timeout:30 attempts:1\n" : "";
+    ASSERT_TRUE(UseResolverConfig("nameserver 127.0.0.1\n" + wait, &why)) << why;
   }
   DeadPort dead(row.port);
   WorkDir dir;
@@ -346,35 +339,23 @@ std::unique_ptr<StandinProcess> RollingStandin(int port) {
       std::vector<std::string>{"--scenario", RollingScenarioFile(600)}, options);
 }
 
-// vantilo following the stand-in.
-class ProgramAgainstStandin : public ::testing::Test {
- protected:
-  void SetUp() override {
-    standin_ = RollingStandin(0);
-    ASSERT_NE(standin_->port(), 0) << standin_->error();
-    dir_.WriteCfgForPort(standin_->port());
-    program_ = StartProgram();
-    ASSERT_TRUE(WaitForLine(standin_->trace(), "\"kind\":\"camera\"", kCloseWaitMs));
-  }
+// vantilo following the stand-in, which is then killed or stopped, and
+// started again on its port: the program must end, and not come back.
+class ProgramAgainstStandin : public ::testing::TestWithParam<int> {};  // the signal
 
-  WorkDir dir_;
-  std::unique_ptr<StandinProcess> standin_;
-  std::unique_ptr<ChildProcess> program_;
-};
-
-TEST_F(ProgramAgainstStandin, EndsWhenTheStandinIsKilled) {
-  standin_->Signal(SIGKILL);
-  EXPECT_EQ(standin_->WaitForExit(kCloseWaitMs), 128 + SIGKILL);
-  ExpectCleanProgramEnd(*program_);
-}
-
-TEST_F(ProgramAgainstStandin, EndsWhenTheStandinIsRestartedAndNeverReconnects) {
-  standin_->Signal(SIGTERM);
-  EXPECT_EQ(standin_->WaitForExit(kCloseWaitMs), 128 + SIGTERM);
-  ExpectNoSanitizerReport(*standin_, "first stand-in");
-  std::unique_ptr<StandinProcess> second = RollingStandin(standin_->port());
-  ASSERT_EQ(second->port(), standin_->port()) << second->error();
-  ExpectCleanProgramEnd(*program_);
+TEST_P(ProgramAgainstStandin, EndsWhenTheStandinEndsAndNeverReconnects) {
+  WorkDir dir;
+  std::unique_ptr<StandinProcess> first = RollingStandin(0);
+  ASSERT_NE(first->port(), 0) << first->error();
+  dir.WriteCfgForPort(first->port());
+  std::unique_ptr<ChildProcess> program = StartProgram();
+  ASSERT_TRUE(WaitForLine(first->trace(), "\"kind\":\"camera\"", kCloseWaitMs));
+  first->Signal(GetParam());
+  EXPECT_EQ(first->WaitForExit(kCloseWaitMs), 128 + GetParam());
+  ExpectNoSanitizerReport(*first, "first stand-in");
+  std::unique_ptr<StandinProcess> second = RollingStandin(first->port());
+  ASSERT_EQ(second->port(), first->port()) << second->error();
+  ExpectCleanProgramEnd(*program);
 
   second->Signal(SIGTERM);
   EXPECT_EQ(second->WaitForExit(kCloseWaitMs), 128 + SIGTERM);
@@ -383,6 +364,11 @@ TEST_F(ProgramAgainstStandin, EndsWhenTheStandinIsRestartedAndNeverReconnects) {
       << second->Stdout();
   ExpectNoSanitizerReport(*second, "second stand-in");
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramAgainstStandin, ::testing::Values(SIGKILL, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(info.param == SIGKILL ? "Killed" : "Stopped");
+                         });
 
 }  // namespace
 }  // namespace faults
