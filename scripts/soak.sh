@@ -9,8 +9,8 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-600}
 preset=${2:-ci}
-if ! [[ $seconds =~ ^[0-9]+$ ]] || ((seconds < 20)); then
-  echo "usage: scripts/soak.sh [SECONDS (20 or more)] [PRESET]" >&2
+if ! [[ $seconds =~ ^[0-9]+$ ]] || ((seconds < 40)); then
+  echo "usage: scripts/soak.sh [SECONDS (40 or more)] [PRESET]" >&2
   exit 2
 fi
 cmake --preset "$preset" >/dev/null
