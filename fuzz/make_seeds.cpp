@@ -158,25 +158,10 @@ void ReassemblySeeds() {
   Write(t, "undersized_after_quit", WithCuts(undersized, {13, 2}));
 }
 
-// The calls' packets, send ids from id: the Open's from the host link's
-// encoder, the others' from the golden file's reader.
-Bytes EncodeCalls(std::uint32_t id, const std::vector<support::Call>& calls) {
-  Bytes s;
-  for (const support::Call& call : calls) {
-    if (call.name == "Open") {
-      Append(s, vantilo_net::EncodeOpen(id, call.Text(0).c_str()));
-    } else if (call.name != "Close") {
-      Append(s, support::EncodeCall(id, call));
-    }
-    ++id;
-  }
-  return s;
-}
-
 // The program's registration from its golden file (the Open's send id 1),
 // and a camera command after it.
 Bytes ProgramPackets(const support::CallSequence& program) {
-  Bytes s = EncodeCalls(1, program.registration);
+  Bytes s = support::EncodeCalls(1, program.registration);
   const std::uint32_t id = static_cast<std::uint32_t>(program.registration.size()) + 1;
   Append(s, vantilo_net::Encode<wire::kCameraSetRelative6DOF>(id, 0.0f, 0.0f, 0.0f, 8.0f, 0.0f,
                                                               -20.0f));
@@ -188,7 +173,7 @@ void StandinPacketSeeds() {
   const char* t = "fuzz_standin_packets";
   const support::CallSequence program = support::ReadCallSequence(VANTILO_REGISTRATION_FILE);
   Bytes run = ProgramPackets(program);
-  Append(run, EncodeCalls(100, program.tearDown));
+  Append(run, support::EncodeCalls(100, program.tearDown));
   Write(t, "program_run", WithCuts(run, {}));
   // Piece codes: low five bits pick a length (31: all), top three a happening.
   Write(t, "program_then_world",

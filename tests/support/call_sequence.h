@@ -94,6 +94,23 @@ inline std::vector<std::uint8_t> EncodeCall(std::uint32_t sendId, const Call& ca
   return vantilo_net::EncodePacket(layout->functionId, sendId, args.data(), args.size());
 }
 
+// The calls' packets one after another, send ids from firstSendId on: the
+// Open's from the host link's EncodeOpen, and none for the Close.
+inline std::vector<std::uint8_t> EncodeCalls(std::uint32_t firstSendId,
+                                             const std::vector<Call>& calls) {
+  std::vector<std::uint8_t> bytes;
+  for (const Call& call : calls) {
+    if (call.name != "Close") {
+      const std::vector<std::uint8_t> packet =
+          call.name == "Open" ? vantilo_net::EncodeOpen(firstSendId, call.Text(0).c_str())
+                              : EncodeCall(firstSendId, call);
+      bytes.insert(bytes.end(), packet.begin(), packet.end());
+      ++firstSendId;
+    }
+  }
+  return bytes;
+}
+
 }  // namespace support
 
 #endif

@@ -1,88 +1,68 @@
-// Client packets, each the golden file's form of its call (a name and its
-// arguments as text) encoded by EncodeCall, field by field in order.
+// Client packets from the host link's encoder; the program's from its golden file.
 #include "tests/support/client_packets.h"
 
-#include <cstdio>
-#include <utility>
-
+#include "hostlink/net/packets.h"
 #include "tests/support/call_sequence.h"
 
 namespace support {
 
-namespace {
-
-std::string Q(const std::string& text) { return "\"" + text + "\""; }
-std::string N(std::uint32_t value) { return std::to_string(value); }
-std::string F(float value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-  return text;
-}
-Bytes Of(std::uint32_t sendId, const char* name, std::vector<std::string> args) {
-  return EncodeCall(sendId, Call{name, std::move(args)});
-}
-
-}  // namespace
+using vantilo_net::Encode;
 
 Bytes MenuAddItem(std::uint32_t sendId, const std::string& text, std::uint32_t id) {
-  return Of(sendId, "MenuAddItem", {Q(text), N(id), "12345"});
+  return Encode<wire::kMenuAddItem>(sendId, text.c_str(), id, 12345u);
 }
 
 Bytes MenuAddSubItem(std::uint32_t sendId, std::uint32_t parent, const std::string& text,
                      std::uint32_t id) {
-  return Of(sendId, "MenuAddSubItem", {N(parent), Q(text), N(id), "12345"});
+  return Encode<wire::kMenuAddSubItem>(sendId, parent, text.c_str(), id, 12345u);
 }
 
 Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
-  return Of(sendId, "MapClientEventToSimEvent", {N(id), Q(name)});
+  return Encode<wire::kMapClientEventToSimEvent>(sendId, id, name.c_str());
 }
 
 Bytes MapPovInput(std::uint32_t sendId, std::uint32_t group, std::uint32_t downEvent,
                   const std::string& input) {
-  return Of(sendId, "MapInputEventToClientEvent",
-            {N(group), Q(input), N(downEvent), "0", N(kUnused), "0", "0"});
+  return Encode<wire::kMapInputEventToClientEvent>(sendId, group, input.c_str(), downEvent, 0u,
+                                                   kUnused, 0u, 0u);
 }
 
 Bytes AddToGroup(std::uint32_t sendId, std::uint32_t group, std::uint32_t event) {
-  return Of(sendId, "AddClientEventToNotificationGroup", {N(group), N(event), "0"});
+  return Encode<wire::kAddClientEventToNotificationGroup>(sendId, group, event, 0u);
 }
 
 Bytes SetInputGroupState(std::uint32_t sendId, std::uint32_t group, std::uint32_t state) {
-  return Of(sendId, "SetInputGroupState", {N(group), N(state)});
+  return Encode<wire::kSetInputGroupState>(sendId, group, state);
 }
 
 Bytes Subscribe(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
-  return Of(sendId, "SubscribeToSystemEvent", {N(id), Q(name)});
+  return Encode<wire::kSubscribeToSystemEvent>(sendId, id, name.c_str());
 }
 
 Bytes AddDatum(std::uint32_t sendId, std::uint32_t define, const std::string& datum,
                const std::string& unit, std::uint32_t type) {
-  return Of(sendId, "AddToDataDefinition",
-            {N(define), Q(datum), Q(unit), N(type), "0", N(kUnused)});
+  return Encode<wire::kAddToDataDefinition>(sendId, define, datum.c_str(), unit.c_str(), type, 0.0f,
+                                            kUnused);
 }
 
 Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t define,
                   std::uint32_t period) {
-  return Of(sendId, "RequestDataOnSimObject",
-            {N(request), N(define), "0", N(period), "0", "0", "0", "0"});
+  return Encode<wire::kRequestDataOnSimObject>(sendId, request, define, 0u, period, 0u, 0u, 0u, 0u);
 }
 
 Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading) {
-  return Of(sendId, "CameraSetRelative6DOF", {"0", "0", "0", F(pitch), F(bank), F(heading)});
+  return Encode<wire::kCameraSetRelative6DOF>(sendId, 0.0f, 0.0f, 0.0f, pitch, bank, heading);
 }
 
 Bytes ProgramRegistration(bool inputOn) {
-  std::vector<Bytes> packets;
-  std::uint32_t sendId = 2;
-  for (Call call : ReadCallSequence(VANTILO_REGISTRATION_FILE).registration) {
+  std::vector<Call> calls = ReadCallSequence(VANTILO_REGISTRATION_FILE).registration;
+  calls.erase(calls.begin());  // the Open: send ids from 2
+  for (Call& call : calls) {
     if (call.name == "SetInputGroupState" && !inputOn) {
       call.args.at(1) = "0";
     }
-    if (call.name != "Open") {
-      packets.push_back(EncodeCall(sendId++, call));
-    }
   }
-  return Join(packets);
+  return EncodeCalls(2, calls);
 }
 
 std::size_t ProgramRegistrationPackets() {
@@ -90,13 +70,7 @@ std::size_t ProgramRegistrationPackets() {
 }
 
 Bytes ProgramTearDown(std::uint32_t firstSendId) {
-  std::vector<Bytes> packets;
-  for (const Call& call : ReadCallSequence(VANTILO_REGISTRATION_FILE).tearDown) {
-    if (call.name != "Close") {
-      packets.push_back(EncodeCall(firstSendId++, call));
-    }
-  }
-  return Join(packets);
+  return EncodeCalls(firstSendId, ReadCallSequence(VANTILO_REGISTRATION_FILE).tearDown);
 }
 
 }  // namespace support

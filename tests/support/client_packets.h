@@ -1,7 +1,7 @@
-// Hand-built client packets for tests that talk to the stand-in, one
-// function per SimConnect call, with the layouts from the protocol notes and
-// independent of the stand-in's own decoder. Send ids are the caller's, so a
-// test can match exceptions to packets.
+// Client packets for tests that talk to the stand-in, one function per
+// SimConnect call, from the host link's encoder (the link and peer tests hold
+// its bytes against hand-written ones and node-simconnect's). Send ids are the
+// caller's, so a test can match exceptions to packets.
 #ifndef VANTILO_TESTS_SUPPORT_CLIENT_PACKETS_H
 #define VANTILO_TESTS_SUPPORT_CLIENT_PACKETS_H
 
