@@ -11,8 +11,7 @@ if ! command -v gcovr >/dev/null 2>&1; then
     echo "coverage: gcovr is missing: sudo apt-get install gcovr" >&2
     exit 1
   fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends gcovr
+  scripts/apt-install.sh gcovr
 fi
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake --preset coverage >/dev/null

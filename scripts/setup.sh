@@ -43,8 +43,7 @@ if ((${#missing[@]})); then
     exit 1
   fi
   echo "setup: installing ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  scripts/apt-install.sh "${missing[@]}"
 fi
 
 # node-simconnect, pinned in tests/peer/package-lock.json, as a peer client.

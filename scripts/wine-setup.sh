@@ -32,5 +32,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 echo "wine-setup: installing ${missing[*]}"
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"$(dirname "$0")/apt-install.sh" "${missing[@]}"
