@@ -19,7 +19,8 @@ void Check(bool condition) {
 
 bool SameSettings(const vantilo_net::LinkSettings& a, const vantilo_net::LinkSettings& b) {
   return a.usable == b.usable && a.problem == b.problem && a.fromFile == b.fromFile &&
-         a.transport == b.transport && a.address == b.address && a.port == b.port;
+         a.transport == b.transport && a.address == b.address && a.port == b.port &&
+         a.pipe == b.pipe;
 }
 
 }  // namespace
@@ -34,12 +35,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   const vantilo_net::LinkSettings settings = vantilo_net::ParseSimConnectCfg(text, index);
 
-  // Unusable settings say why; usable ones name a TCP endpoint.
+  // Unusable settings say why; usable ones name a TCP endpoint or a pipe.
   Check(settings.usable == settings.problem.empty());
   if (settings.usable) {
-    Check(settings.transport != vantilo_net::Transport::Pipe);
     Check(!settings.address.empty());
     Check(settings.port != 0);
+    const bool pipe = settings.transport == vantilo_net::Transport::Pipe;
+    Check(pipe == !settings.pipe.empty());
+    Check(!pipe ||
+          (settings.pipe.compare(0, 2, "\\\\") == 0 &&
+           settings.pipe.find("\\pipe\\") != std::string::npos && settings.pipe.size() <= 256));
   }
   if (!settings.fromFile) {
     Check(SameSettings(settings, vantilo_net::DefaultLinkSettings()));

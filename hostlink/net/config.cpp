@@ -158,12 +158,40 @@ void ApplyProtocol(const std::string& value, LinkSettings* settings) {
     settings->transport = Transport::IPv6;
   } else if (protocol == "pipe") {
     settings->transport = Transport::Pipe;
-    settings->usable = false;
-    settings->problem = "Protocol=Pipe is not available on this platform";
   } else {
     settings->usable = false;
     settings->problem = "unknown Protocol '" + value + "'";
   }
+}
+
+// A Pipe entry's path, \\<Address>\pipe\<Port>: Address is a computer
+// name, '.' for this one; Port is the pipe's name, where '/' stands for '\'
+// (docs.flightsimulator.com, SimConnect CFG Definition, and its sample
+// Port=Custom/SimConnect). A pipe's whole name is at most 256 characters
+// (learn.microsoft.com, "Pipe Names").
+void ApplyPipe(const std::string& address, const std::string& name, LinkSettings* settings) {
+  if (name.empty()) {
+    settings->usable = false;
+    settings->problem = "Protocol=Pipe needs Port, the pipe's name";
+    return;
+  }
+  if (address.find_first_of("\\/") != std::string::npos) {
+    settings->usable = false;
+    settings->problem = "bad Address '" + address + "' (a computer name, or '.' for this one)";
+    return;
+  }
+  settings->address = address.empty() ? "." : address;
+  std::string path = "\\\\" + settings->address + "\\pipe\\";
+  for (char c : name) {
+    path.push_back(c == '/' ? '\\' : c);
+  }
+  if (path.size() > 256) {
+    settings->usable = false;
+    settings->problem =
+        "bad Port '" + name + "' (the pipe's path " + path + " is longer than 256 characters)";
+    return;
+  }
+  settings->pipe = path;
 }
 
 }  // namespace
@@ -220,6 +248,10 @@ LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configInd
     }
   }
   const std::string& address = keys.address.value;
+  if (settings.transport == Transport::Pipe) {
+    ApplyPipe(address, keys.port.value, &settings);
+    return settings;
+  }
   if (address.find_first_of("[]") != std::string::npos) {
     // The documented examples write an address bare and the port in Port
     // (docs.flightsimulator.com, SimConnect CFG Definition; the server's
@@ -306,10 +338,15 @@ LinkSettings LoadLinkSettings(std::uint32_t configIndex) {
   }
   std::string text;
   std::string problem;
-  FileRead read = ReadCfgFile(std::string("./") + kFileName, &text, &problem);
-  const std::string folder = ProgramFolder();
-  if (read == FileRead::kMissing && !folder.empty()) {
-    read = ReadCfgFile(folder + kFileName, &text, &problem);
+  // The current folder (as jsimconnect looks first), the program's (the
+  // vendor's client: docs.flightsimulator.com, SimConnect CFG Definition),
+  // the user's Documents (Prepar3D's SDK documentation).
+  const std::string folders[] = {"./", ProgramFolder(), DocumentsFolder()};
+  FileRead read = FileRead::kMissing;
+  for (const std::string& folder : folders) {
+    if (read == FileRead::kMissing && !folder.empty()) {
+      read = ReadCfgFile(folder + kFileName, &text, &problem);
+    }
   }
   if (read == FileRead::kRead) {
     return ParseSimConnectCfg(text, configIndex);

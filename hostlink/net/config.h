@@ -1,7 +1,9 @@
-// Where the TCP host link connects: SimConnect.cfg read the way the vendor's
+// Where the host link connects: SimConnect.cfg read the way the vendor's
 // client reads it. ParseSimConnectCfg is a pure function of the file's text;
-// LoadLinkSettings finds the file (current directory, then the program's own
-// folder), refuses one it cannot use, and without one gives 127.0.0.1:2048.
+// LoadLinkSettings finds the file (current directory, the program's own
+// folder, on Windows the user's Documents folder), refuses one it cannot
+// use, and without one gives 127.0.0.1:2048 (on Windows the link then looks
+// for a local simulator: discovery.h).
 #ifndef VANTILO_HOSTLINK_NET_CONFIG_H
 #define VANTILO_HOSTLINK_NET_CONFIG_H
 
@@ -19,6 +21,7 @@ struct LinkSettings {
   Transport transport = Transport::IPv4;
   std::string address = "127.0.0.1";
   std::uint16_t port = 2048;
+  std::string pipe;  // Transport::Pipe: the pipe's path, \\ADDRESS\pipe\NAME
 };
 
 // The configuration index that ignores SimConnect.cfg.
@@ -32,12 +35,15 @@ LinkSettings DefaultLinkSettings();
 // UTF-16 little- or big-endian). Section names and keys ignore case; ';' and
 // '#' start comments; of a key or a section given twice the first counts.
 // Without a matching section the defaults come back with fromFile false.
-// Protocol Pipe, an unknown protocol, a bad port or an address in brackets
-// make the settings unusable.
+// Protocol=Pipe names the pipe \\<Address>\pipe\<Port> ('.' without an
+// Address, '/' in the name taken as '\'); it opens only on Windows. An
+// unknown protocol, a bad port, a pipe without a name or an address in
+// brackets make the settings unusable.
 LinkSettings ParseSimConnectCfg(const std::string& text, std::uint32_t configIndex);
 
 // Looks for SimConnect.cfg in the current directory, then beside the running
-// executable, and parses the first one found. One that is no regular file,
+// executable, then (Windows) in the user's Documents folder, and parses the
+// first one found. One that is no regular file,
 // is larger than 64 KiB or cannot be read makes the settings unusable.
 LinkSettings LoadLinkSettings(std::uint32_t configIndex);
 

@@ -1,7 +1,8 @@
 // The connection's deadlines and loops, the same on every platform: the
-// name lookup and the connect to each address found share kConnectTimeoutMs,
-// a send waits for room until kSendTimeoutMs, and a read takes what is
-// already there. The socket calls come from connection_platform.h.
+// name lookup and the connect to each address found (or the pipe's open)
+// share kConnectTimeoutMs, a send waits for room until kSendTimeoutMs, and
+// a read takes what is already there. The system calls come from
+// connection_platform.h.
 #include "hostlink/net/connection.h"
 
 #include <condition_variable>
@@ -153,27 +154,76 @@ int sockets::MillisecondsLeft(Clock::time_point deadline) {
 
 bool Connection::Connect(const LinkSettings& settings, std::string* problem) {
   Close();
-  if (!settings.usable || settings.transport == Transport::Pipe) {
+  if (!settings.usable) {
     *problem = kCfgPrefix + settings.problem;
+    return false;
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+  if (settings.transport == Transport::Pipe) {
+    bool absent = false;
+    if (OpenPipe(settings.pipe, deadline, problem, &absent)) {
+      return true;
+    }
+    *problem = (settings.fromFile ? kCfgPrefix : "") + where_ + ": " + *problem;
     return false;
   }
   if (!sockets::Start(problem)) {
     return false;
   }
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
   addrinfo* addresses = Resolve(settings, deadline, problem);
+  const bool connected = addresses != nullptr && ConnectTo(addresses, deadline, problem);
+  if (addresses != nullptr) {
+    freeaddrinfo(addresses);
+  }
+  sockets::Stop();
   if (addresses == nullptr) {
-    sockets::Stop();
+    return false;
+  }
+  where_ = Where(settings);
+  if (!connected) {
+    *problem = "connect to " + where_ + ": " + *problem;
+  }
+  return connected;
+}
+
+bool Connection::OpenPipe(const std::string& path, Deadline deadline, std::string* reason,
+                          bool* absent) {
+  Close();
+  where_ = path;
+  socket_ = pipes::Open(path, deadline, reason, absent);
+  pipe_ = socket_ != kNoSocket;
+  return pipe_;
+}
+
+bool Connection::ConnectLoopback(std::uint16_t port, Deadline deadline, std::string* reason) {
+  Close();
+  sockaddr_in address;
+  std::memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addrinfo entry;
+  std::memset(&entry, 0, sizeof entry);
+  entry.ai_family = AF_INET;
+  entry.ai_socktype = SOCK_STREAM;
+  entry.ai_protocol = IPPROTO_TCP;
+  entry.ai_addrlen = sizeof address;
+  entry.ai_addr = reinterpret_cast<sockaddr*>(&address);
+  where_ = "127.0.0.1:" + std::to_string(port);
+  return ConnectTo(&entry, deadline, reason);
+}
+
+// Connects to the first of the addresses that takes the connection, with
+// the socket library started for as long as the socket lives.
+bool Connection::ConnectTo(const addrinfo* addresses, Deadline deadline, std::string* reason) {
+  if (!sockets::Start(reason)) {
     return false;
   }
   for (const addrinfo* address = addresses; address != nullptr && socket_ == kNoSocket;
        address = address->ai_next) {
-    socket_ = sockets::ConnectOne(address, deadline, problem);
+    socket_ = sockets::ConnectOne(address, deadline, reason);
   }
-  freeaddrinfo(addresses);
-  where_ = Where(settings);
   if (socket_ == kNoSocket) {
-    *problem = "connect to " + where_ + ": " + *problem;
     sockets::Stop();
     return false;
   }
@@ -188,6 +238,9 @@ SendResult Connection::Send(const std::vector<std::uint8_t>& packet, std::string
     return SendResult::kFailed;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
+  if (pipe_) {
+    return pipes::Send(socket_, packet.data(), packet.size(), deadline, why);
+  }
   std::size_t sent = 0;
   while (sent < packet.size()) {
     const std::ptrdiff_t count =
@@ -211,7 +264,8 @@ bool Connection::ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxB
   std::uint8_t chunk[16 * 1024];
   std::size_t total = 0;
   while (total < maxBytes) {
-    const std::ptrdiff_t count = sockets::ReceiveSome(socket_, chunk, sizeof chunk);
+    const std::ptrdiff_t count = pipe_ ? pipes::ReceiveSome(socket_, chunk, sizeof chunk)
+                                       : sockets::ReceiveSome(socket_, chunk, sizeof chunk);
     if (count == sockets::kWouldBlock) {
       return true;
     }
@@ -228,11 +282,14 @@ bool Connection::ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxB
 }
 
 void Connection::Close() {
-  if (socket_ != kNoSocket) {
+  if (socket_ != kNoSocket && pipe_) {
+    pipes::Close(socket_);
+  } else if (socket_ != kNoSocket) {
     sockets::CloseSocket(socket_);
-    socket_ = kNoSocket;
     sockets::Stop();
   }
+  socket_ = kNoSocket;
+  pipe_ = false;
 }
 
 }  // namespace vantilo_net

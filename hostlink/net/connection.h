@@ -1,10 +1,12 @@
-// The TCP socket under the host link: a connect with a time bound, sends
-// that give up after about two seconds of a full socket, reads that never
-// wait, and a bound on a silent peer. It moves bytes only; connection.cpp
-// holds the deadlines and loops, over the socket calls of connection_platform.h.
+// The TCP socket or named pipe under the host link: a connect with a time
+// bound, sends that give up after about two seconds of a full socket or
+// pipe, reads that never wait, and a bound on a silent peer. It moves bytes
+// only; connection.cpp holds the deadlines and loops, over the system calls
+// of connection_platform.h.
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,7 +14,11 @@
 
 #include "hostlink/net/config.h"
 
+struct addrinfo;
+
 namespace vantilo_net {
+
+typedef std::chrono::steady_clock::time_point Deadline;
 
 // Bounds, in milliseconds: the whole connect (name lookup included), and
 // one packet's send.
@@ -46,10 +52,16 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
   ~Connection() { Close(); }
 
-  // Connects to the configured address with Nagle off; false if it cannot
-  // within kConnectTimeoutMs, with one line saying what failed and where
-  // (the SimConnect.cfg setting, or the address connected to).
+  // Connects to the configured address with Nagle off, or opens the
+  // configured pipe; false if it cannot within kConnectTimeoutMs, with one
+  // line saying what failed and where (the SimConnect.cfg setting, or the
+  // address connected to).
   bool Connect(const LinkSettings& settings, std::string* problem);
+  // For the search of a local simulator, each by the search's own deadline
+  // and with the bare reason when it fails ("connection refused", "no such
+  // pipe"): the pipe at path (*absent: there is none), or 127.0.0.1:port.
+  bool OpenPipe(const std::string& path, Deadline deadline, std::string* reason, bool* absent);
+  bool ConnectLoopback(std::uint16_t port, Deadline deadline, std::string* reason);
   // Sends all bytes. When it cannot, says why in *problem when given
   // ("connection reset by peer", "timed out"); the caller then treats the
   // connection as lost.
@@ -62,14 +74,17 @@ class Connection {
   bool ReadAvailable(std::vector<std::uint8_t>* into, std::size_t maxBytes);
   void Close();
   bool IsOpen() const { return socket_ != kNoSocket; }
-  // The socket itself, for tests that read its options back.
+  // The socket (or pipe) itself, for tests that read its options back.
   SocketHandle socket() const { return socket_; }
   // Where the last connect went, as the failure messages name it:
-  // host:port, an IPv6 address in brackets.
+  // host:port, an IPv6 address in brackets, or the pipe's path.
   const std::string& where() const { return where_; }
 
  private:
+  bool ConnectTo(const addrinfo* addresses, Deadline deadline, std::string* reason);
+
   SocketHandle socket_ = kNoSocket;
+  bool pipe_ = false;  // socket_ is a named pipe's handle
   std::string where_;
 };
 

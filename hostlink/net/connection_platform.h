@@ -1,7 +1,8 @@
 // The socket calls connection.cpp builds on, one line of contract each, and
 // the system's socket headers (getaddrinfo is alike on both platforms).
 // connection_posix.cpp implements them over POSIX sockets, connection_win32.cpp
-// over Winsock; each turns system errors into problem texts or plain results.
+// over Winsock and pipe_win32.cpp over Windows' named pipes; each turns
+// system errors into problem texts or plain results.
 #ifndef VANTILO_HOSTLINK_NET_CONNECTION_PLATFORM_H
 #define VANTILO_HOSTLINK_NET_CONNECTION_PLATFORM_H
 
@@ -55,6 +56,28 @@ std::ptrdiff_t ReceiveSome(SocketHandle socket, std::uint8_t* buffer, std::size_
 void CloseSocket(SocketHandle socket);
 
 }  // namespace sockets
+
+// A named pipe's client end (Windows; elsewhere Open refuses), moving the
+// same bytes as a socket.
+namespace pipes {
+
+using sockets::Clock;
+
+// Opens the pipe at path, waiting for a busy one until the deadline. The
+// handle that finds the pipe is the one returned, so looking for it takes no
+// server instance of its own. kNoSocket and why when it cannot: *absent
+// tells "no such pipe" from other failures.
+SocketHandle Open(const std::string& path, Clock::time_point deadline, std::string* problem,
+                  bool* absent);
+// Sends every byte by the deadline: kTimedOut once it passes (the server
+// has stopped reading), kFailed and why when the pipe breaks.
+SendResult Send(SocketHandle pipe, const std::uint8_t* bytes, std::size_t count,
+                Clock::time_point deadline, std::string* problem);
+// Receives what has arrived, without waiting, as sockets::ReceiveSome does.
+std::ptrdiff_t ReceiveSome(SocketHandle pipe, std::uint8_t* buffer, std::size_t capacity);
+void Close(SocketHandle pipe);
+
+}  // namespace pipes
 }  // namespace vantilo_net
 
 #endif

@@ -1,7 +1,7 @@
 // The connection's socket calls over POSIX sockets. The socket is
 // non-blocking from the start: connect waits in poll() with a deadline,
 // sends and receives never wait, an interrupted call is simply retried, and
-// keepalive with TCP_USER_TIMEOUT bounds a silent peer.
+// keepalive with TCP_USER_TIMEOUT bounds a silent peer. No named pipes.
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <unistd.h>
@@ -133,4 +133,25 @@ std::ptrdiff_t ReceiveSome(SocketHandle socket, std::uint8_t* buffer, std::size_
 void CloseSocket(SocketHandle socket) { close(static_cast<int>(socket)); }
 
 }  // namespace sockets
+
+// SimConnect's named pipes are Windows' own: here no pipe opens.
+namespace pipes {
+
+SocketHandle Open(const std::string&, Clock::time_point, std::string* problem, bool* absent) {
+  *problem = "Protocol=Pipe is not available on this platform";
+  *absent = false;
+  return kNoSocket;
+}
+
+SendResult Send(SocketHandle, const std::uint8_t*, std::size_t, Clock::time_point,
+                std::string* problem) {
+  *problem = "not connected";
+  return SendResult::kFailed;
+}
+
+std::ptrdiff_t ReceiveSome(SocketHandle, std::uint8_t*, std::size_t) { return sockets::kFailed; }
+
+void Close(SocketHandle) {}
+
+}  // namespace pipes
 }  // namespace vantilo_net

@@ -89,12 +89,28 @@ TEST(ConfigKeys, MissingKeysTakeDefaults) {
   EXPECT_EQ(portOnly.port, 65535);
 }
 
-TEST(ConfigKeys, PipeUnknownProtocolAndBadPortsAreUnusable) {
-  LinkSettings pipe =
-      ParseSimConnectCfg("[SimConnect]\nProtocol=Pipe\nPort=Custom/SimConnect\n", 0);
-  EXPECT_FALSE(pipe.usable);
-  EXPECT_EQ(pipe.transport, Transport::Pipe);
-  EXPECT_EQ(pipe.problem, "Protocol=Pipe is not available on this platform");
+TEST(ConfigKeys, PipePathsUnknownProtocolAndBadPorts) {
+  const struct {
+    const char* keys;
+    const char* pipe;     // the path, or "" when unusable
+    const char* problem;  // when unusable
+  } kPipes[] = {
+      {"Port=Custom/SimConnect", "\\\\.\\pipe\\Custom\\SimConnect", ""},
+      {"Address=simpc\nPort=Microsoft Flight Simulator\\SimConnect",
+       "\\\\simpc\\pipe\\Microsoft Flight Simulator\\SimConnect", ""},
+      {"Address=.", "", "Protocol=Pipe needs Port, the pipe's name"},
+      {"Address=\\\\simpc\nPort=x", "",
+       "bad Address '\\\\simpc' (a computer name, or '.' for this one)"},
+  };
+  for (const auto& row : kPipes) {
+    LinkSettings pipe =
+        ParseSimConnectCfg(std::string("[SimConnect]\nProtocol=Pipe\n") + row.keys, 0);
+    EXPECT_EQ(pipe.transport, Transport::Pipe) << row.keys;
+    EXPECT_EQ(pipe.pipe, row.pipe) << row.keys;
+    EXPECT_EQ(pipe.problem, row.problem) << row.keys;
+  }
+  EXPECT_FALSE(
+      ParseSimConnectCfg("[SimConnect]\nProtocol=Pipe\nPort=" + std::string(250, 'p'), 0).usable);
   EXPECT_FALSE(ParseSimConnectCfg("[SimConnect]\nProtocol=IPX\n", 0).usable);
   for (const char* port : {"0", "65536", "12x", "-1", "99999999999"}) {
     LinkSettings bad = ParseSimConnectCfg(std::string("[SimConnect]\nPort=") + port + "\n", 0);
@@ -160,7 +176,7 @@ const CfgFile kCfgFiles[] = {
     {"Utf16BigEndianWithByteOrderMark",
      [](const std::string& path) { Write(path, Utf16(kPort4321, true)); }, ""},
     // The first of a key given twice counts, and a section given again is
-    // not read (its Protocol=Pipe would make the settings unusable).
+    // not read (its Protocol=Pipe would make the settings a pipe's).
     {"KeyAndSectionGivenTwice",
      [](const std::string& path) {
        Write(path, kPort4321 + "Port=9\n[SimConnect]\nProtocol=Pipe\n");

@@ -1,7 +1,8 @@
 // The host link's Windows parts, run under Wine: the Winsock connection
 // against a loopback listener made here (connect with keepalive on, refused
 // connect, sends, reads that never wait, end of stream, a peer that stops
-// reading) and the lookup of SimConnect.cfg beside the program.
+// reading), the same of a named pipe served here and the wait for a busy
+// one, and the lookup of SimConnect.cfg beside the program.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -213,7 +214,7 @@ TEST(WinsockConnection, UnusableSettingsFailWithTheirProblem) {
   Connection connection;
   std::string problem;
   EXPECT_FALSE(connection.Connect(settings, &problem));
-  EXPECT_EQ(problem, "SimConnect.cfg: Protocol=Pipe is not available on this platform");
+  EXPECT_EQ(problem, "SimConnect.cfg: Protocol=Pipe needs Port, the pipe's name");
 }
 
 TEST(WinsockConnection, SendGivesUpWhenThePeerStopsReading) {
@@ -227,6 +228,86 @@ TEST(WinsockConnection, SendGivesUpWhenThePeerStopsReading) {
   std::string why;
   EXPECT_EQ(connection.Send(flood, &why), SendResult::kTimedOut);
   EXPECT_EQ(why, "timed out");
+}
+
+// A simulator's pipe with one instance, small buffers, served from here.
+class PipeServer {
+ public:
+  PipeServer()
+      : path_("\\\\.\\pipe\\vantilo-test-" + std::to_string(GetCurrentProcessId())),
+        pipe_(CreateNamedPipeA(path_.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                               4096, 4096, 0, nullptr)) {}
+  ~PipeServer() { Break(); }
+  PipeServer(const PipeServer&) = delete;
+  PipeServer& operator=(const PipeServer&) = delete;
+
+  LinkSettings Settings() const {
+    return vantilo_net::ParseSimConnectCfg(
+        "[SimConnect]\nProtocol=Pipe\nPort=" + path_.substr(9) + "\n", 0);
+  }
+  bool Write(const Bytes& bytes) {
+    DWORD written = 0;
+    return WriteFile(pipe_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+  }
+  // Lets the client go and waits for the next one (blocking).
+  bool Serve() {
+    DisconnectNamedPipe(pipe_);
+    return ConnectNamedPipe(pipe_, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+  }
+  void Break() {
+    if (pipe_ != INVALID_HANDLE_VALUE) {
+      CloseHandle(pipe_);
+    }
+    pipe_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  std::string path_;
+  HANDLE pipe_;
+};
+
+TEST(PipeConnection, ReadsWithoutWaitingGivesUpOnAStalledServerAndSeesTheBreak) {
+  PipeServer server;
+  Connection connection;
+  std::string problem;
+  ASSERT_TRUE(connection.Connect(server.Settings(), &problem)) << problem;
+
+  RecordSplitter splitter;
+  EXPECT_TRUE(ReadInto(&connection, &splitter));  // nothing there: at once
+  EXPECT_EQ(splitter.Pending(), 0u);
+  const Bytes quit = {12, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
+  ASSERT_TRUE(server.Write(quit));
+  vantilo_net::AlignedRecord record;
+  ASSERT_TRUE(ReadUntilRecord(&connection, &splitter, &record));
+  EXPECT_EQ(Bytes(record.Bytes(), record.Bytes() + record.Size()), quit);
+
+  // The server reads nothing: the send gives up at its bound.
+  const Bytes flood(1024u * 1024u, 0xAB);
+  std::string why;
+  EXPECT_EQ(connection.Send(flood, &why), SendResult::kTimedOut);
+  EXPECT_EQ(why, "timed out");
+
+  server.Break();
+  EXPECT_FALSE(ReadInto(&connection, &splitter));
+  EXPECT_EQ(connection.Send(quit, &why), SendResult::kFailed);
+}
+
+TEST(PipeConnection, ABusyPipeIsWaitedForWithinTheOpensBound) {
+  PipeServer server;
+  Connection first;
+  Connection second;
+  std::string problem;
+  ASSERT_TRUE(first.Connect(server.Settings(), &problem)) << problem;
+  // Its one instance is taken; the first client leaves a moment later and
+  // the server serves again, while the second open waits.
+  std::thread serveAgain([&server, &first] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    first.Close();
+    server.Serve();
+  });
+  EXPECT_TRUE(second.Connect(server.Settings(), &problem)) << problem;
+  serveAgain.join();
 }
 
 // Runs the body in a fresh empty current folder, so only the file beside
