@@ -1,7 +1,9 @@
-// The SimConnect operations over TCP. One connection per process: the
-// handle the open gives out points at it. Each operation sends one packet;
-// CallDispatch cuts the bytes read into records and hands them over; a lost
-// connection becomes one quit record of ours, after which every call fails.
+// The SimConnect operations over TCP or a named pipe. One connection per
+// process: the handle the open gives out points at it. The open goes where
+// SimConnect.cfg says or, without one, to the simulator that discovery.h
+// finds. Each operation sends one packet; CallDispatch cuts the bytes read
+// into records and hands them over; a lost connection becomes one quit
+// record of ours, after which every call fails.
 //
 // The open speaks kProtocol. Until the simulator's first record arrives,
 // the link keeps a copy of every packet sent, the Open first. A simulator
@@ -17,6 +19,7 @@
 
 #include "hostlink/net/config.h"
 #include "hostlink/net/connection.h"
+#include "hostlink/net/discovery.h"
 #include "hostlink/net/negotiation.h"
 #include "hostlink/net/packets.h"
 #include "hostlink/net/reassembly.h"
@@ -191,9 +194,12 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWN
   if (phSimConnect == nullptr || theLink.state != LinkState::kClosed) {
     return kFail;
   }
-  const LinkSettings settings = LoadLinkSettings(ConfigIndex);
+  LinkSettings settings = LoadLinkSettings(ConfigIndex);
   std::string problem;
-  if (!theLink.connection.Connect(settings, &problem)) {
+  const bool connected = settings.fromFile || !settings.usable
+                             ? theLink.connection.Connect(settings, &problem)
+                             : ConnectToLocalSimulator(&theLink.connection, &settings, &problem);
+  if (!connected) {
     std::fprintf(stderr, "%s\n", problem.c_str());  // one line: what failed, and where
     return kFail;
   }

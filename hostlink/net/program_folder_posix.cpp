@@ -16,4 +16,6 @@ std::string ProgramFolder() {
   return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
 }
 
+std::string DocumentsFolder() { return std::string(); }
+
 }  // namespace vantilo_net

@@ -1,7 +1,9 @@
 // The program's own folder on Windows: the path of the process's exe (module
 // handle NULL), so a SimConnect.dll finds the file beside the program that
-// loaded it, not beside itself.
+// loaded it, not beside itself; and the user's Documents folder.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
 
 #include "hostlink/net/program_folder.h"
 
@@ -16,6 +18,14 @@ std::string ProgramFolder() {
   std::string exe(path, length);
   std::size_t separator = exe.find_last_of("\\/");
   return separator == std::string::npos ? std::string() : exe.substr(0, separator + 1);
+}
+
+std::string DocumentsFolder() {
+  char path[MAX_PATH];
+  if (SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) {
+    return std::string();
+  }
+  return std::string(path) + "\\";
 }
 
 }  // namespace vantilo_net
