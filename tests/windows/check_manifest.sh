@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Checks an application manifest's text: one dependency, exactly on the
 # SimConnect client assembly 10.0.60905.0 (name with its trailing blank), run
-# as invoker, and no Visual C++ runtime assembly. Prints each fault; exit 1.
-# Usage: check_manifest.sh MANIFEST_FILE
+# as invoker, and no Visual C++ runtime assembly. With --no-dependency (the
+# manifest of vantilo-direct.exe) no dependency at all. Prints each fault;
+# exit 1.
+# Usage: check_manifest.sh [--no-dependency] MANIFEST_FILE
 set -euo pipefail
 
+dependencies_wanted=1
+if [[ $1 == --no-dependency ]]; then
+  dependencies_wanted=0
+  shift
+fi
 file=$1
 faults=0
 fault() {
@@ -28,9 +35,9 @@ fi
 
 dependencies=$(grep -o '<dependentAssembly>.*</dependentAssembly>' <<<"$text" || true)
 count=$(grep -o '<dependentAssembly>' <<<"$dependencies" | grep -c . || true)
-if [[ $count -ne 1 ]]; then
-  fault "expected exactly one dependentAssembly, found $count"
-else
+if [[ $count -ne $dependencies_wanted ]]; then
+  fault "expected exactly $dependencies_wanted dependentAssembly, found $count"
+elif ((dependencies_wanted)); then
   identity=$(grep -o '<assemblyIdentity[^>]*>' <<<"$dependencies" || true)
   # The attributes as name="value" lines, sorted: compared as a whole, so a
   # missing, extra or changed attribute all show.

@@ -2,7 +2,8 @@
 # Shows that the exe inspection can fail: check_manifest.sh must reject each
 # one-fault variant of our manifest with the fault named, and inspect_exe.sh
 # must reject a program with no manifest and no SimConnect imports, and
-# vantilo.exe against a SimConnect.def that lists one operation more.
+# vantilo.exe against a SimConnect.def that lists one operation more, or
+# taken for vantilo-direct.exe.
 # Usage: checker_self_test.sh MANIFEST OBJDUMP OBJCOPY OTHER_EXE VANTILO_EXE
 set -uo pipefail
 
@@ -46,8 +47,8 @@ variant extra_attribute 's/type="win32"/type="win32" language="*"/' "$differs"
 variant vc90_runtime 's#</dependency>#</dependency><dependency><dependentAssembly><assemblyIdentity type="win32" name="Microsoft.VC90.CRT" version="9.0.21022.8" processorArchitecture="x86" publicKeyToken="1fc8b3b9a1e18e3b"/></dependentAssembly></dependency>#' \
   "Visual C++ 2008 runtime"
 variant second_dependency 's#</dependency>#</dependency><dependency><dependentAssembly><assemblyIdentity type="win32" name="Other" version="1.0.0.0" processorArchitecture="x86" publicKeyToken="0000000000000000"/></dependentAssembly></dependency>#' \
-  "exactly one dependentAssembly, found 2"
-variant no_dependency '/<dependency>/,/<\/dependency>/d' "exactly one dependentAssembly, found 0"
+  "exactly 1 dependentAssembly, found 2"
+variant no_dependency '/<dependency>/,/<\/dependency>/d' "exactly 1 dependentAssembly, found 0"
 variant administrator 's/asInvoker/requireAdministrator/' "not asInvoker"
 variant no_execution_level '/requestedExecutionLevel/d' "expected one requestedExecutionLevel"
 
@@ -57,6 +58,12 @@ expect_rejection exe_without_simconnect "imported DLLs differ" \
   "$here/inspect_exe.sh" "$objdump" "$objcopy" "$other_exe"
 expect_rejection not_an_exe "objdump cannot read" \
   "$here/inspect_exe.sh" "$objdump" "$objcopy" "$manifest"
+# vantilo-direct.exe's checks: a manifest that binds SimConnect, and an exe
+# that imports it, are rejected.
+expect_rejection direct_manifest_with_simconnect "exactly 0 dependentAssembly, found 1" \
+  "$here/check_manifest.sh" --no-dependency "$manifest"
+expect_rejection direct_exe_with_simconnect "imported DLLs differ" \
+  "$here/inspect_exe.sh" --direct "$objdump" "$objcopy" "$vantilo_exe"
 { cat "$here/../../hostlink/win32/SimConnect.def"; echo "SimConnect_Text@20 ; one more"; } \
   >"$work/longer.def"
 expect_rejection exe_against_a_longer_list "< SimConnect_Text" \

@@ -33,8 +33,10 @@ same_list "exported names" "$(simconnect_operations)" "$exports"
 awk '$1 == "Name" && $3 == "SimConnect.dll" { found = 1 } END { exit !found }' "$work/headers" ||
   fault "the export directory does not name SimConnect.dll"
 
-# The imported DLLs: Windows' kernel, C runtime and sockets, nothing else.
+# The imported DLLs: Windows' kernel, C runtime, sockets, registry and
+# shell (the Documents folder), nothing else.
 dlls=$(imported_dlls)
-same_list "imported DLLs" "$(printf '%s\n' KERNEL32.dll WS2_32.dll msvcrt.dll)" "$dlls"
+same_list "imported DLLs" "$(printf '%s\n' ADVAPI32.dll KERNEL32.dll SHELL32.dll WS2_32.dll \
+  msvcrt.dll)" "$dlls"
 
 finish

@@ -3,10 +3,18 @@
 # that imports the SimConnect operations by plain name from SimConnect.dll,
 # no runtime DLL beyond the system's, and its manifest (resource 1 of type
 # RT_MANIFEST) checked by check_manifest.sh. The operations are those
-# hostlink/win32/SimConnect.def lists, or DEF's. Prints each fault; exit 1.
-# Usage: inspect_exe.sh OBJDUMP OBJCOPY EXE [DEF]
+# hostlink/win32/SimConnect.def lists, or DEF's. With --direct, the same of
+# vantilo-direct.exe: no SimConnect.dll among its imports but Winsock, the
+# registry's and the shell's, and a manifest that binds nothing. Prints
+# each fault; exit 1.
+# Usage: inspect_exe.sh [--direct] OBJDUMP OBJCOPY EXE [DEF]
 set -euo pipefail
 
+direct=0
+if [[ $1 == --direct ]]; then
+  direct=1
+  shift
+fi
 objdump=$1
 objcopy=$2
 exe=$3
@@ -33,10 +41,16 @@ awk '
   /^\t[0-9a-f]+\t/ && dll != "" { print dll "\t" $3 }
 ' "$work/headers" >"$work/imports"
 dlls=$(imported_dlls)
-same_list "imported DLLs" "$(printf '%s\n' KERNEL32.dll SimConnect.dll WINMM.DLL msvcrt.dll)" "$dlls"
-
-simconnect=$(awk -F'\t' '$1 == "SimConnect.dll" { print $2 }' "$work/imports" | LC_ALL=C sort)
-same_list "SimConnect.dll imports" "$(simconnect_operations)" "$simconnect"
+if ((direct)); then
+  same_list "imported DLLs" "$(printf '%s\n' ADVAPI32.dll KERNEL32.dll SHELL32.dll WINMM.DLL \
+    WS2_32.dll msvcrt.dll)" "$dlls"
+  manifest_mode=--no-dependency
+else
+  same_list "imported DLLs" "$(printf '%s\n' KERNEL32.dll SimConnect.dll WINMM.DLL msvcrt.dll)" "$dlls"
+  simconnect=$(awk -F'\t' '$1 == "SimConnect.dll" { print $2 }' "$work/imports" | LC_ALL=C sort)
+  same_list "SimConnect.dll imports" "$(simconnect_operations)" "$simconnect"
+  manifest_mode=
+fi
 
 winmm=$(awk -F'\t' '$1 == "WINMM.DLL" { print $2 }' "$work/imports" | LC_ALL=C sort)
 same_list "WINMM.DLL imports" "$(printf '%s\n' timeBeginPeriod timeEndPeriod)" "$winmm"
@@ -60,7 +74,8 @@ else
   offset=$((rva + 0x$image_base - 0x$rsrc_vma))
   "$objcopy" -O binary --only-section=.rsrc "$exe" "$work/rsrc.bin"
   tail -c +$((offset + 1)) "$work/rsrc.bin" | head -c $((size)) >"$work/manifest.xml"
-  "$here/check_manifest.sh" "$work/manifest.xml" | sed 's/^/exe: /' || faults=$((faults + 1))
+  "$here/check_manifest.sh" $manifest_mode "$work/manifest.xml" | sed 's/^/exe: /' ||
+    faults=$((faults + 1))
 fi
 
 finish

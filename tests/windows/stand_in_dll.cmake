@@ -1,7 +1,9 @@
 # Tests of the stand-in SimConnect.dll (hostlink/net built for Windows):
 # its image and exports, its Winsock code under Wine, and vantilo.exe under
 # Wine bound to it as the side-by-side assembly, against the native
-# stand-in simulator. Included from this folder's CMakeLists.txt.
+# stand-in simulator, and vantilo-direct.exe (the same host link in the
+# exe) finding the stand-in each way it can. Included from this folder's
+# CMakeLists.txt.
 
 # The image kind, the plain-name exports and the imports of SimConnect.dll,
 # and proof that the inspection rejects a DLL with decorated exports.
@@ -41,9 +43,14 @@ set(VANTILO_NATIVE_BUILD_DIR "" CACHE PATH
 if(NOT NODE_EXECUTABLE)
   set(NODE_EXECUTABLE node)  # the test then fails and says node is missing
 endif()
-vantilo_add_test(windows end_to_end_under_wine TIMEOUT 300
+# A test tool (not shipped): a named pipe relayed to the stand-in's port,
+# for vantilo-direct.exe to find as a simulator's pipe.
+add_executable(pipe_relay pipe_relay.cpp)
+target_link_libraries(pipe_relay PRIVATE ws2_32 vantilo_warnings)
+vantilo_add_test(windows end_to_end_under_wine TIMEOUT 400
                  COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/wine_end_to_end_test.sh"
                          "${simconnect_prefix}" $<TARGET_FILE:vantilo>
                          $<TARGET_FILE:vantilo_simconnect_dll>
                          "${CMAKE_CURRENT_SOURCE_DIR}/simconnect_assembly.manifest"
-                         "${NODE_EXECUTABLE}" "${VANTILO_NATIVE_BUILD_DIR}")
+                         "${NODE_EXECUTABLE}" "${VANTILO_NATIVE_BUILD_DIR}"
+                         $<TARGET_FILE:vantilo-direct> $<TARGET_FILE:pipe_relay>)

@@ -9,11 +9,15 @@
 # traces stay in end_to_end_traces/ of the working folder (ctest's: the
 # build tree's tests/windows), linux.trace and wine.trace, for
 # scripts/test-windows.sh --plot to draw.
+# Then vantilo-direct.exe, which needs no SimConnect client, finds the
+# stand-in each way it can (table below).
 # Usage: wine_end_to_end_test.sh WINEPREFIX EXE DLL ASSEMBLY_MANIFEST NODE NATIVE_BUILD_DIR
+#          [DIRECT_EXE [PIPE_RELAY_EXE]]
 #   NATIVE_BUILD_DIR holds a native vantilo and vantilo-standin; when empty,
 #   the environment variable VANTILO_NATIVE_BUILD_DIR is used. With
-#   VANTILO_EXE_IN_PLACE=1 the exe runs in its own folder (an unpacked
-#   release, which must hold no SimConnect.dll) instead of a copy.
+#   VANTILO_EXE_IN_PLACE=1 the exes run in their own folder (an unpacked
+#   release, which must hold no SimConnect.dll) instead of copies. Without
+#   PIPE_RELAY_EXE the rows through a named pipe are left out.
 set -uo pipefail
 
 prefix=$1
@@ -22,14 +26,18 @@ dll=$3
 assembly_manifest=$4
 node=$5
 native=${6:-${VANTILO_NATIVE_BUILD_DIR:-}}
+direct=${7:-}
+relay=${8:-}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 traces=$PWD/end_to_end_traces
 rm -rf "$traces"
 mkdir -p "$traces"
 standin_pid=
+relay_pid=
 cleanup() {
   if [[ -n "$standin_pid" ]]; then kill "$standin_pid" 2>/dev/null; fi
+  if [[ -n "$relay_pid" ]]; then kill "$relay_pid" 2>/dev/null; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -78,11 +86,13 @@ cat >"$work/scenario.txt" <<'EOF'
 12.5  end
 EOF
 
-# Starts the stand-in on a free port with a trace; sets standin_port.
+# Starts the stand-in on a free port with a trace, and further options;
+# sets standin_port.
 start_standin() {
   local name=$1
+  shift
   : >"$work/$name.standin.err"  # there before the loop below reads it
-  "$native/vantilo-standin" --port 0 --fps 20 --speed 4 --no-live \
+  "$native/vantilo-standin" --port 0 --fps 20 --speed 4 --no-live "$@" \
     --scenario "$work/scenario.txt" --trace "$traces/$name.trace" \
     >"$work/$name.standin.out" 2>"$work/$name.standin.err" </dev/null &
   standin_pid=$!
@@ -118,12 +128,16 @@ run_linux() {
   (cd "$work/linux" && timeout 60 "$native/vantilo" >"$work/$1.stdout" </dev/null)
 }
 
+wine_env=(env "WINEPREFIX=$prefix" "WINEDLLOVERRIDES=mscoree,mshtml=")
+wine_here() { "${wine_env[@]}" WINEDEBUG=-all wine "$@"; }
+
+# run_wine NAME [EXE]: the exe (vantilo.exe) in Wine's folder.
 run_wine() {
-  (cd "$work/wine" && WINEPREFIX=$prefix WINEDEBUG=-all,+loaddll \
-    WINEDLLOVERRIDES="mscoree,mshtml=" timeout 120 wine vantilo.exe \
-    >"$work/$1.stdout.crlf" 2>"$work/$1.stderr" </dev/null)
+  (cd "$work/wine" && timeout 120 "${wine_env[@]}" WINEDEBUG=-all,+loaddll \
+    wine "${2:-vantilo.exe}" >"$work/$1.stdout.crlf" 2>"$work/$1.stderr.crlf" </dev/null)
   local status=$?
   sed 's/\r$//' "$work/$1.stdout.crlf" >"$work/$1.stdout"
+  sed 's/\r$//' "$work/$1.stderr.crlf" >"$work/$1.stderr"
   return $status
 }
 
@@ -132,13 +146,15 @@ run_wine() {
 mkdir -p "$work/linux"
 if [[ ${VANTILO_EXE_IN_PLACE:-0} == 1 ]]; then
   ln -s "$(cd "$(dirname "$exe")" && pwd)" "$work/wine"
-  if [[ -e "$work/wine/SimConnect.dll" || $(basename "$exe") != vantilo.exe ]]; then
-    echo "FAIL the exe's folder must hold vantilo.exe and no SimConnect.dll: $(ls "$work/wine")"
+  if [[ -e "$work/wine/SimConnect.dll" || $(basename "$exe") != vantilo.exe ||
+    (-n "$direct" && "$(dirname "$direct")" != "$(dirname "$exe")") ]]; then
+    echo "FAIL the exes' folder must hold vantilo.exe and no SimConnect.dll: $(ls "$work/wine")"
     exit 1
   fi
 else
   mkdir -p "$work/wine"
   cp "$exe" "$work/wine/vantilo.exe"
+  if [[ -n "$direct" ]]; then cp "$direct" "$work/wine/vantilo-direct.exe"; fi
 fi
 
 # 1. Against the stand-in.
@@ -181,8 +197,10 @@ fi
 # 2. No simulator: the banner, the message without a newline, status 0.
 for side in linux wine; do
   write_cfg "$work/$side" "$free_port"
+  started=$(date +%s%N)
   "run_$side" "$side-missing"
   status=$?
+  missing_ms=$((($(date +%s%N) - started) / 1000000))  # the Wine side's, the last
   [[ $status -eq 0 ]] || fail "$side without a simulator: status $status, wanted 0"
 done
 [[ $(tail -c 38 "$work/linux-missing.stdout") == 'You must start Flight Simulator first!' ]] ||
@@ -192,6 +210,106 @@ cmp -s "$work/linux-missing.stdout" "$work/wine-missing.stdout" || {
   diff "$work/linux-missing.stdout" "$work/wine-missing.stdout" | sed 's/^/  /'
 }
 
+# 3. vantilo-direct.exe, one row for each way it finds the stand-in:
+#   NAME|HOW|PERSONA|CHECK
+#   HOW: cfg, SimConnect.cfg over TCP; registry, no file and the port in
+#     the FSX key; pipe:NAME, no file and the relay serving \\.\pipe\NAME;
+#     none, nothing to find.
+#   CHECK: same, the Linux run's output and calls; protocol4, a refusal
+#     of protocol 2, then protocol 4 and the camera following; note, the
+#     MSFS camera note; missing, the line of what was tried.
+direct_rows=(
+  'cfg_p3d|cfg|p3d|protocol4'
+  'registry|registry|fsx|same'
+  'pipe_microsoft|pipe:Microsoft Flight Simulator\SimConnect|fsx|same'
+  'pipe_prepar3d|pipe:Lockheed Martin Prepar3D v5\SimConnect|fsx|same'
+  'msfs2024|cfg|msfs2024|note'
+  'nothing_listening|none||missing'
+)
+fsx_key='HKCU\Software\Microsoft\Microsoft Games\Flight Simulator'
+tried='no SimConnect.cfg, no simulator pipe, no port in the registry; 127.0.0.1:500 and 127.0.0.1:2048: connection refused'
+msfs_note='note: SunRise (Microsoft Flight Simulator 2024) is reported to ignore SimConnect camera commands; the view may not move'
+
+# Starts the relay under Wine; true once it serves the pipe.
+start_relay() {
+  wine_here "$relay" "$1" "$2" >"$work/relay.out" 2>&1 </dev/null &
+  relay_pid=$!
+  for _ in $(seq 300); do
+    grep -q '^relaying' "$work/relay.out" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  cat "$work/relay.out"
+  return 1
+}
+
+direct_row() {
+  local name=$1 how=$2 persona=$3 check=$4 out="$work/direct_$1" status elapsed_ms
+  rm -f "$work/wine/SimConnect.cfg"
+  if [[ $how != none ]] && ! start_standin "direct_$name" --simulator "$persona"; then
+    fail "$name: the stand-in did not start"
+    return
+  fi
+  case $how in
+    cfg) write_cfg "$work/wine" "$standin_port" ;;
+    registry) wine_here reg add "$fsx_key" /v SimConnect_Port_IPv4 /d "$standin_port" /f >/dev/null ;;
+    pipe:*) start_relay "${how#pipe:}" "$standin_port" || fail "$name: the relay did not start" ;;
+  esac
+  local started
+  started=$(date +%s%N)
+  run_wine "direct_$name" vantilo-direct.exe
+  status=$?
+  elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+  if [[ -n "$relay_pid" ]]; then
+    kill "$relay_pid" 2>/dev/null
+    wait "$relay_pid" 2>/dev/null
+    relay_pid=
+  fi
+  [[ $how != registry ]] || wine_here reg delete "$fsx_key" /f >/dev/null
+  [[ $how == none ]] || stop_standin "direct_$name"
+  [[ $status -eq 0 ]] || fail "$name: vantilo-direct.exe ended with status $status, wanted 0"
+  case $check in
+    same)
+      cmp -s "$work/linux.stdout" "$out.stdout" || {
+        fail "$name: standard output differs (Linux, then vantilo-direct.exe):"
+        diff "$work/linux.stdout" "$out.stdout" | sed 's/^/  /'
+      }
+      "$node" "$here/compare_traces.js" "$traces/linux.trace" "$traces/direct_$name.trace" ||
+        fail "$name: the calls differ from the Linux program's"
+      ;;
+    protocol4)
+      grep -q '"protocol":2,"size":296,"type":"Open"' "$traces/direct_$name.trace" &&
+        grep -q '"protocol":4,"size":296,"type":"Open"' "$traces/direct_$name.trace" ||
+        fail "$name: no Open at protocol 2, then at 4"
+      grep -q '"kind":"camera"' "$traces/direct_$name.trace" &&
+        ! grep -q '"ignored":true' "$traces/direct_$name.trace" ||
+        fail "$name: no camera command applied"
+      grep -qx 'Vantilo is ready!' "$out.stdout" || fail "$name: not ready: $(cat "$out.stdout")"
+      ;;
+    note) grep -qxF "$msfs_note" "$out.stderr" || fail "$name: no note: $(cat "$out.stderr")" ;;
+    missing)
+      grep -qxF "$tried" "$out.stderr" || fail "$name: standard error: $(cat "$out.stderr")"
+      cmp -s "$work/wine-missing.stdout" "$out.stdout" ||
+        fail "$name: standard output: $(tail -c 80 "$out.stdout")"
+      # The search itself takes next to nothing: the run lasts as long as
+      # vantilo.exe's against a port that refuses (section 2), both
+      # mostly Wine's start and the program's 2 s pause.
+      echo "$name: ${elapsed_ms} ms; vantilo.exe refused at once: ${missing_ms} ms"
+      ((elapsed_ms < missing_ms + 2500)) || fail "$name: took ${elapsed_ms} ms"
+      ;;
+  esac
+}
+
+if [[ -n "$direct" ]]; then
+  for row in "${direct_rows[@]}"; do
+    IFS='|' read -r name how persona check <<<"$row"
+    if [[ $how == pipe:* && -z "$relay" ]]; then
+      echo "skipped $name: no pipe relay"
+      continue
+    fi
+    direct_row "$name" "$how" "$persona" "$check"
+  done
+fi
+
 if ((failures)); then
   for f in "$work"/*.standin.err "$work"/*.standin.out; do
     [[ -s "$f" ]] && { echo "--- $(basename "$f")"; tail -20 "$f"; }
@@ -199,3 +317,4 @@ if ((failures)); then
   exit 1
 fi
 echo "ok: vantilo.exe under Wine matches the Linux program, with and without a simulator"
+[[ -z "$direct" ]] || echo "ok: vantilo-direct.exe found the stand-in each way it was offered"
