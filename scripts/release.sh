@@ -7,7 +7,7 @@
 # with apt-get and removed again), its vantilo running a whole scenario
 # against its vantilo-standin; the zip unpacked and its vantilo.exe run under
 # Wine against the same stand-in, through the stand-in SimConnect.dll
-# installed as the side-by-side assembly.
+# installed as the side-by-side assembly, and its vantilo-direct.exe.
 # Usage: release.sh [--check]
 #   --check  one build and the smoke tests, no second build (the test
 #            command runs this)
@@ -122,6 +122,11 @@ echo "-- the zip unpacked into a fresh folder"
 mkdir "$work/zip"
 (cd "$work/zip" && cmake -E tar xf "$root/$zip")
 exe=$(ls "$work/zip/"*/vantilo.exe)
+direct=$(dirname "$exe")/vantilo-direct.exe
+if [[ ! -f $direct ]]; then
+  echo "release: vantilo-direct.exe is missing from the zip" >&2
+  exit 1
+fi
 for file in README.txt LICENSE.txt SimConnect.cfg.example; do
   if ! grep -q $'\r$' "$(dirname "$exe")/$file"; then
     echo "release: $file is missing from the zip or lacks CRLF line ends" >&2
@@ -137,14 +142,15 @@ WINEPREFIX=$prefix wineboot --init >/dev/null 2>&1
 WINEPREFIX=$prefix wineserver -w
 
 # end_to_end BIN_DIR: vantilo and vantilo-standin from BIN_DIR through the
-# scenario, and the zip's vantilo.exe under Wine beside them.
+# scenario, and the zip's vantilo.exe and vantilo-direct.exe under Wine
+# beside them (without the test tool that serves a pipe).
 # It keeps its traces in the folder it runs in: the work folder.
 end_to_end() {
   (cd "$work" && VANTILO_EXE_IN_PLACE=1 bash "$root/tests/windows/wine_end_to_end_test.sh" \
     "$prefix" "$exe" "$first/build/windows-x86/hostlink/net/SimConnect.dll" \
-    "$root/tests/windows/simconnect_assembly.manifest" node "$1")
+    "$root/tests/windows/simconnect_assembly.manifest" node "$1" "$direct")
 }
-echo "-- a scenario with the unpacked vantilo and vantilo-standin; the zip's vantilo.exe under Wine"
+echo "-- a scenario with the unpacked vantilo and vantilo-standin; the zip's exes under Wine"
 end_to_end "$work/root/usr/bin"
 
 if [[ $(id -u) -eq 0 ]]; then
