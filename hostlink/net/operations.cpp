@@ -44,6 +44,9 @@ const std::uint32_t kOpenSendId = 1;
 // link stops keeping, and a refusal then counts as a lost connection.
 const std::size_t kMaxKeptBytes = 64 * 1024;
 
+// How a simulator turned an Open down.
+enum class Refusal { kVersionMismatch, kClosed };
+
 enum class LinkState {
   kClosed,        // never opened, or closed
   kOpen,          // connected
@@ -63,8 +66,9 @@ struct Link {
   LinkSettings settings;  // where the open went, to open again
   std::string name;       // the Open's name, to open again
   std::uint32_t protocol = kProtocol;
-  bool negotiating = false;  // no record yet on this connection, copies kept
-  std::vector<Bytes> kept;   // the packets since the Open, the Open first
+  bool negotiating = false;                 // no record yet on this connection, copies kept
+  Refusal firstRefusal = Refusal::kClosed;  // how kProtocol was turned down
+  std::vector<Bytes> kept;                  // the packets since the Open, the Open first
   std::size_t keptBytes = 0;
 };
 
@@ -110,24 +114,50 @@ bool ClosedWhileNegotiating(const Link& link, SendResult result) {
   return link.negotiating && result == SendResult::kFailed;
 }
 
+// What a simulator said to the Open it did not take: "refused" only for a
+// VERSION_MISMATCH; a connection closed unanswered may be a simulator at
+// its client limit, or any service that hangs up.
+std::string Unanswered(Refusal refusal, std::uint32_t protocol) {
+  const std::string number = std::to_string(protocol);
+  return refusal == Refusal::kVersionMismatch
+             ? "refused SimConnect protocol " + number + " (VERSION_MISMATCH)"
+             : "closed the connection before answering protocol " + number;
+}
+
+// The line for a simulator that took neither protocol.
+std::string NeitherTaken(Refusal atFirst, Refusal atFallback) {
+  if (atFallback == Refusal::kClosed) {
+    return "closed the connection before answering (protocols " + std::to_string(kProtocol) +
+           " and " + std::to_string(kFallbackProtocol) + " tried)";
+  }
+  if (atFirst == Refusal::kVersionMismatch) {
+    return "refused SimConnect protocols " + std::to_string(kProtocol) + " and " +
+           std::to_string(kFallbackProtocol) + " (VERSION_MISMATCH)";
+  }
+  return Unanswered(atFirst, kProtocol) + " and " + Unanswered(atFallback, kFallbackProtocol);
+}
+
 // After a refusal at kProtocol: a fresh connection at kFallbackProtocol and
-// every kept packet sent again on it. After a refusal there too: one line
-// saying so. False when the link is to count as lost.
-bool OpenAgain(Link* link, const char* refusal) {
+// every kept packet sent again on it. After a refusal there too, or when
+// the fresh connection fails: one line saying what happened at each
+// protocol. False when the link is to count as lost.
+bool OpenAgain(Link* link, Refusal refusal) {
   const std::string where = link->connection.where();
   link->connection.Close();
   link->splitter = RecordSplitter();
   if (link->protocol == kFallbackProtocol) {
-    std::fprintf(stderr, "%s refused SimConnect protocols %u and %u (%s)\n", where.c_str(),
-                 static_cast<unsigned>(kProtocol), static_cast<unsigned>(kFallbackProtocol),
-                 refusal);
+    std::fprintf(stderr, "%s %s\n", where.c_str(),
+                 NeitherTaken(link->firstRefusal, refusal).c_str());
     StopNegotiating(link);
     return false;
   }
   link->protocol = kFallbackProtocol;
+  link->firstRefusal = refusal;
   std::string problem;
   if (!link->connection.Connect(link->settings, &problem)) {
-    std::fprintf(stderr, "%s\n", problem.c_str());
+    std::fprintf(stderr, "%s %s; opening it again at protocol %u: %s\n", where.c_str(),
+                 Unanswered(refusal, kProtocol).c_str(), static_cast<unsigned>(kFallbackProtocol),
+                 problem.c_str());
     StopNegotiating(link);
     return false;
   }
@@ -137,7 +167,7 @@ bool OpenAgain(Link* link, const char* refusal) {
     const SendResult result = link->connection.Send(packet);
     if (result != SendResult::kSent) {
       if (ClosedWhileNegotiating(*link, result)) {
-        return OpenAgain(link, "connection closed");
+        return OpenAgain(link, Refusal::kClosed);
       }
       StopNegotiating(link);
       return false;
@@ -161,7 +191,7 @@ HRESULT SendCall(HANDLE handle, Args... args) {
   if (result == SendResult::kSent) {
     return kOk;
   }
-  if (ClosedWhileNegotiating(*link, result) && OpenAgain(link, "connection closed")) {
+  if (ClosedWhileNegotiating(*link, result) && OpenAgain(link, Refusal::kClosed)) {
     return kOk;
   }
   MarkLost(link);
@@ -262,6 +292,9 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
   for (;;) {
     RecordSplitter::Status status = link->splitter.Next(&record);
     if (status == RecordSplitter::Status::kCorrupt) {
+      // A corrupt stream is a lost link, answered or not: no second open.
+      endedUnanswered = false;
+      StopNegotiating(link);
       MarkLost(link);
     }
     if (status != RecordSplitter::Status::kRecord) {
@@ -271,7 +304,7 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
       const std::uint8_t* bytes = record.Bytes();
       if (RefusesOpen(bytes, record.Size(), kOpenSendId)) {
         endedUnanswered = false;
-        if (!OpenAgain(link, "VERSION_MISMATCH")) {
+        if (!OpenAgain(link, Refusal::kVersionMismatch)) {
           MarkLost(link);
         }
         break;
@@ -292,7 +325,7 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
       return kOk;  // the procedure closed the connection
     }
   }
-  if (endedUnanswered && !OpenAgain(link, "connection closed")) {
+  if (endedUnanswered && !OpenAgain(link, Refusal::kClosed)) {
     MarkLost(link);
   }
   link->dispatching = false;

@@ -209,7 +209,7 @@ struct NegotiationRow {
   const char* name;
   Answer atProtocol2;
   Answer atProtocol4;
-  const char* refusal;  // what the line on standard error names, when both refuse
+  const char* line;  // standard error's line after the address, when both refuse
 };
 
 class Negotiation : public LinkTest, public ::testing::WithParamInterface<NegotiationRow> {
@@ -271,8 +271,7 @@ TEST_P(Negotiation, ARefusedProtocolIsOpenedAgainAtProtocol4Unseen) {
     ASSERT_EQ(collector.records.size(), 1u);
     EXPECT_EQ(ToHex(collector.records[0]), Hex("0c000000 04000000 03000000"));
     EXPECT_LT(SimConnect_MenuDeleteItem(handle, 19), 0);
-    stderrLine = "127.0.0.1:" + std::to_string(server.port()) +
-                 " refused SimConnect protocols 2 and 4 (" + row.refusal + ")\n";
+    stderrLine = "127.0.0.1:" + std::to_string(server.port()) + " " + row.line + "\n";
   }
   EXPECT_FALSE(server.HasPendingConnection());
   EXPECT_EQ(testing::internal::GetCapturedStderr(), stderrLine);
@@ -280,17 +279,19 @@ TEST_P(Negotiation, ARefusedProtocolIsOpenedAgainAtProtocol4Unseen) {
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, Negotiation,
-    ::testing::Values(NegotiationRow{"ExceptionThenServed", Answer::kRefuseByException,
-                                     Answer::kServe, ""},
-                      NegotiationRow{"CloseThenServed", Answer::kRefuseByClose, Answer::kServe, ""},
-                      NegotiationRow{"ExceptionAtBoth", Answer::kRefuseByException,
-                                     Answer::kRefuseByException, "VERSION_MISMATCH"},
-                      NegotiationRow{"CloseAtBoth", Answer::kRefuseByClose, Answer::kRefuseByClose,
-                                     "connection closed"}),
+    ::testing::Values(
+        NegotiationRow{"ExceptionThenServed", Answer::kRefuseByException, Answer::kServe, ""},
+        NegotiationRow{"CloseThenServed", Answer::kRefuseByClose, Answer::kServe, ""},
+        NegotiationRow{"ExceptionAtBoth", Answer::kRefuseByException, Answer::kRefuseByException,
+                       "refused SimConnect protocols 2 and 4 (VERSION_MISMATCH)"},
+        // Not a refusal: a simulator at its client limit, or
+        // any service that hangs up.
+        NegotiationRow{"CloseAtBoth", Answer::kRefuseByClose, Answer::kRefuseByClose,
+                       "closed the connection before answering (protocols 2 and 4 tried)"}),
     [](const ::testing::TestParamInfo<NegotiationRow>& info) { return info.param.name; });
 
 // Refused at protocol 2 by a simulator that has gone by the second connect:
-// the connect's own line, and the quit record.
+// one line of both, and the quit record.
 TEST_F(LinkTest, ARefusalFromASimulatorThatIsGoneEndsTheLinkSayingWhy) {
   Connect();
   server.StopListening();
@@ -300,8 +301,28 @@ TEST_F(LinkTest, ARefusalFromASimulatorThatIsGoneEndsTheLinkSayingWhy) {
   DispatchUntil(handle, &collector, 1);
   ASSERT_EQ(collector.records.size(), 1u);
   EXPECT_EQ(ToHex(collector.records[0]), Hex("0c000000 04000000 03000000"));
+  const std::string where = "127.0.0.1:" + std::to_string(server.port());
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "connect to 127.0.0.1:" + std::to_string(server.port()) + ": connection refused\n");
+            where + " closed the connection before answering protocol 2; opening it again at " +
+                "protocol 4: connect to " + where + ": connection refused\n");
+}
+
+// A corrupt record and the end of the stream in one read (one that fills
+// the link's 16 KiB chunk, so it reads on to the end), before any record:
+// a lost link like any corrupt stream, not a refusal.
+TEST_F(LinkTest, ACorruptStreamWhileNegotiatingEndsTheLinkWithoutASecondOpen) {
+  Connect();
+  Bytes corrupt;
+  support::PutU32(corrupt, 65537);
+  support::PutU32(corrupt, kProtocol);
+  corrupt.resize(16 * 1024);
+  ASSERT_TRUE(server.Send(corrupt));
+  server.CloseClient();
+  Collector collector;
+  DispatchUntil(handle, &collector, 1);
+  ASSERT_EQ(collector.records.size(), 1u);
+  EXPECT_EQ(ToHex(collector.records[0]), kQuitHex);
+  EXPECT_FALSE(server.HasPendingConnection());
 }
 
 TEST_F(LinkTest, CorruptSizesEndTheConnectionAfterTheWholeRecords) {
