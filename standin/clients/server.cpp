@@ -28,9 +28,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const std::size_t kDropClientAbove = 4 * 1024 * 1024;
-// All queues together; the tests shrink it through the environment.
-const std::size_t kAllQueuesAbove = 64 * 1024 * 1024;
-const char kAllQueuesVariable[] = "VANTILO_STANDIN_ALL_QUEUES_KIB";
 const std::size_t kReadChunk = 65536;
 // Unhandled input held for a client: more than one packet of the largest
 // size, so that a whole packet always fits.
@@ -44,12 +41,6 @@ const std::size_t kKernelSendBuffer = 64 * 1024;
 const auto kAcceptPause = std::chrono::milliseconds(100);
 
 void MakeNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
-
-std::size_t AllQueuesBound() {
-  const char* kib = std::getenv(kAllQueuesVariable);
-  long value = kib != nullptr ? std::atol(kib) : 0;
-  return value > 0 ? static_cast<std::size_t>(value) * 1024 : kAllQueuesAbove;
-}
 
 }  // namespace
 
@@ -188,13 +179,13 @@ bool ClientConnection::Flush(std::string* reason) {
 }
 
 Server::Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients,
-               const Persona& persona)
+               const Persona& persona, std::size_t allQueuesBytes)
     : world_(world),
       reporter_(reporter),
       simulator_(simulator),
       maxClients_(static_cast<std::size_t>(std::max(1, maxClients))),
       persona_(persona) {
-  queued_.bound = AllQueuesBound();
+  queued_.bound = allQueuesBytes;
   spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
 

@@ -82,8 +82,9 @@ class ClientConnection : public RecordSink {
 
 class Server {
  public:
+  // allQueuesBytes bounds all clients' queues together.
   Server(World& world, Reporter& reporter, Simulator& simulator, int maxClients = 64,
-         const Persona& persona = DefaultPersona());
+         const Persona& persona = DefaultPersona(), std::size_t allQueuesBytes = 64 * 1024 * 1024);
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;

@@ -130,7 +130,8 @@ int RunStandin(const Options& options) {
   }
   World world;
   Simulator simulator(actions, options.fps, options.speed, world, reporter);
-  Server server(world, reporter, simulator, options.maxClients, persona);
+  Server server(world, reporter, simulator, options.maxClients, persona,
+                options.allQueuesKiB * 1024);
   if (!server.Listen(options.address, options.port, &error)) {
     std::fprintf(stderr, "vantilo-standin: %s\n", error.c_str());
     return 1;

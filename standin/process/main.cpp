@@ -1,6 +1,7 @@
 // vantilo-standin: a stand-in flight simulator that any SimConnect TCP
 // client can connect to. Reads its options and runs; see standin/README.md.
 #include <cstdio>
+#include <cstdlib>
 
 #include "standin/process/app.h"
 #include "standin/process/options.h"
@@ -9,7 +10,8 @@
 int main(int argc, char** argv) {
   standin::Options options;
   std::string error;
-  if (!standin::ParseOptions(argc, argv, &options, &error)) {
+  if (!standin::ParseOptions(argc, argv, &options, &error,
+                             std::getenv(standin::kAllQueuesVariable))) {
     std::fprintf(stderr, "vantilo-standin: %s\n%s", error.c_str(), standin::UsageText());
     return 2;
   }

@@ -16,7 +16,12 @@ bool ToNumber(const std::string& text, double low, double high, double* value) {
   return !text.empty() && *end == '\0' && std::isfinite(*value) && *value >= low && *value <= high;
 }
 
+// The most the environment may set the queues' bound to: 4 GiB.
+const double kMostAllQueuesKiB = 4 * 1024 * 1024;
+
 }  // namespace
+
+const char kAllQueuesVariable[] = "VANTILO_STANDIN_ALL_QUEUES_KIB";
 
 const char* UsageText() {
   return "usage: vantilo-standin [options]\n"
@@ -37,7 +42,17 @@ const char* UsageText() {
          "  --help             this text\n";
 }
 
-bool ParseOptions(int argc, const char* const* argv, Options* options, std::string* error) {
+bool ParseOptions(int argc, const char* const* argv, Options* options, std::string* error,
+                  const char* allQueuesKiB) {
+  if (allQueuesKiB != nullptr && *allQueuesKiB != '\0') {
+    double kib = 0.0;
+    if (!ToNumber(allQueuesKiB, 1, kMostAllQueuesKiB, &kib) || kib != std::floor(kib)) {
+      *error = std::string("bad ") + kAllQueuesVariable + " '" + allQueuesKiB + "' (1 to " +
+               std::to_string(static_cast<long>(kMostAllQueuesKiB)) + ")";
+      return false;
+    }
+    options->allQueuesKiB = static_cast<std::size_t>(kib);
+  }
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
     if (name == "--start-now") {

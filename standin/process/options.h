@@ -2,6 +2,7 @@
 #ifndef VANTILO_STANDIN_PROCESS_OPTIONS_H
 #define VANTILO_STANDIN_PROCESS_OPTIONS_H
 
+#include <cstddef>
 #include <string>
 
 namespace standin {
@@ -16,6 +17,9 @@ struct Options {
   std::string tracePath;          // empty: no trace
   std::string latencyPath;        // empty: no latency log
   std::string simulator = "fsx";  // the persona's name (standin/world/persona.h)
+  // The bound on all clients' queues together, in KiB; the tests shrink it
+  // through the environment variable kAllQueuesVariable.
+  std::size_t allQueuesKiB = 64 * 1024;
   bool startNow = false;
   bool noLive = false;
   bool printScenario = false;
@@ -23,8 +27,12 @@ struct Options {
   bool version = false;
 };
 
-// False with an error text for an unknown option or a bad value.
-bool ParseOptions(int argc, const char* const* argv, Options* options, std::string* error);
+extern const char kAllQueuesVariable[];  // "VANTILO_STANDIN_ALL_QUEUES_KIB"
+
+// False with an error text for an unknown option or a bad value, also of
+// allQueuesKiB, the environment variable's value (null when it is not set).
+bool ParseOptions(int argc, const char* const* argv, Options* options, std::string* error,
+                  const char* allQueuesKiB = nullptr);
 const char* UsageText();
 
 }  // namespace standin

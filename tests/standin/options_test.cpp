@@ -14,6 +14,7 @@ struct OptionsCase {
   std::vector<const char*> arguments;  // after the program's name
   const char* simulator;               // the persona chosen, when parsing succeeds
   const char* error;                   // empty when parsing succeeds
+  const char* allQueuesKiB = nullptr;  // the environment variable's value
 };
 
 TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
@@ -27,6 +28,15 @@ TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
       {{"--simulator", ""}, "", "unknown simulator '' (fsx, fsx-se, p3d, msfs2020 or msfs2024)"},
       {{"--simulator"}, "", "missing value after --simulator"},
       {{"--simulator=p3d"}, "", "unknown option '--simulator=p3d'"},
+      // The bound of all queues, from the environment: 2^54 KiB once
+      // wrapped to a bound of 0 bytes.
+      {{}, "fsx", "", "2048"},
+      {{},
+       "",
+       "bad VANTILO_STANDIN_ALL_QUEUES_KIB '18014398509481984' (1 to 4194304)",
+       "18014398509481984"},
+      {{}, "", "bad VANTILO_STANDIN_ALL_QUEUES_KIB '0' (1 to 4194304)", "0"},
+      {{}, "", "bad VANTILO_STANDIN_ALL_QUEUES_KIB '64k' (1 to 4194304)", "64k"},
   };
   for (const OptionsCase& row : rows) {
     std::vector<const char*> argv = {"vantilo-standin"};
@@ -38,11 +48,13 @@ TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
     SCOPED_TRACE(joined);
     Options options;
     std::string error;
-    bool parsed = ParseOptions(static_cast<int>(argv.size()), argv.data(), &options, &error);
+    bool parsed = ParseOptions(static_cast<int>(argv.size()), argv.data(), &options, &error,
+                               row.allQueuesKiB);
     EXPECT_EQ(parsed, std::string(row.error).empty());
     EXPECT_EQ(error, row.error);
     if (parsed) {
       EXPECT_EQ(options.simulator, row.simulator);
+      EXPECT_EQ(options.allQueuesKiB, row.allQueuesKiB != nullptr ? 2048u : 65536u);
     }
   }
 }
