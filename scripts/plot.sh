@@ -18,8 +18,8 @@
 #     frames=1680 outside_bands=0 in_bands=438 after_quit=0
 #   after_quit are the frames from the client's Exit pick or quit to its
 #   leaving, neither held nor faults. The last three add up to the
-#   stand-in's "frames without command while a client followed" on a run of
-#   one client whose frame records all went out, but for a last frame the
+#   stand-in's "frames without command while a client followed" for the
+#   client, on a run whose frame records all went out, but for a last frame the
 #   client left unanswered: the stand-in counts a frame when it draws the
 #   next one with the client still following.
 set -euo pipefail

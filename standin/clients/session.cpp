@@ -282,6 +282,7 @@ void Session::RequestData(const Packet& p) {
 }
 
 void Session::SetCamera(const Packet& p) {
+  ++commands_;
   float values[6];
   for (std::size_t i = 0; i < 6; ++i) {
     values[i] = p.F32(i + 1);

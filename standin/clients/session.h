@@ -70,6 +70,11 @@ class Session {
   const std::vector<MenuItem>& menus() const { return menus_; }
   // Whether it has a data request answered every frame.
   bool Following() const;
+  // Whether it followed the last frame rendered and has sent no camera
+  // command since (asked before the next frame's records).
+  bool LastFrameUnanswered() const {
+    return followedLastFrame_ && commands_ == commandsAtLastFrame_;
+  }
 
  private:
   void HandleWhole(const std::uint8_t* data, std::size_t size);
@@ -136,6 +141,9 @@ class Session {
   bool opened_ = false;
   bool ignored_ = false;  // refused by a persona that ignores its packets from then on
   bool cameraIgnoredNoted_ = false;
+  std::uint64_t commands_ = 0;  // camera commands received, applied or ignored
+  bool followedLastFrame_ = false;
+  std::uint64_t commandsAtLastFrame_ = 0;
   std::uint32_t protocol_ = 0;
   std::string name_;
 

@@ -67,6 +67,8 @@ void Session::SystemEventOccurred(SystemEvent kind, std::uint32_t data) {
 }
 
 void Session::FrameRendered(float frameRate, float simSpeed) {
+  followedLastFrame_ = Following();
+  commandsAtLastFrame_ = commands_;
   if (!opened_) {
     return;
   }

@@ -16,6 +16,8 @@ const std::uint64_t kNotesShown = 5;
 // Packets of one client traced a second: a client following at 1000 fps
 // sends 1000.
 const std::uint64_t kPacketsTraced = 2000;
+// Following clients named in the summary's count of frames without command.
+const std::size_t kClientsListed = 8;
 
 // 19000 as "19,000".
 std::string Grouped(std::uint64_t value) {
@@ -196,8 +198,30 @@ void Reporter::Settle(bool force, const std::function<bool(int)>& ofClient) {
   }
 }
 
+// "438 (client 1), 0 (client 3)": each client that followed, with the
+// frames it left without a command, the first kClientsListed of them and
+// the rest added up; "0" when none followed.
+std::string Reporter::Unanswered() const {
+  std::string text;
+  std::size_t listed = 0;
+  std::uint64_t restFrames = 0;
+  for (const auto& client : unanswered_) {
+    if (listed++ < kClientsListed) {
+      text += (text.empty() ? "" : ", ") + std::to_string(client.second) + " (client " +
+              std::to_string(client.first) + ")";
+    } else {
+      restFrames += client.second;
+    }
+  }
+  if (listed > kClientsListed) {
+    text += ", " + std::to_string(restFrames) + " (" + std::to_string(listed - kClientsListed) +
+            " more clients)";
+  }
+  return text.empty() ? "0" : text;
+}
+
 std::string Reporter::Summary() const {
-  char text[512];
+  char text[1024];
   std::snprintf(text, sizeof text,
                 "Stand-in summary:\n"
                 "  simulated time        %.1f s\n"
@@ -205,14 +229,13 @@ std::string Reporter::Summary() const {
                 "  clients served        %llu\n"
                 "  data records sent     %llu (dropped for slow clients: %llu)\n"
                 "  camera commands       %llu\n"
-                "  frames without command while a client followed: %llu\n"
+                "  frames without command while a client followed: %s\n"
                 "  exceptions sent       %llu\n",
                 simTime_, static_cast<unsigned long long>(stats.frames),
                 static_cast<unsigned long long>(stats.clients),
                 static_cast<unsigned long long>(stats.dataRecords),
                 static_cast<unsigned long long>(stats.dataDropped),
-                static_cast<unsigned long long>(stats.cameraCommands),
-                static_cast<unsigned long long>(stats.framesWithoutCommand),
+                static_cast<unsigned long long>(stats.cameraCommands), Unanswered().c_str(),
                 static_cast<unsigned long long>(stats.exceptions));
   std::string summary = text;
   if (!persona.empty()) {

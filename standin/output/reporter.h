@@ -25,7 +25,7 @@ struct Stats {
   std::uint64_t dataDropped = 0;           // frame records dropped for a client that lags
   std::uint64_t cameraCommands = 0;        // camera commands applied
   std::uint64_t cameraIgnored = 0;         // camera commands the persona ignores
-  std::uint64_t framesWithoutCommand = 0;  // frames a client followed without a command
+  std::uint64_t framesWithoutCommand = 0;  // of all following clients together
   std::uint64_t exceptions = 0;            // exception records sent
   std::uint64_t clients = 0;               // connections accepted
   std::uint64_t refused = 0;               // connections closed at once (over the limits)
@@ -68,9 +68,18 @@ class Reporter {
   void Tick(bool force = false);
   // Tells what the bounds hold back of a client that has gone, and forgets it.
   void ClientLeft(int client);
+  // A client followed a frame; it left one unanswered (no camera command,
+  // applied or ignored, before the next frame). Counted per client, for
+  // the summary.
+  void Followed(int client) { unanswered_.emplace(client, 0); }
+  void FrameUnanswered(int client) {
+    unanswered_[client]++;
+    stats.framesWithoutCommand++;
+  }
 
   const std::deque<std::string>& recent() const { return recent_; }
   std::string Summary() const;
+  std::string Unanswered() const;
 
   Stats stats;
   // The persona played, named in the summary and the live view; empty for
@@ -98,9 +107,10 @@ class Reporter {
     std::uint64_t lines = 0;                      // trace lines held back
   };
   std::map<std::pair<int, std::string>, Held> notes_;
-  std::map<int, Held> traced_;  // by client
-  bool leavingOut_ = false;     // the packet being handled is not traced
-  int currentClient_ = 0;       // whose packet is being handled
+  std::map<int, Held> traced_;               // by client
+  std::map<int, std::uint64_t> unanswered_;  // frames without command, by following client
+  bool leavingOut_ = false;                  // the packet being handled is not traced
+  int currentClient_ = 0;                    // whose packet is being handled
 };
 
 }  // namespace standin

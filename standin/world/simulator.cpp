@@ -43,8 +43,10 @@ void Simulator::Frame() {
   world_.time = static_cast<double>(frame_) * step;
   reporter_.SetClock(world_.time, frame_);
   reporter_.stats.frames++;
-  if (lastFrameFollowed_ && CommandsReceived() == commandsAtLastFrame_) {
-    reporter_.stats.framesWithoutCommand++;
+  for (Session* session : sessions_) {
+    if (session->LastFrameUnanswered()) {
+      reporter_.FrameUnanswered(session->id());
+    }
   }
 
   while (!finished_ && next_ < scenario_.size() &&
@@ -58,17 +60,12 @@ void Simulator::Frame() {
     }
     nextTick_ += 1.0;
   }
-  lastFrameFollowed_ = false;
   for (Session* session : sessions_) {
     session->FrameRendered(static_cast<float>(fps_), static_cast<float>(speed_));
-    lastFrameFollowed_ = lastFrameFollowed_ || session->Following();
+    if (session->Following()) {
+      reporter_.Followed(session->id());
+    }
   }
-  commandsAtLastFrame_ = CommandsReceived();
-}
-
-// A command the persona ignores still answers the frame: the client followed.
-std::uint64_t Simulator::CommandsReceived() const {
-  return reporter_.stats.cameraCommands + reporter_.stats.cameraIgnored;
 }
 
 void Simulator::Perform(const Action& action) {

@@ -36,7 +36,6 @@ class Simulator {
   double speed() const { return speed_; }
 
  private:
-  std::uint64_t CommandsReceived() const;
   void TraceAction(const Action& action, JsonLine line);
   void ChangeView(const Action& action);
   void ChangePause(const Action& action, JsonLine line);
@@ -52,8 +51,6 @@ class Simulator {
   std::uint64_t frame_ = 0;
   double nextTick_ = 1.0;
   bool finished_ = false;
-  bool lastFrameFollowed_ = false;
-  std::uint64_t commandsAtLastFrame_ = 0;
 };
 
 }  // namespace standin

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "tests/support/client_packets.h"
 #include "tests/support/files.h"
@@ -136,6 +137,37 @@ TEST(StandinTrace, CameraCommandIsAppliedAndTraced) {
                       "\"menu_event_id\":19,\"data\":12345}}"),
             std::string::npos);
   EXPECT_NE(standin.Stdout().find("camera commands       1\n"), std::string::npos);
+}
+
+// Frames without a command are counted for each following client: a
+// client that follows nothing and sends a command every frame must not hide
+// a follower that answers none of its frames.
+TEST(StandinSummary, FramesWithoutCommandAreCountedPerFollower) {
+  StandinProcess standin({"--scenario", TempFile("s.txt", "0.5 end\n")});
+  RawClient commander(standin.port());
+  ASSERT_EQ(commander.Open().size(), 308u);
+  RawClient follower(standin.port());
+  ASSERT_EQ(follower.Open().size(), 308u);
+  follower.Send(AddDatum(2, 0, "PLANE BANK DEGREES", "Radians"));
+  follower.Send(RequestData(3, 1, 0, 2));
+  std::uint64_t frames = 0;
+  // Until the end of the scenario brings its QUIT record (or nothing).
+  for (Bytes record = follower.NextRecord(); record.size() >= 12 && Kind(record) == 8;
+       record = follower.NextRecord()) {
+    commander.Send(Camera(static_cast<std::uint32_t>(2 + frames++), 8.0f, 0.0f, 1.0f));
+  }
+  ASSERT_EQ(standin.WaitForExit(5000), 0);
+  const std::string output = standin.Stdout();
+  const std::string label = "frames without command while a client followed: ";
+  const std::size_t at = output.find(label);
+  ASSERT_NE(at, std::string::npos) << output;
+  // Only the follower is listed: the commander followed nothing.
+  const std::string rest = output.substr(at + label.size());
+  const std::uint64_t unanswered = std::strtoull(rest.c_str(), nullptr, 10);
+  EXPECT_EQ(rest.substr(0, rest.find('\n')), std::to_string(unanswered) + " (client 2)");
+  // Every frame it followed but the last, which the end leaves uncounted.
+  EXPECT_GE(unanswered + 1, frames);
+  EXPECT_LE(unanswered, frames);
 }
 
 TEST(StandinQueue, ClientThatDoesNotReadLosesFramesAndOthersGoOn) {
