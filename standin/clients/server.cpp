@@ -390,7 +390,8 @@ void Server::Accept() {
   reporter_.stats.clients++;
   JsonLine line = reporter_.Line("connect");
   reporter_.Trace(line.Int("client", id));
-  reporter_.Note("client " + std::to_string(id) + ": connected");
+  // Clients may come and go without end: these lines are bounded too.
+  reporter_.NoteRepeated(-1, "clients connected", "client " + std::to_string(id) + ": connected");
 }
 
 void Server::Refuse(int fd, const std::string& why) {
@@ -411,7 +412,7 @@ void Server::Drop(std::size_t index, const std::string& reason) {
   }
   JsonLine line = reporter_.Line("disconnect");
   reporter_.Trace(line.Int("client", id).Str("reason", reason));
-  reporter_.Note("client " + std::to_string(id) + ": " + reason);
+  reporter_.NoteRepeated(-1, "clients gone", "client " + std::to_string(id) + ": " + reason);
   connections_.erase(connections_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 

@@ -323,7 +323,7 @@ void Session::MenuAddItem(const Packet& p) {
   }
   menus_.push_back({p.U32(2), p.Text(1), p.U32(3), {}});
   ++menuEntries_;
-  Note("menu '" + p.Text(1) + "' added");
+  reporter_.NoteRepeated(id_, "menus added", "menu '" + p.Text(1) + "' added");
 }
 
 void Session::MenuAddSubItem(const Packet& p) {
@@ -339,7 +339,8 @@ void Session::MenuAddSubItem(const Packet& p) {
   }
   menu->subItems.push_back({p.U32(3), p.Text(2), p.U32(4)});
   ++menuEntries_;
-  Note("menu '" + menu->text + "' got '" + p.Text(2) + "'");
+  reporter_.NoteRepeated(id_, "menu items added",
+                         "menu '" + menu->text + "' got '" + p.Text(2) + "'");
 }
 
 void Session::MenuDeleteItem(const Packet& p) {
@@ -347,7 +348,7 @@ void Session::MenuDeleteItem(const Packet& p) {
   if (menu == nullptr) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
   }
-  Note("menu '" + menu->text + "' removed");
+  reporter_.NoteRepeated(id_, "menus removed", "menu '" + menu->text + "' removed");
   menuEntries_ -= 1 + menu->subItems.size();
   menus_.erase(menus_.begin() + (menu - menus_.data()));
 }
@@ -363,7 +364,8 @@ void Session::MenuDeleteSubItem(const Packet& p) {
   if (item == items.end()) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
   }
-  Note("menu '" + menu->text + "' lost '" + item->text + "'");
+  reporter_.NoteRepeated(id_, "menu items removed",
+                         "menu '" + menu->text + "' lost '" + item->text + "'");
   items.erase(item);
   --menuEntries_;
 }

@@ -250,7 +250,7 @@ std::string Reporter::Summary() const {
   }
   if (stats.notesCounted > 0) {
     summary += "  log lines counted only " + std::to_string(stats.notesCounted) +
-               " (repeated exceptions and refusals, told as counts)\n";
+               " (repeated lines of one kind, told as counts)\n";
   }
   if (stats.traceLeftOut > 0) {
     summary += "  trace lines left out  " + std::to_string(stats.traceLeftOut) + "\n";

@@ -52,7 +52,8 @@ class Reporter {
   // A log line and an entry in the recent events.
   void Note(const std::string& text);
   // A log line that a client can make repeat without end (an exception, a
-  // refusal), of client (or none, when negative) and kind. Of each client's
+  // refusal, a menu added or removed, a client come or gone), of client (or
+  // none, when negative) and kind. Of each client's
   // kind the first few lines of a second are written and the rest counted,
   // told in one line once that second is over ("client 7: 19,000 more
   // TOO_MANY_REQUESTS exceptions in the last second").

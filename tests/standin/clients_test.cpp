@@ -553,19 +553,21 @@ std::uint64_t SummaryCount(const std::string& output, const std::string& label) 
              : std::strtoull(output.c_str() + at + 3 + label.size(), nullptr, 10);
 }
 
-// Expects that the log told every one of total a client can repeat (none
-// lost): lines holding shown written in full, at most five per client and
-// second, and the counts told in lines ending with counted ("19,000 more
-// UNRECOGNIZED_ID exceptions in the last second"), at most one.
-void ExpectBoundedLog(const std::string& output, const std::string& shown,
-                      const std::string& counted, std::uint64_t total, double clients,
-                      double seconds) {
+// What the log told of a line a client can repeat: the lines holding shown
+// written in full, and the lines ending with counted ("19,000 more
+// UNRECOGNIZED_ID exceptions in the last second") with the counts they add up to.
+struct Told {
   std::uint64_t shownLines = 0;
   std::uint64_t countLines = 0;
   std::uint64_t countedTotal = 0;
+  std::uint64_t all() const { return shownLines + countedTotal; }
+};
+
+Told ToldInLog(const std::string& output, const std::string& shown, const std::string& counted) {
+  Told told;
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
-    shownLines += line.find(shown) != std::string::npos;
+    told.shownLines += line.find(shown) != std::string::npos;
     std::size_t end = line.find(counted);
     std::size_t more = line.rfind(" more ", end);
     if (end == std::string::npos || more == std::string::npos) {
@@ -574,23 +576,35 @@ void ExpectBoundedLog(const std::string& output, const std::string& shown,
     std::size_t number = line.rfind(' ', more - 1) + 1;
     std::string digits = line.substr(number, more - number);
     digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
-    ++countLines;
-    countedTotal += std::strtoull(digits.c_str(), nullptr, 10);
+    ++told.countLines;
+    told.countedTotal += std::strtoull(digits.c_str(), nullptr, 10);
   }
-  EXPECT_EQ(shownLines + countedTotal, total) << shown;
-  EXPECT_LE(static_cast<double>(shownLines), 5 * clients * (seconds + 1)) << shown;
-  EXPECT_LE(static_cast<double>(countLines), clients * (seconds + 1)) << counted;
+  return told;
+}
+
+// Expects that the log told every one of total (none lost), at most five
+// lines in full per client and second and at most one count line.
+void ExpectBoundedLog(const std::string& output, const std::string& shown,
+                      const std::string& counted, std::uint64_t total, double clients,
+                      double seconds) {
+  const Told told = ToldInLog(output, shown, counted);
+  EXPECT_EQ(told.all(), total) << shown;
+  EXPECT_LE(static_cast<double>(told.shownLines), 5 * clients * (seconds + 1)) << shown;
+  EXPECT_LE(static_cast<double>(told.countLines), clients * (seconds + 1)) << counted;
 }
 
 // Clients that never read: flooding packets of an unknown type, each earning
 // an exception, or (hoarders) subscribing to "Frame" a thousand times, after
 // which they send nothing and their frame records pile up to their queue's
-// bound.
+// bound, or (churners) adding and removing a menu kChurns times.
+enum class FloodKind { kUnknownPackets, kHoarders, kMenuChurn };
+const std::uint32_t kChurns = 20000;
+
 struct Flood {
   const char* name;
   int fps;
   int clients;
-  bool hoarders;
+  FloodKind kind;
   const char* queuesKiB;  // the bound on all queues, when not the default
   bool traced;
   std::size_t closedAtLeast;
@@ -598,13 +612,15 @@ struct Flood {
 
 TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFrames) {
   const std::vector<Flood> floods = {
-      {"two hundred at 60 fps", 60, 200, false, nullptr, false, 200 - 64},
-      {"twenty at 1000 fps", 1000, 20, false, nullptr, false, 0},
+      {"two hundred at 60 fps", 60, 200, FloodKind::kUnknownPackets, nullptr, false, 200 - 64},
+      {"twenty at 1000 fps", 1000, 20, FloodKind::kUnknownPackets, nullptr, false, 0},
       // Each sends several times as many packets a second as are traced.
-      {"two at 60 fps, traced", 60, 2, false, nullptr, true, 0},
+      {"two at 60 fps, traced", 60, 2, FloodKind::kUnknownPackets, nullptr, true, 0},
       // 256 KiB each, 2.5 MiB in all: past the bound, and none of them is
       // sent a record that cannot be dropped.
-      {"ten that hoard frame records and go quiet", 60, 10, true, "2048", false, 1},
+      {"ten that hoard frame records and go quiet", 60, 10, FloodKind::kHoarders, "2048", false, 1},
+      // Once a line each added and removed a menu: thousands of lines a second.
+      {"two that churn a menu", 60, 2, FloodKind::kMenuChurn, nullptr, false, 0},
   };
   for (const Flood& row : floods) {
     SCOPED_TRACE(row.name);
@@ -621,10 +637,15 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
     StandinProcess& standin = following.standin();
     const long memoryBefore = ResidentKiB(standin.pid());
 
-    const Bytes flood = row.hoarders
-                            ? PacketRun(OpenPacket(kProtocol), kCap,
-                                        [](auto i) { return Subscribe(2 + i, 100 + i, "Frame"); })
-                            : UnknownPackets();
+    Bytes flood = UnknownPackets();
+    if (row.kind == FloodKind::kHoarders) {
+      flood = PacketRun(OpenPacket(kProtocol), kCap,
+                        [](auto i) { return Subscribe(2 + i, 100 + i, "Frame"); });
+    } else if (row.kind == FloodKind::kMenuChurn) {
+      flood = PacketRun(OpenPacket(kProtocol), kChurns, [](auto i) {
+        return Join({MenuAddItem(2 + 2 * i, "Churn", 100), MenuDeleteItem(3 + 2 * i, 100)});
+      });
+    }
     std::vector<std::unique_ptr<RawClient>> flooders;
     std::vector<std::size_t> offsets(static_cast<std::size_t>(row.clients), 0);
     for (int i = 0; i < row.clients; ++i) {
@@ -636,7 +657,7 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
       for (std::size_t i = 0; i < flooders.size(); ++i) {
         offsets[i] +=
             flooders[i]->SendWhatFits(flood.data() + offsets[i], flood.size() - offsets[i]);
-        if (!row.hoarders) {
+        if (row.kind == FloodKind::kUnknownPackets) {
           offsets[i] %= flood.size();
         }
       }
@@ -660,6 +681,15 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
                      SummaryCount(output, "exceptions sent"), std::min(row.clients, 63), seconds);
     ExpectBoundedLog(output, "client refused: ", " clients refused in the last second",
                      SummaryCount(output, "clients refused"), 1, seconds);
+    ExpectBoundedLog(output, ": connected", " clients connected in the last second",
+                     SummaryCount(output, "clients served"), 1, seconds);
+    if (row.kind == FloodKind::kMenuChurn) {
+      for (const char* kind : {"added", "removed"}) {
+        ExpectBoundedLog(output, std::string("menu 'Churn' ") + kind,
+                         std::string(" more menus ") + kind + " in the last second",
+                         kChurns * row.clients, row.clients, seconds);
+      }
+    }
     if (row.traced) {
       // Each packet left out of the trace is told, with the lines it brought about.
       std::uint64_t packetsLeftOut = 0;
@@ -701,11 +731,13 @@ TEST(StandinLimits, PacketsPastAClientsShareAreHandledEvenAfterItHasGone) {
     ASSERT_FALSE(leaver.NextRecord(kWaitMs).empty());
   }
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (CountText(standin->Stdout(), "menu 'Leaver' added") < 300 &&
-         std::chrono::steady_clock::now() < giveUp) {
+  auto told = [&standin] {
+    return ToldInLog(standin->Stdout(), "menu 'Leaver' added", " more menus added in the last");
+  };
+  while (told().all() < 300 && std::chrono::steady_clock::now() < giveUp) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  EXPECT_EQ(CountText(standin->Stdout(), "menu 'Leaver' added"), 300u);
+  EXPECT_EQ(told().all(), 300u);
 }
 
 TEST(StandinFiles, ABadFileEndsTheStandinWithOneLine) {

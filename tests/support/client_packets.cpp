@@ -17,6 +17,10 @@ Bytes MenuAddSubItem(std::uint32_t sendId, std::uint32_t parent, const std::stri
   return Encode<wire::kMenuAddSubItem>(sendId, parent, text.c_str(), id, 12345u);
 }
 
+Bytes MenuDeleteItem(std::uint32_t sendId, std::uint32_t id) {
+  return Encode<wire::kMenuDeleteItem>(sendId, id);
+}
+
 Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name) {
   return Encode<wire::kMapClientEventToSimEvent>(sendId, id, name.c_str());
 }

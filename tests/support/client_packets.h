@@ -12,6 +12,7 @@ namespace support {
 Bytes MenuAddItem(std::uint32_t sendId, const std::string& text, std::uint32_t id);
 Bytes MenuAddSubItem(std::uint32_t sendId, std::uint32_t parent, const std::string& text,
                      std::uint32_t id);
+Bytes MenuDeleteItem(std::uint32_t sendId, std::uint32_t id);
 Bytes MapClientEvent(std::uint32_t sendId, std::uint32_t id, const std::string& name = "");
 Bytes MapPovInput(std::uint32_t sendId, std::uint32_t group, std::uint32_t downEvent,
                   const std::string& input = "joystick:0:POV");
