@@ -37,8 +37,12 @@ void InstallSignalHandlers() {
   action.sa_handler = OnStop;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: poll() returns at once
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  // Every signal that would end the process at once: a closed terminal
+  // window (SIGHUP) and Ctrl-\ (SIGQUIT) too, so that the terminal is
+  // restored, the summary printed and the files written whole.
+  for (int ending : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    sigaction(ending, &action, nullptr);
+  }
   action.sa_handler = OnResize;
   sigaction(SIGWINCH, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);

@@ -44,7 +44,8 @@ class Terminal {
 // Standard output is a terminal (the live view makes sense).
 bool OutputIsTerminal();
 
-// SIGINT and SIGTERM set a flag; SIGWINCH asks for a redraw of the layout.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT set a flag; SIGWINCH asks for a
+// redraw of the layout.
 void InstallSignalHandlers();
 int PendingSignal();  // 0 when none
 bool TakeResize();

@@ -213,11 +213,13 @@ class Following {
     beside_ = followed_;
     Follow(200, meanwhile);
   }
-  // SIGTERM; the follower reads until the stand-in closes. Returns its records.
-  DataRecordsSeen Stop() {
-    standin_->Signal(SIGTERM);
+  // The signal (SIGTERM); the follower reads until the stand-in closes.
+  // Returns its records.
+  DataRecordsSeen Stop(int signal = SIGTERM) {
+    standin_->Signal(signal);
     followed_ += DrainDataRecords(*follower_, kWaitMs, kWaitMs);
-    EXPECT_EQ(standin_->WaitForExit(kWaitMs), 128 + SIGTERM);
+    EXPECT_EQ(standin_->WaitForExit(kWaitMs), 128 + signal);
+    EXPECT_NE(standin_->Stdout().find("Stand-in summary:"), std::string::npos);
     ExpectNoSanitizerReport(*standin_, "stand-in");
     DataRecordsSeen seen;
     if (judgePace_) {
@@ -315,6 +317,19 @@ TEST(StandinWithFollower, AThousandPassingClientsLeaveNothingBehindAndDisturbNoO
             static_cast<std::size_t>((kWarmUp + kPassers) / 5));
   EXPECT_NE(following.standin().Stdout().find("clients served        " + std::to_string(clients)),
             std::string::npos);
+}
+
+// A closed terminal window (SIGHUP) and Ctrl-\ (SIGQUIT) end the stand-in
+// as SIGTERM does: its summary, its latency log whole, 128 + the signal.
+TEST(StandinWithFollower, EveryEndingSignalEndsItCleanly) {
+  for (int signal : {SIGHUP, SIGQUIT}) {
+    SCOPED_TRACE(signal);
+    Following following;
+    ASSERT_NO_FATAL_FAILURE(following.Start());
+    following.Follow(200);
+    following.EndSpan();
+    following.Stop(signal);
+  }
 }
 
 TEST(StandinWithFollower, AClientThatNeverReadsLosesFrameDataButStallsNothing) {
