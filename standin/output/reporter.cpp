@@ -131,7 +131,11 @@ void Reporter::Note(const std::string& raw) {
   const std::string text = Printable(raw);
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%8.3f ", simTime_);
-  if (log_ != nullptr) {
+  if (console != nullptr) {
+    if (!console->Write("[" + std::string(stamp) + "] " + text + "\n")) {
+      stats.logLinesDropped++;
+    }
+  } else if (log_ != nullptr) {
     std::fprintf(log_, "[%s] %s\n", stamp, text.c_str());
     std::fflush(log_);
   }
@@ -251,6 +255,10 @@ std::string Reporter::Summary() const {
   if (stats.notesCounted > 0) {
     summary += "  log lines counted only " + std::to_string(stats.notesCounted) +
                " (repeated lines of one kind, told as counts)\n";
+  }
+  if (stats.logLinesDropped > 0) {
+    summary += "  log lines dropped     " + std::to_string(stats.logLinesDropped) +
+               " (standard output took nothing for a while)\n";
   }
   if (stats.traceLeftOut > 0) {
     summary += "  trace lines left out  " + std::to_string(stats.traceLeftOut) + "\n";

@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "standin/output/console.h"
 #include "standin/output/latency.h"
 #include "standin/output/trace.h"
 #include "standin/wire/packets.h"
@@ -31,6 +32,7 @@ struct Stats {
   std::uint64_t refused = 0;               // connections closed at once (over the limits)
   std::uint64_t notesCounted = 0;          // repeated log lines counted instead of written
   std::uint64_t traceLeftOut = 0;          // trace lines over a client's share of a second
+  std::uint64_t logLinesDropped = 0;       // log lines the stalled console did not take
 };
 
 class Reporter {
@@ -88,6 +90,8 @@ class Reporter {
   std::string persona;
   // The latency log (--latency), or null.
   LatencyLog* latency = nullptr;
+  // Where log lines go instead of the log file, without waiting, or null.
+  Console* console = nullptr;
 
  private:
   TraceFile* trace_;

@@ -11,22 +11,14 @@ namespace standin {
 
 namespace {
 
+// How long the terminal's restoring may wait at exit for a stalled terminal.
+const auto kRestoreWait = std::chrono::milliseconds(1000);
+
 volatile std::sig_atomic_t pendingSignal = 0;
 volatile std::sig_atomic_t resized = 0;
 
 void OnStop(int signal) { pendingSignal = signal; }
 void OnResize(int) { resized = 1; }
-
-void WriteAll(const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t wrote = write(STDOUT_FILENO, text.data() + done, text.size() - done);
-    if (wrote <= 0) {
-      return;
-    }
-    done += static_cast<std::size_t>(wrote);
-  }
-}
 
 }  // namespace
 
@@ -75,10 +67,13 @@ bool Terminal::BeginKeys() {
   return true;
 }
 
-void Terminal::BeginLive(int viewLines) {
+void Terminal::Write(const std::string& text) { console_->Write(text); }
+
+void Terminal::BeginLive(int viewLines, Console* console) {
   live_ = true;
+  console_ = console;
   viewLines_ = viewLines;
-  WriteAll("\x1b[H\x1b[2J");
+  Write("\x1b[H\x1b[2J");
   SetScrollRegion();
 }
 
@@ -89,12 +84,16 @@ void Terminal::SetScrollRegion() {
     columns_ = size.ws_col;
   }
   int top = viewLines_ + 1;
-  WriteAll("\x1b[" + std::to_string(top) + ";" + std::to_string(rows_) + "r\x1b[" +
-           std::to_string(top) + ";1H");
+  Write("\x1b[" + std::to_string(top) + ";" + std::to_string(rows_) + "r\x1b[" +
+        std::to_string(top) + ";1H");
 }
 
 void Terminal::Draw(const std::vector<std::string>& lines) {
   if (!live_) {
+    return;
+  }
+  if (!console_->Idle()) {
+    console_->Flush();
     return;
   }
   if (TakeResize()) {
@@ -111,7 +110,7 @@ void Terminal::Draw(const std::vector<std::string>& lines) {
   frame +=
       "\x1b"
       "8";
-  WriteAll(frame);
+  Write(frame);
 }
 
 int Terminal::ReadKey() {
@@ -121,7 +120,7 @@ int Terminal::ReadKey() {
 
 void Terminal::Restore() {
   if (live_) {
-    WriteAll("\x1b[r\x1b[" + std::to_string(rows_) + ";1H\x1b[?25h\n");
+    console_->Finish("\x1b[r\x1b[" + std::to_string(rows_) + ";1H\x1b[?25h\n", kRestoreWait);
     live_ = false;
   }
   if (keys_) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "standin/output/console.h"
+
 namespace standin {
 
 class Terminal {
@@ -21,9 +23,11 @@ class Terminal {
 
   // Raw keys from standard input when it is a terminal we own (foreground).
   bool BeginKeys();
-  // The live view on standard output, viewLines tall, above a scroll region.
-  void BeginLive(int viewLines);
-  // Draws the view's lines with one write, the cursor saved and restored.
+  // The live view on standard output, through console, viewLines tall,
+  // above a scroll region.
+  void BeginLive(int viewLines, Console* console);
+  // Draws the view's lines with one write, the cursor saved and restored;
+  // skipped while the last one has not all been written (a stalled terminal).
   void Draw(const std::vector<std::string>& lines);
   // One key, or -1 when none is waiting.
   int ReadKey();
@@ -33,6 +37,9 @@ class Terminal {
  private:
   void SetScrollRegion();
 
+  void Write(const std::string& text);
+
+  Console* console_ = nullptr;
   bool keys_ = false;
   bool live_ = false;
   termios saved_{};

@@ -27,6 +27,8 @@ using Clock = std::chrono::steady_clock;
 const auto kRedrawEvery = std::chrono::milliseconds(100);
 const auto kFinishWait = std::chrono::seconds(3);
 const auto kMostBehind = std::chrono::milliseconds(250);
+// How long the summary may wait at exit for a stalled standard output.
+const auto kSummaryWait = std::chrono::milliseconds(2000);
 // Client input may take this part of each frame's period, as a simulator's
 // frame loop bounds its work: the rest is the frames' and the clients' own.
 const int kInputPartOfFrame = 4;
@@ -120,7 +122,12 @@ int RunStandin(const Options& options) {
     return 2;
   }
   bool live = OutputIsTerminal() && !options.noLive;
-  Reporter reporter(trace.open() ? &trace : nullptr, live ? nullptr : stdout);
+  Console console;
+  console.Begin();
+  Reporter reporter(trace.open() ? &trace : nullptr, nullptr);
+  if (!live) {
+    reporter.console = &console;
+  }
   if (latency.open()) {
     reporter.latency = &latency;
   }
@@ -140,7 +147,7 @@ int RunStandin(const Options& options) {
   InstallSignalHandlers();
   Terminal terminal;
   if (live) {
-    terminal.BeginLive(kLiveViewLines);
+    terminal.BeginLive(kLiveViewLines, &console);
   }
   bool keys = terminal.BeginKeys();
   std::fprintf(stderr, "listening on %s:%d\n", options.address.c_str(), server.port());
@@ -193,6 +200,7 @@ int RunStandin(const Options& options) {
       }
     }
     server.FlushAll();
+    console.Flush();
     if (!trace.failure().empty() || !latency.failure().empty()) {
       break;  // a log with holes in it is worse than none: stop and say so
     }
@@ -203,8 +211,7 @@ int RunStandin(const Options& options) {
   trace.Close();
   latency.Close();
   terminal.Restore();
-  std::fputs(reporter.Summary().c_str(), stdout);
-  std::fflush(stdout);
+  console.Finish(reporter.Summary(), kSummaryWait);
   bool written = true;
   if (!trace.failure().empty()) {
     std::fprintf(stderr, "vantilo-standin: cannot write trace %s: %s\n",

@@ -125,6 +125,9 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const ChildOption
     if (pipe2(ends, O_CLOEXEC) == 0) {
       outReader_ = ends[0];
       out = ends[1];
+      if (options.outPipeBytes > 0) {
+        fcntl(out, F_SETPIPE_SZ, options.outPipeBytes);
+      }
     }
   } else {
     out = OutputFile(&outPath_, &temporary_);

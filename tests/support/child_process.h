@@ -33,6 +33,7 @@ struct ChildOptions {
   // Standard output to a pipe read by CloseOutputPipe (outPath is then not
   // used); a child that writes more than the pipe holds (64 KiB) blocks.
   bool outPipe = false;
+  int outPipeBytes = 0;  // > 0: the pipe holds only this much (a page at least)
 };
 
 class ChildProcess {
