@@ -58,7 +58,15 @@ class Session {
   void Hat();
   bool ChooseMenu(const std::string& text);  // false when it has no such entry
   void SystemEventOccurred(SystemEvent kind, std::uint32_t data);
+  // All of a frame's records at once.
   void FrameRendered(float frameRate, float simSpeed);
+  // The same a few at a time, so that the simulator can share a frame's
+  // time among the clients: BeginFrame, then FrameRecords (at most most
+  // records; true while some are left) until none are left or the time is
+  // up, then EndFrame, which drops and counts the rest as late.
+  void BeginFrame(float frameRate, float simSpeed);
+  bool FrameRecords(std::size_t most);
+  void EndFrame();
   void SecondPassed();
   void Quit();
 
@@ -127,6 +135,7 @@ class Session {
   void Send(const Bytes& record, bool droppable, JsonLine line);
   void SendEvent(std::uint32_t group, std::uint32_t eventId, std::uint32_t data);
   void SendData(DataRequest& request);  // one period of the request
+  static bool PerFrame(const DataRequest& request);
   std::uint32_t GroupOf(std::uint32_t eventId) const;
   bool EventIdInUse(std::uint32_t eventId) const;
   bool MenuIdInUse(std::uint32_t menuId) const;
@@ -158,6 +167,12 @@ class Session {
   std::size_t menuEntries_ = 0;  // items and sub-items
   std::size_t datumCount_ = 0;   // in all definitions
   std::size_t frameValues_ = 0;  // data values still to build in this frame
+  // The frame being built: where its records go on from.
+  bool inFrame_ = false;
+  float frameRate_ = 0.0f;
+  float simSpeed_ = 0.0f;
+  std::map<std::uint32_t, SystemEvent>::iterator nextEvent_;
+  std::map<std::uint32_t, DataRequest>::iterator nextRequest_;
 };
 
 }  // namespace standin

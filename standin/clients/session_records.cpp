@@ -67,20 +67,37 @@ void Session::SystemEventOccurred(SystemEvent kind, std::uint32_t data) {
 }
 
 void Session::FrameRendered(float frameRate, float simSpeed) {
+  BeginFrame(frameRate, simSpeed);
+  while (FrameRecords(static_cast<std::size_t>(-1))) {
+  }
+  EndFrame();
+}
+
+void Session::BeginFrame(float frameRate, float simSpeed) {
   followedLastFrame_ = Following();
   commandsAtLastFrame_ = commands_;
+  inFrame_ = opened_;
   if (!opened_) {
     return;
   }
   frameValues_ = kValuesPerFrame;
-  for (const auto& subscription : subscriptions_) {
-    if (subscription.second != SystemEvent::kFrame) {
+  frameRate_ = frameRate;
+  simSpeed_ = simSpeed;
+  nextEvent_ = subscriptions_.begin();
+  nextRequest_ = requests_.begin();
+}
+
+bool Session::FrameRecords(std::size_t most) {
+  std::size_t built = 0;
+  for (; inFrame_ && nextEvent_ != subscriptions_.end() && built < most; ++nextEvent_) {
+    if (nextEvent_->second != SystemEvent::kFrame) {
       continue;
     }
+    ++built;
     JsonLine line = RecordLine("EVENT_FRAME");
     if (reporter_.tracing()) {
-      line.Int("event_id", subscription.first).Float("frame_rate", frameRate);
-      line.Float("sim_speed", simSpeed);
+      line.Int("event_id", nextEvent_->first).Float("frame_rate", frameRate_);
+      line.Float("sim_speed", simSpeed_);
     }
     // A client whose queue is full is not built the records it would lose:
     // a thousand subscriptions of a client that never reads cost a frame
@@ -89,21 +106,53 @@ void Session::FrameRendered(float frameRate, float simSpeed) {
       reporter_.Trace(line.Bool("dropped", true));
       continue;
     }
-    Send(FrameRecord(Stamp(), subscription.first, frameRate, simSpeed), true, line);
+    Send(FrameRecord(Stamp(), nextEvent_->first, frameRate_, simSpeed_), true, line);
   }
-  for (auto it = requests_.begin(); it != requests_.end();) {
-    DataRequest& request = it->second;
+  while (inFrame_ && nextRequest_ != requests_.end() && built < most) {
+    DataRequest& request = nextRequest_->second;
     if (request.period == SIMCONNECT_PERIOD_ONCE) {
+      ++built;
       SendData(request);
-      it = requests_.erase(it);
+      nextRequest_ = requests_.erase(nextRequest_);
       continue;
     }
-    if (request.period == SIMCONNECT_PERIOD_VISUAL_FRAME ||
-        request.period == SIMCONNECT_PERIOD_SIM_FRAME) {
+    if (PerFrame(request)) {
+      ++built;
       SendData(request);
     }
-    ++it;
+    ++nextRequest_;
   }
+  inFrame_ = inFrame_ && (nextEvent_ != subscriptions_.end() || nextRequest_ != requests_.end());
+  return inFrame_;
+}
+
+void Session::EndFrame() {
+  if (!inFrame_) {
+    return;
+  }
+  inFrame_ = false;
+  // What the frame's time for records did not reach is late: dropped, as a
+  // slow client's frame records are, and counted.
+  std::uint64_t late = 0;
+  for (; nextEvent_ != subscriptions_.end(); ++nextEvent_) {
+    late += nextEvent_->second == SystemEvent::kFrame;
+  }
+  for (; nextRequest_ != requests_.end(); ++nextRequest_) {
+    late += PerFrame(nextRequest_->second);  // a ONCE request waits for the next frame
+  }
+  if (late == 0) {
+    return;
+  }
+  reporter_.stats.recordsLate += late;
+  if (reporter_.tracing()) {
+    JsonLine line = reporter_.Line("late");
+    reporter_.Trace(line.Int("client", id_).Int("records", static_cast<std::int64_t>(late)));
+  }
+}
+
+bool Session::PerFrame(const DataRequest& request) {
+  return request.period == SIMCONNECT_PERIOD_VISUAL_FRAME ||
+         request.period == SIMCONNECT_PERIOD_SIM_FRAME;
 }
 
 void Session::SecondPassed() {

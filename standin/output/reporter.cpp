@@ -256,6 +256,10 @@ std::string Reporter::Summary() const {
     summary += "  log lines counted only " + std::to_string(stats.notesCounted) +
                " (repeated lines of one kind, told as counts)\n";
   }
+  if (stats.recordsLate > 0) {
+    summary += "  frame records late    " + std::to_string(stats.recordsLate) +
+               " (dropped: the frame's time for records had run out)\n";
+  }
   if (stats.logLinesDropped > 0) {
     summary += "  log lines dropped     " + std::to_string(stats.logLinesDropped) +
                " (standard output took nothing for a while)\n";

@@ -24,6 +24,7 @@ struct Stats {
   std::uint64_t frames = 0;                // rendered since the scenario started
   std::uint64_t dataRecords = 0;           // data records queued for clients
   std::uint64_t dataDropped = 0;           // frame records dropped for a client that lags
+  std::uint64_t recordsLate = 0;           // frame records past the frame's time, dropped
   std::uint64_t cameraCommands = 0;        // camera commands applied
   std::uint64_t cameraIgnored = 0;         // camera commands the persona ignores
   std::uint64_t framesWithoutCommand = 0;  // of all following clients together

@@ -9,12 +9,20 @@ namespace standin {
 
 namespace {
 const double kTimeSlack = 1e-9;  // so that 60 frames of 1/60 s reach exactly 1 s
-}
+// Each client's records in one round of a frame: a follower's "Frame"
+// event and data record, and two more.
+const std::size_t kRecordsPerRound = 4;
+// The part of a frame's period its records may take (client input takes a
+// quarter; the rest is for sending and the loop).
+const int kRecordsPartOfFrame = 2;
+}  // namespace
 
 Simulator::Simulator(std::vector<Action> scenario, double fps, double speed, World& world,
                      Reporter& reporter)
     : scenario_(std::move(scenario)),
       fps_(fps),
+      recordTime_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+          std::chrono::duration<double>(1.0 / fps / kRecordsPartOfFrame))),
       speed_(speed),
       world_(world),
       reporter_(reporter) {}
@@ -60,11 +68,30 @@ void Simulator::Frame() {
     }
     nextTick_ += 1.0;
   }
+  FrameRecords();
+}
+
+// The frame's records, built in rounds of a few per client, as long as the
+// frame's time for them lasts: a client with a thousand "Frame"
+// subscriptions takes its share, and one with two records gets them in the
+// first round. The first round always runs whole.
+void Simulator::FrameRecords() {
+  const auto deadline = std::chrono::steady_clock::now() + recordTime_;
   for (Session* session : sessions_) {
-    session->FrameRendered(static_cast<float>(fps_), static_cast<float>(speed_));
+    session->BeginFrame(static_cast<float>(fps_), static_cast<float>(speed_));
     if (session->Following()) {
       reporter_.Followed(session->id());
     }
+  }
+  for (bool more = true; more;) {
+    more = false;
+    for (Session* session : sessions_) {
+      more = session->FrameRecords(kRecordsPerRound) || more;
+    }
+    more = more && std::chrono::steady_clock::now() < deadline;
+  }
+  for (Session* session : sessions_) {
+    session->EndFrame();
   }
 }
 

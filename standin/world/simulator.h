@@ -4,6 +4,7 @@
 #ifndef VANTILO_STANDIN_WORLD_SIMULATOR_H
 #define VANTILO_STANDIN_WORLD_SIMULATOR_H
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -36,6 +37,7 @@ class Simulator {
   double speed() const { return speed_; }
 
  private:
+  void FrameRecords();
   void TraceAction(const Action& action, JsonLine line);
   void ChangeView(const Action& action);
   void ChangePause(const Action& action, JsonLine line);
@@ -44,6 +46,7 @@ class Simulator {
   std::vector<Action> scenario_;
   std::size_t next_ = 0;
   double fps_;
+  std::chrono::steady_clock::duration recordTime_;  // a frame's time for its records
   double speed_;
   World& world_;
   Reporter& reporter_;

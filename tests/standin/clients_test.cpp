@@ -632,9 +632,10 @@ void ExpectBoundedLog(const std::string& output, const std::string& shown,
 // Clients that never read: flooding packets of an unknown type, each earning
 // an exception, or (hoarders) subscribing to "Frame" a thousand times, after
 // which they send nothing and their frame records pile up to their queue's
-// bound, or (churners) adding and removing a menu kChurns times.
-enum class FloodKind { kUnknownPackets, kHoarders, kMenuChurn };
-const std::uint32_t kChurns = 20000;
+// bound, or (churners) adding and removing a menu kChurns times. Frame
+// readers subscribe to "Frame" 999 times and read everything.
+enum class FloodKind { kUnknownPackets, kHoarders, kMenuChurn, kFrameReaders };
+const std::uint32_t kChurns = 5000;
 
 struct Flood {
   const char* name;
@@ -657,6 +658,10 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
       {"ten that hoard frame records and go quiet", 60, 10, FloodKind::kHoarders, "2048", false, 1},
       // Once a line each added and removed a menu: thousands of lines a second.
       {"two that churn a menu", 60, 2, FloodKind::kMenuChurn, nullptr, false, 0},
+      // Twenty thousand "Frame" records a frame, a thousand frames a second:
+      // more than a frame's time can build.
+      {"twenty at 1000 fps that read 999 Frame events each", 1000, 20, FloodKind::kFrameReaders,
+       nullptr, false, 0},
   };
   for (const Flood& row : floods) {
     SCOPED_TRACE(row.name);
@@ -674,8 +679,9 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
     const long memoryBefore = ResidentKiB(standin.pid());
 
     Bytes flood = UnknownPackets();
-    if (row.kind == FloodKind::kHoarders) {
-      flood = PacketRun(OpenPacket(kProtocol), kCap,
+    if (row.kind == FloodKind::kHoarders || row.kind == FloodKind::kFrameReaders) {
+      const std::uint32_t subscriptions = row.kind == FloodKind::kHoarders ? kCap : 999;
+      flood = PacketRun(OpenPacket(kProtocol), subscriptions,
                         [](auto i) { return Subscribe(2 + i, 100 + i, "Frame"); });
     } else if (row.kind == FloodKind::kMenuChurn) {
       flood = PacketRun(OpenPacket(kProtocol), kChurns, [](auto i) {
@@ -695,6 +701,8 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
             flooders[i]->SendWhatFits(flood.data() + offsets[i], flood.size() - offsets[i]);
         if (row.kind == FloodKind::kUnknownPackets) {
           offsets[i] %= flood.size();
+        } else if (row.kind == FloodKind::kFrameReaders) {
+          flooders[i]->Discard();
         }
       }
       memoryMost = std::max(memoryMost, ResidentKiB(standin.pid()));

@@ -279,6 +279,12 @@ std::size_t RawClient::SendWhatFits(const std::uint8_t* data, std::size_t size) 
   return count > 0 ? static_cast<std::size_t>(count) : 0;
 }
 
+void RawClient::Discard() {
+  std::uint8_t chunk[65536];
+  while (recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT) > 0) {
+  }
+}
+
 Bytes RawClient::NextRecord(int timeoutMs) {
   return NextFrame(fd_, &buffer_, kSmallestRecord, After(timeoutMs));
 }

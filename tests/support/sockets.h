@@ -93,6 +93,8 @@ class RawClient {
   // Sends what the socket takes now without waiting; returns how many bytes
   // went (0 also when the peer has gone).
   std::size_t SendWhatFits(const std::uint8_t* data, std::size_t size);
+  // Reads and throws away what has arrived, without waiting.
+  void Discard();
   // The next whole record, or empty on end of stream or after timeoutMs.
   Bytes NextRecord(int timeoutMs = 5000);
   // Records until one satisfies the predicate (it is returned; empty if none came).
