@@ -20,6 +20,15 @@ build=${1:-build/windows-x86}
 
 scripts/wine-setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)
+# Wine runs a 32-bit Windows program as a 32-bit x86 process; some virtual
+# machines' kernels run none ("Exec format error"). There the programs are
+# built and inspected, and the tests that run them are left out, saying so.
+wine=ON
+if ! WINEDEBUG=-all wine --version >/dev/null 2>&1; then
+  wine=OFF
+  echo "test-windows: Wine cannot run on this machine (it runs no 32-bit x86 program):" \
+    "the tests that run the Windows programs are left out" >&2
+fi
 native_build=${VANTILO_NATIVE_BUILD_DIR:-$PWD/build/ci}
 if [[ ! -x "$native_build/vantilo-standin" ]]; then
   echo "test-windows: no native vantilo-standin in $native_build; the end-to-end test will" \
@@ -28,11 +37,12 @@ fi
 echo "== windows-x86: configure, build, test"
 status=0
 if (($# == 0)); then
-  cmake --preset windows-x86 -DVANTILO_NATIVE_BUILD_DIR="$native_build" >/dev/null
+  cmake --preset windows-x86 -DVANTILO_NATIVE_BUILD_DIR="$native_build" -DVANTILO_WINE=$wine >/dev/null
   cmake --build --preset windows-x86 -j "$jobs"
   ctest --preset windows-x86 -j "$jobs" || status=$?
 else
-  cmake --preset windows-x86 -B "$1" -DVANTILO_NATIVE_BUILD_DIR="$native_build" >/dev/null
+  cmake --preset windows-x86 -B "$1" -DVANTILO_NATIVE_BUILD_DIR="$native_build" \
+    -DVANTILO_WINE=$wine >/dev/null
   cmake --build "$1" -j "$jobs"
   ctest --test-dir "$1" --output-on-failure -j "$jobs" || status=$?
 fi

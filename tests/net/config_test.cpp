@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 #include "tests/support/files.h"
 
@@ -90,24 +91,18 @@ TEST(ConfigKeys, MissingKeysTakeDefaults) {
 }
 
 TEST(ConfigKeys, PipePathsUnknownProtocolAndBadPorts) {
-  const struct {
-    const char* keys;
-    const char* pipe;     // the path, or "" when unusable
-    const char* problem;  // when unusable
-  } kPipes[] = {
-      {"Port=Custom/SimConnect", "\\\\.\\pipe\\Custom\\SimConnect", ""},
-      {"Address=simpc\nPort=Microsoft Flight Simulator\\SimConnect",
-       "\\\\simpc\\pipe\\Microsoft Flight Simulator\\SimConnect", ""},
-      {"Address=.", "", "Protocol=Pipe needs Port, the pipe's name"},
-      {"Address=\\\\simpc\nPort=x", "",
-       "bad Address '\\\\simpc' (a computer name, or '.' for this one)"},
+  // Each row: the keys after Protocol=Pipe, and the pipe's path or the problem.
+  const std::pair<const char*, const char*> kPipes[] = {
+      {"Port=Custom/SimConnect", "\\\\.\\pipe\\Custom\\SimConnect"},
+      {"Address=pc\nPort=Lockheed Martin Prepar3D v5\\SimConnect",
+       "\\\\pc\\pipe\\Lockheed Martin Prepar3D v5\\SimConnect"},
+      {"Address=.", "Protocol=Pipe needs Port, the pipe's name"},
+      {"Address=\\\\pc\nPort=x", "bad Address '\\\\pc' (a computer name, or '.' for this one)"},
   };
   for (const auto& row : kPipes) {
     LinkSettings pipe =
-        ParseSimConnectCfg(std::string("[SimConnect]\nProtocol=Pipe\n") + row.keys, 0);
-    EXPECT_EQ(pipe.transport, Transport::Pipe) << row.keys;
-    EXPECT_EQ(pipe.pipe, row.pipe) << row.keys;
-    EXPECT_EQ(pipe.problem, row.problem) << row.keys;
+        ParseSimConnectCfg(std::string("[SimConnect]\nProtocol=Pipe\n") + row.first, 0);
+    EXPECT_EQ(pipe.usable ? pipe.pipe : pipe.problem, row.second) << row.first;
   }
   EXPECT_FALSE(
       ParseSimConnectCfg("[SimConnect]\nProtocol=Pipe\nPort=" + std::string(250, 'p'), 0).usable);

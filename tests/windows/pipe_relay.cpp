@@ -1,11 +1,8 @@
-// A test tool, not shipped: serves a named pipe as a simulator does and
-// relays each client's bytes to a TCP port (the Linux stand-in's) and back,
-// so that vantilo-direct.exe under Wine flies a scenario through a pipe.
-// One pipe instance, serving one client at a time: a client that used up
-// an instance to look for the pipe and then opened it again would find it
-// busy until the open's bound. Prints "relaying" once the pipe exists and
-// runs until it is killed.
-// Usage: pipe_relay NAME PORT   (the pipe \\.\pipe\NAME, the port on 127.0.0.1)
+// Test tool, not shipped: serves \\.\pipe\NAME as a simulator does, with one
+// instance (a client that used one up to look for the pipe would find it
+// busy), and relays each client in turn to 127.0.0.1:PORT. Prints
+// "relaying" once the pipe exists; runs until killed.
+// Usage: pipe_relay NAME PORT
 #include <winsock2.h>
 // After winsock2.h, which must come first.
 #include <windows.h>
@@ -14,115 +11,49 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-// Writes all bytes to the pipe; false when the client has gone.
-bool WriteAll(HANDLE pipe, const char* bytes, DWORD count) {
-  while (count > 0) {
-    DWORD written = 0;
-    if (!WriteFile(pipe, bytes, count, &written, nullptr)) {
-      return false;
-    }
-    bytes += written;
-    count -= written;
+int main(int argc, char* argv[]) {
+  WSADATA data;
+  if (argc != 3 || WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+    return 2;
   }
-  return true;
-}
-
-bool SendAll(SOCKET socket, const char* bytes, int count) {
-  while (count > 0) {
-    const int sent = send(socket, bytes, count, 0);
-    if (sent <= 0) {
-      return false;
-    }
-    bytes += sent;
-    count -= sent;
+  HANDLE pipe =
+      CreateNamedPipeA((std::string("\\\\.\\pipe\\") + argv[1]).c_str(), PIPE_ACCESS_DUPLEX,
+                       PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    return 1;
   }
-  return true;
-}
-
-// Moves bytes both ways until either side ends; a millisecond's wait on the
-// socket when neither had anything.
-void Relay(HANDLE pipe, SOCKET socket) {
-  char buffer[64 * 1024];
-  for (;;) {
-    DWORD waiting = 0;
-    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) {
-      return;  // the client closed its end
-    }
-    if (waiting > 0) {
-      DWORD read = 0;
-      const DWORD wanted = waiting < sizeof buffer ? waiting : sizeof buffer;
-      if (!ReadFile(pipe, buffer, wanted, &read, nullptr) ||
-          !SendAll(socket, buffer, static_cast<int>(read))) {
-        return;
-      }
-    }
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket, &readable);
-    timeval wait = {0, waiting > 0 ? 0 : 1000};
-    if (select(0, &readable, nullptr, nullptr, &wait) > 0) {
-      const int received = recv(socket, buffer, sizeof buffer, 0);
-      if (received <= 0 || !WriteAll(pipe, buffer, static_cast<DWORD>(received))) {
-        FlushFileBuffers(pipe);  // the client reads what came before the end
-        return;
-      }
-    }
-  }
-}
-
-SOCKET ConnectToPort(unsigned short port) {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  std::printf("relaying\n");
+  std::fflush(stdout);
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  if (s != INVALID_SOCKET &&
-      connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  address.sin_port = htons(static_cast<u_short>(std::atoi(argv[2])));
+  char buffer[65536];
+  for (;;) {
+    ConnectNamedPipe(pipe, nullptr);  // or the client came first: ERROR_PIPE_CONNECTED
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    bool open = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    // One thread, both ways: what the pipe holds, then a millisecond's wait on the socket.
+    while (open) {
+      DWORD waiting = 0;
+      DWORD moved = 0;
+      open = PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr) &&
+             (waiting == 0 ||
+              (ReadFile(pipe, buffer, waiting < sizeof buffer ? waiting : sizeof buffer, &moved,
+                        nullptr) &&
+               send(s, buffer, static_cast<int>(moved), 0) == static_cast<int>(moved)));
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(s, &readable);
+      timeval wait = {0, 1000};
+      if (open && select(0, &readable, nullptr, nullptr, &wait) > 0) {
+        const int received = recv(s, buffer, sizeof buffer, 0);
+        open = received > 0 && WriteFile(pipe, buffer, static_cast<DWORD>(received), &moved,
+                                         nullptr);  // the pipe takes all: it is blocking
+      }
+    }
+    FlushFileBuffers(pipe);  // the client reads what came before the end
     closesocket(s);
-    return INVALID_SOCKET;
-  }
-  return s;
-}
-
-}  // namespace
-
-int main(int argc, char* argv[]) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: pipe_relay NAME PORT\n");
-    return 2;
-  }
-  const std::string path = std::string("\\\\.\\pipe\\") + argv[1];
-  const unsigned short port = static_cast<unsigned short>(std::atoi(argv[2]));
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    std::fprintf(stderr, "pipe_relay: no Winsock\n");
-    return 1;
-  }
-  HANDLE pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX,
-                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 64 * 1024,
-                                 64 * 1024, 0, nullptr);
-  if (pipe == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "pipe_relay: cannot make %s (error %lu)\n", path.c_str(),
-                 static_cast<unsigned long>(GetLastError()));
-    return 1;
-  }
-  std::printf("relaying %s to 127.0.0.1:%u\n", path.c_str(), port);
-  std::fflush(stdout);
-  for (int client = 1;; ++client) {
-    if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) {
-      std::fprintf(stderr, "pipe_relay: ConnectNamedPipe failed (error %lu)\n",
-                   static_cast<unsigned long>(GetLastError()));
-      return 1;
-    }
-    SOCKET socket = ConnectToPort(port);
-    if (socket != INVALID_SOCKET) {
-      Relay(pipe, socket);
-      closesocket(socket);
-    }
-    std::printf("client %d gone\n", client);
-    std::fflush(stdout);
     DisconnectNamedPipe(pipe);
   }
 }

@@ -230,84 +230,44 @@ TEST(WinsockConnection, SendGivesUpWhenThePeerStopsReading) {
   EXPECT_EQ(why, "timed out");
 }
 
-// A simulator's pipe with one instance, small buffers, served from here.
-class PipeServer {
- public:
-  PipeServer()
-      : path_("\\\\.\\pipe\\vantilo-test-" + std::to_string(GetCurrentProcessId())),
-        pipe_(CreateNamedPipeA(path_.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
-                               4096, 4096, 0, nullptr)) {}
-  ~PipeServer() { Break(); }
-  PipeServer(const PipeServer&) = delete;
-  PipeServer& operator=(const PipeServer&) = delete;
-
-  LinkSettings Settings() const {
-    return vantilo_net::ParseSimConnectCfg(
-        "[SimConnect]\nProtocol=Pipe\nPort=" + path_.substr(9) + "\n", 0);
-  }
-  bool Write(const Bytes& bytes) {
-    DWORD written = 0;
-    return WriteFile(pipe_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-  }
-  // Lets the client go and waits for the next one (blocking).
-  bool Serve() {
-    DisconnectNamedPipe(pipe_);
-    return ConnectNamedPipe(pipe_, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
-  }
-  void Break() {
-    if (pipe_ != INVALID_HANDLE_VALUE) {
-      CloseHandle(pipe_);
-    }
-    pipe_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  std::string path_;
-  HANDLE pipe_;
-};
-
-TEST(PipeConnection, ReadsWithoutWaitingGivesUpOnAStalledServerAndSeesTheBreak) {
-  PipeServer server;
-  Connection connection;
+// A simulator's pipe with one instance and small buffers, served here: a
+// read that never waits, a send that gives up on a server that stops
+// reading, a busy pipe waited for, the end of a broken one.
+TEST(PipeConnection, ReadsWithoutWaitingBoundsSendsWaitsWhenBusyAndSeesTheBreak) {
+  const std::string name = "vantilo-test-" + std::to_string(GetCurrentProcessId());
+  HANDLE server = CreateNamedPipeA(("\\\\.\\pipe\\" + name).c_str(), PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+  const LinkSettings settings =
+      vantilo_net::ParseSimConnectCfg("[SimConnect]\nProtocol=Pipe\nPort=" + name, 0);
+  Connection first;
   std::string problem;
-  ASSERT_TRUE(connection.Connect(server.Settings(), &problem)) << problem;
-
+  ASSERT_TRUE(first.Connect(settings, &problem)) << problem;
   RecordSplitter splitter;
-  EXPECT_TRUE(ReadInto(&connection, &splitter));  // nothing there: at once
-  EXPECT_EQ(splitter.Pending(), 0u);
+  EXPECT_TRUE(ReadInto(&first, &splitter));  // nothing there: at once
   const Bytes quit = {12, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
-  ASSERT_TRUE(server.Write(quit));
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(server, quit.data(), 12, &written, nullptr));
   vantilo_net::AlignedRecord record;
-  ASSERT_TRUE(ReadUntilRecord(&connection, &splitter, &record));
+  ASSERT_TRUE(ReadUntilRecord(&first, &splitter, &record));
   EXPECT_EQ(Bytes(record.Bytes(), record.Bytes() + record.Size()), quit);
-
-  // The server reads nothing: the send gives up at its bound.
-  const Bytes flood(1024u * 1024u, 0xAB);
   std::string why;
-  EXPECT_EQ(connection.Send(flood, &why), SendResult::kTimedOut);
+  EXPECT_EQ(first.Send(Bytes(1u << 20, 0xAB), &why), SendResult::kTimedOut);
   EXPECT_EQ(why, "timed out");
 
-  server.Break();
-  EXPECT_FALSE(ReadInto(&connection, &splitter));
-  EXPECT_EQ(connection.Send(quit, &why), SendResult::kFailed);
-}
-
-TEST(PipeConnection, ABusyPipeIsWaitedForWithinTheOpensBound) {
-  PipeServer server;
-  Connection first;
-  Connection second;
-  std::string problem;
-  ASSERT_TRUE(first.Connect(server.Settings(), &problem)) << problem;
-  // Its one instance is taken; the first client leaves a moment later and
-  // the server serves again, while the second open waits.
-  std::thread serveAgain([&server, &first] {
+  // The one instance is taken; a second open waits until the first client
+  // has gone and the server serves again.
+  std::thread serveAgain([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     first.Close();
-    server.Serve();
+    DisconnectNamedPipe(server);
+    ConnectNamedPipe(server, nullptr);
   });
-  EXPECT_TRUE(second.Connect(server.Settings(), &problem)) << problem;
+  Connection second;
+  EXPECT_TRUE(second.Connect(settings, &problem)) << problem;
   serveAgain.join();
+  CloseHandle(server);
+  EXPECT_FALSE(ReadInto(&second, &splitter));
+  EXPECT_EQ(second.Send(quit, &why), SendResult::kFailed);
 }
 
 // Runs the body in a fresh empty current folder, so only the file beside
