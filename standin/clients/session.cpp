@@ -214,6 +214,7 @@ void Session::Subscribe(const Packet& p) {
     return Fail(p, kExceptionTooManyEventNames, 1);
   }
   subscriptions_[p.U32(1)] = kind;
+  frameSubscriptions_ += kind == SystemEvent::kFrame;
 }
 
 void Session::AddToDataDefinition(const Packet& p) {
@@ -263,7 +264,12 @@ void Session::RequestData(const Packet& p) {
     return Fail(p, kExceptionInvalidEnum, 5);
   }
   // A request id asked again replaces the request; NEVER ends it.
-  bool replaces = requests_.erase(p.U32(1)) != 0;
+  const auto replaced = requests_.find(p.U32(1));
+  const bool replaces = replaced != requests_.end();
+  if (replaces) {
+    frameRequests_ -= PerFrame(replaced->second);
+    requests_.erase(replaced);
+  }
   if (!replaces && p.U32(4) != SIMCONNECT_PERIOD_NEVER && requests_.size() >= kMaxRequests) {
     return Fail(p, kExceptionTooManyRequests, 1);
   }
@@ -279,6 +285,7 @@ void Session::RequestData(const Packet& p) {
   request.interval = p.U32(7);
   request.limit = p.U32(8);
   requests_.emplace(request.id, request);
+  frameRequests_ += PerFrame(request);
 }
 
 void Session::SetCamera(const Packet& p) {

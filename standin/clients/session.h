@@ -173,6 +173,12 @@ class Session {
   float simSpeed_ = 0.0f;
   std::map<std::uint32_t, SystemEvent>::iterator nextEvent_;
   std::map<std::uint32_t, DataRequest>::iterator nextRequest_;
+  // Each frame's records due, kept as registered, so that the late ones are
+  // counted without a walk through the rest: "Frame" subscriptions and
+  // per-frame requests, and of them how many this frame has built.
+  std::size_t frameSubscriptions_ = 0;
+  std::size_t frameRequests_ = 0;
+  std::size_t builtThisFrame_ = 0;
 };
 
 }  // namespace standin

@@ -85,6 +85,7 @@ void Session::BeginFrame(float frameRate, float simSpeed) {
   simSpeed_ = simSpeed;
   nextEvent_ = subscriptions_.begin();
   nextRequest_ = requests_.begin();
+  builtThisFrame_ = 0;
 }
 
 bool Session::FrameRecords(std::size_t most) {
@@ -94,6 +95,7 @@ bool Session::FrameRecords(std::size_t most) {
       continue;
     }
     ++built;
+    ++builtThisFrame_;
     JsonLine line = RecordLine("EVENT_FRAME");
     if (reporter_.tracing()) {
       line.Int("event_id", nextEvent_->first).Float("frame_rate", frameRate_);
@@ -118,6 +120,7 @@ bool Session::FrameRecords(std::size_t most) {
     }
     if (PerFrame(request)) {
       ++built;
+      ++builtThisFrame_;
       SendData(request);
     }
     ++nextRequest_;
@@ -132,14 +135,9 @@ void Session::EndFrame() {
   }
   inFrame_ = false;
   // What the frame's time for records did not reach is late: dropped, as a
-  // slow client's frame records are, and counted.
-  std::uint64_t late = 0;
-  for (; nextEvent_ != subscriptions_.end(); ++nextEvent_) {
-    late += nextEvent_->second == SystemEvent::kFrame;
-  }
-  for (; nextRequest_ != requests_.end(); ++nextRequest_) {
-    late += PerFrame(nextRequest_->second);  // a ONCE request waits for the next frame
-  }
+  // slow client's frame records are, and counted. (A ONCE request not
+  // reached waits for the next frame.)
+  const std::uint64_t late = frameSubscriptions_ + frameRequests_ - builtThisFrame_;
   if (late == 0) {
     return;
   }
