@@ -4,6 +4,7 @@
 // simulator here; each row says where its fact comes from and how sure it
 // is. A simulator found in the wrong place is one row to mend (and the same
 // row of the README's table).
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -147,11 +148,7 @@ bool ConnectToLocalSimulator(Connection* connection, LinkSettings* found, std::s
     } else {
       port = static_cast<std::uint16_t>(std::atoi(place.name));
     }
-    bool tried = false;
-    for (std::uint16_t done : portsTried) {
-      tried = tried || done == port;
-    }
-    if (tried) {
+    if (std::find(portsTried.begin(), portsTried.end(), port) != portsTried.end()) {
       continue;  // two keys with one port
     }
     portsTried.push_back(port);
