@@ -1,5 +1,5 @@
 // The soak: vantilo against the stand-in at 1000 fps for VANTILO_SOAK_SECONDS
-// simulated seconds (default 60, at least 20), the aircraft rolling until menu
+// simulated seconds (default 60, at least 40), the aircraft rolling until menu
 // Exit. Every attitude record must be answered by its own camera command, and
 // the program's resident memory must stay flat after a warm-up.
 #include <gtest/gtest.h>
@@ -10,6 +10,8 @@
 #include <cstring>
 #include <deque>
 #include <iostream>
+#include <utility>
+#include <vector>
 
 #include "runs.h"
 #include "tests/support/files.h"
@@ -103,22 +105,28 @@ TEST(Soak, EveryFrameIsAnsweredAndMemoryStaysFlat) {
   // run, at least 25 seconds: a sanitizer build's 1 MiB quarantine takes a
   // camera command's packet as one small chunk, and was seen to fill in
   // about 17 s at 1000 commands a second (the run keeps at least 900).
+  // The last seconds before the exit are left out: the leak checker of a
+  // sanitizer build runs there and was seen to add up to 6 MiB.
   const Clock::time_point start = Clock::now();
   const Clock::time_point warmedUp = start + std::chrono::seconds(std::max(25, seconds / 10));
   const Clock::time_point safetyBound = start + std::chrono::seconds(seconds + 60);
-  long baseline = -1;
-  long highest = -1;
+  std::vector<std::pair<Clock::time_point, long>> samples;
   while (program->WaitForExit(250) == -1 && Clock::now() < safetyBound) {
     const long now = ResidentKiB(program->pid());
     if (Clock::now() >= warmedUp && now >= 0) {
-      baseline = baseline < 0 ? now : baseline;
-      highest = std::max(highest, now);
+      samples.emplace_back(Clock::now(), now);
     }
   }
+  const Clock::time_point exitingFrom = Clock::now() - std::chrono::seconds(5);
   ExpectCleanProgramEnd(*program);
   EXPECT_EQ(standin.WaitForExit(15000), 0);
   ExpectNoSanitizerReport(standin, "stand-in");
-  ASSERT_GT(baseline, 0);
+  ASSERT_FALSE(samples.empty());
+  const long baseline = samples.front().second;
+  long highest = baseline;
+  for (const auto& [when, kib] : samples) {
+    highest = when < exitingFrom ? std::max(highest, kib) : highest;
+  }
   EXPECT_LE(highest - baseline, kMemorySlackKiB)
       << "VmRSS " << baseline << " KiB after warm-up, at most " << highest;
 
