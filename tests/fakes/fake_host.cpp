@@ -66,15 +66,6 @@ State& S() {
 
 int handleTag;  // its address is the handle the fake gives out
 
-std::string HandleText(HANDLE h) {
-  if (h == Handle()) {
-    return "H";
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%p", h);
-  return text;
-}
-
 std::string Str(const char* text) {
   if (text == nullptr) {
     return "null";
@@ -84,21 +75,11 @@ std::string Str(const char* text) {
 
 std::string Num(std::uint64_t value) { return std::to_string(value); }
 
+// Nine significant digits give back every float's exact value.
 std::string Flt(float value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08xf", static_cast<unsigned>(Bits(value)));
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
   return text;
-}
-
-std::string Join(std::initializer_list<std::string> parts) {
-  std::string out;
-  for (const std::string& part : parts) {
-    if (!out.empty()) {
-      out += ", ";
-    }
-    out += part;
-  }
-  return out;
 }
 
 // Moves what the program printed since the last look into the timeline.
@@ -123,10 +104,17 @@ void TakeConsole() {
   S().timeline.push_back("stdout: " + chunk);
 }
 
-HRESULT Record(const char* name, std::string args, std::vector<float> floats = {}) {
+// Records a call as the golden file writes it: the name, then each
+// argument after a blank; an empty argument (the fake's own handle) is left out.
+HRESULT Record(const char* name, std::initializer_list<std::string> args,
+               std::vector<float> floats = {}) {
   TakeConsole();
-  S().calls.push_back(Call{name, std::move(args), std::move(floats), S().clockMs});
-  S().timeline.push_back(S().calls.back().Text());
+  std::string line = name;
+  for (const std::string& arg : args) {
+    line += arg.empty() ? "" : " " + arg;
+  }
+  S().calls.push_back(Call{name, line, std::move(floats)});
+  S().timeline.push_back(line);
   return 0;
 }
 
@@ -193,23 +181,12 @@ std::string ReleaseConsole() {
 }
 const std::vector<Call>& Calls() { return S().calls; }
 
-std::vector<std::string> CallTexts() {
-  std::vector<std::string> texts;
+std::vector<std::string> CallLines() {
+  std::vector<std::string> lines;
   for (const Call& call : S().calls) {
-    texts.push_back(call.Text());
+    lines.push_back(call.line);
   }
-  return texts;
-}
-
-std::vector<std::string> CallTextsWithoutLoop() {
-  std::vector<std::string> texts;
-  for (const Call& call : S().calls) {
-    if (call.name == "SimConnect_CallDispatch" || call.Text() == "Sleep(1)") {
-      continue;
-    }
-    texts.push_back(call.Text());
-  }
-  return texts;
+  return lines;
 }
 
 std::vector<Call> CallsNamed(const std::string& name) {
@@ -233,6 +210,14 @@ void QueueRecord(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
 void OnDispatch(std::function<void(int)> hook) { S().hook = std::move(hook); }
 std::uint64_t NowMs() { return S().clockMs; }
 HANDLE Handle() { return &handleTag; }
+std::string HandleText(HANDLE h) {
+  if (h == Handle()) {
+    return std::string();
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", h);
+  return text;
+}
 std::uint32_t Bits(float value) {
   std::uint32_t bits;
   std::memcpy(&bits, &value, sizeof bits);
@@ -307,7 +292,6 @@ std::vector<std::uint8_t> DataRecord(DWORD requestId, double pitch, double bank)
 
 using fake::Flt;
 using fake::HandleText;
-using fake::Join;
 using fake::Num;
 using fake::Record;
 using fake::S;
@@ -322,16 +306,14 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWN
   if (ok && phSimConnect != nullptr) {
     *phSimConnect = fake::Handle();
   }
-  char where[32];
-  std::snprintf(where, sizeof where, "%s", phSimConnect == nullptr ? "null" : "&h");
-  Record("SimConnect_Open",
-         Join({where, Str(szName), hWnd == nullptr ? "null" : "window", Num(UserEventWin32),
-               hEventHandle == nullptr ? "null" : "event", Num(ConfigIndex)}));
+  Record("Open",
+         {phSimConnect == nullptr ? "null" : "", Str(szName), hWnd == nullptr ? "null" : "window",
+          Num(UserEventWin32), hEventHandle == nullptr ? "null" : "event", Num(ConfigIndex)});
   return S().openResult;
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_Close(HANDLE hSimConnect) {
-  return Record("SimConnect_Close", HandleText(hSimConnect));
+  return Record("Close", {HandleText(hSimConnect)});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch,
@@ -343,9 +325,8 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
                  s.dispatchCalls);
     std::abort();
   }
-  Record("SimConnect_CallDispatch",
-         Join({HandleText(hSimConnect), pfcnDispatch == nullptr ? "null" : "proc",
-               pContext == nullptr ? "null" : "context"}));
+  Record("CallDispatch", {HandleText(hSimConnect), pfcnDispatch == nullptr ? "null" : "proc",
+                          pContext == nullptr ? "null" : "context"});
   if (s.hook) {
     s.hook(number);
   }
@@ -363,8 +344,8 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
 HRESULT SIMCONNECT_CALL SimConnect_MenuAddItem(HANDLE hSimConnect, const char* szMenuItem,
                                                SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
                                                DWORD dwData) {
-  return Record("SimConnect_MenuAddItem",
-                Join({HandleText(hSimConnect), Str(szMenuItem), Num(MenuEventID), Num(dwData)}));
+  return Record("MenuAddItem",
+                {HandleText(hSimConnect), Str(szMenuItem), Num(MenuEventID), Num(dwData)});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
@@ -372,60 +353,58 @@ HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
                                                   const char* szMenuItem,
                                                   SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID,
                                                   DWORD dwData) {
-  return Record("SimConnect_MenuAddSubItem",
-                Join({HandleText(hSimConnect), Num(MenuEventID), Str(szMenuItem),
-                      Num(SubMenuEventID), Num(dwData)}));
+  return Record("MenuAddSubItem", {HandleText(hSimConnect), Num(MenuEventID), Str(szMenuItem),
+                                   Num(SubMenuEventID), Num(dwData)});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE hSimConnect,
                                                   SIMCONNECT_CLIENT_EVENT_ID MenuEventID) {
-  return Record("SimConnect_MenuDeleteItem", Join({HandleText(hSimConnect), Num(MenuEventID)}));
+  return Record("MenuDeleteItem", {HandleText(hSimConnect), Num(MenuEventID)});
 }
 
 HRESULT SIMCONNECT_CALL
 SimConnect_MenuDeleteSubItem(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
                              const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID) {
-  return Record("SimConnect_MenuDeleteSubItem",
-                Join({HandleText(hSimConnect), Num(MenuEventID), Num(SubMenuEventID)}));
+  return Record("MenuDeleteSubItem",
+                {HandleText(hSimConnect), Num(MenuEventID), Num(SubMenuEventID)});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect,
                                                             SIMCONNECT_CLIENT_EVENT_ID EventID,
                                                             const char* EventName) {
-  return Record("SimConnect_MapClientEventToSimEvent",
-                Join({HandleText(hSimConnect), Num(EventID), Str(EventName)}));
+  return Record("MapClientEventToSimEvent",
+                {HandleText(hSimConnect), Num(EventID), Str(EventName)});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_MapInputEventToClientEvent(
     HANDLE hSimConnect, SIMCONNECT_INPUT_GROUP_ID GroupID, const char* szInputDefinition,
     SIMCONNECT_CLIENT_EVENT_ID DownEventID, DWORD DownValue, SIMCONNECT_CLIENT_EVENT_ID UpEventID,
     DWORD UpValue, BOOL bMaskable) {
-  return Record("SimConnect_MapInputEventToClientEvent",
-                Join({HandleText(hSimConnect), Num(GroupID), Str(szInputDefinition),
-                      Num(DownEventID), Num(DownValue), Num(UpEventID), Num(UpValue),
-                      std::to_string(static_cast<int>(bMaskable))}));
+  return Record(
+      "MapInputEventToClientEvent",
+      {HandleText(hSimConnect), Num(GroupID), Str(szInputDefinition), Num(DownEventID),
+       Num(DownValue), Num(UpEventID), Num(UpValue), std::to_string(static_cast<int>(bMaskable))});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_AddClientEventToNotificationGroup(
     HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
     SIMCONNECT_CLIENT_EVENT_ID EventID, BOOL bMaskable) {
-  return Record("SimConnect_AddClientEventToNotificationGroup",
-                Join({HandleText(hSimConnect), Num(GroupID), Num(EventID),
-                      std::to_string(static_cast<int>(bMaskable))}));
+  return Record("AddClientEventToNotificationGroup",
+                {HandleText(hSimConnect), Num(GroupID), Num(EventID),
+                 std::to_string(static_cast<int>(bMaskable))});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_SetInputGroupState(HANDLE hSimConnect,
                                                       SIMCONNECT_INPUT_GROUP_ID GroupID,
                                                       DWORD dwState) {
-  return Record("SimConnect_SetInputGroupState",
-                Join({HandleText(hSimConnect), Num(GroupID), Num(dwState)}));
+  return Record("SetInputGroupState", {HandleText(hSimConnect), Num(GroupID), Num(dwState)});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect,
                                                           SIMCONNECT_CLIENT_EVENT_ID EventID,
                                                           const char* SystemEventName) {
-  return Record("SimConnect_SubscribeToSystemEvent",
-                Join({HandleText(hSimConnect), Num(EventID), Str(SystemEventName)}));
+  return Record("SubscribeToSystemEvent",
+                {HandleText(hSimConnect), Num(EventID), Str(SystemEventName)});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
@@ -433,9 +412,9 @@ HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
                                                        const char* DatumName, const char* UnitsName,
                                                        SIMCONNECT_DATATYPE DatumType,
                                                        float fEpsilon, DWORD DatumID) {
-  return Record("SimConnect_AddToDataDefinition",
-                Join({HandleText(hSimConnect), Num(DefineID), Str(DatumName), Str(UnitsName),
-                      Num(static_cast<DWORD>(DatumType)), Flt(fEpsilon), Num(DatumID)}),
+  return Record("AddToDataDefinition",
+                {HandleText(hSimConnect), Num(DefineID), Str(DatumName), Str(UnitsName),
+                 Num(static_cast<DWORD>(DatumType)), Flt(fEpsilon), Num(DatumID)},
                 {fEpsilon});
 }
 
@@ -443,19 +422,18 @@ HRESULT SIMCONNECT_CALL SimConnect_RequestDataOnSimObject(
     HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
     SIMCONNECT_DATA_DEFINITION_ID DefineID, SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period,
     SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin, DWORD interval, DWORD limit) {
-  return Record(
-      "SimConnect_RequestDataOnSimObject",
-      Join({HandleText(hSimConnect), Num(RequestID), Num(DefineID), Num(ObjectID),
-            Num(static_cast<DWORD>(Period)), Num(Flags), Num(origin), Num(interval), Num(limit)}));
+  return Record("RequestDataOnSimObject", {HandleText(hSimConnect), Num(RequestID), Num(DefineID),
+                                           Num(ObjectID), Num(static_cast<DWORD>(Period)),
+                                           Num(Flags), Num(origin), Num(interval), Num(limit)});
 }
 
 HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, float fDeltaX,
                                                          float fDeltaY, float fDeltaZ,
                                                          float fPitchDeg, float fBankDeg,
                                                          float fHeadingDeg) {
-  return Record("SimConnect_CameraSetRelative6DOF",
-                Join({HandleText(hSimConnect), Flt(fDeltaX), Flt(fDeltaY), Flt(fDeltaZ),
-                      Flt(fPitchDeg), Flt(fBankDeg), Flt(fHeadingDeg)}),
+  return Record("CameraSetRelative6DOF",
+                {HandleText(hSimConnect), Flt(fDeltaX), Flt(fDeltaY), Flt(fDeltaZ), Flt(fPitchDeg),
+                 Flt(fBankDeg), Flt(fHeadingDeg)},
                 {fDeltaX, fDeltaY, fDeltaZ, fPitchDeg, fBankDeg, fHeadingDeg});
 }
 
@@ -465,7 +443,7 @@ namespace {
 
 // The virtual clock's Sleep: recorded, and it costs no real time.
 void VirtualSleep(DWORD dwMilliseconds) {
-  Record("Sleep", Num(dwMilliseconds));
+  Record("Sleep", {Num(dwMilliseconds)});
   S().clockMs += dwMilliseconds;
 }
 

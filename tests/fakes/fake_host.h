@@ -1,7 +1,8 @@
 // The in-process fake host shared by the program's tests. It implements
 // every SimConnect operation the program calls and Sleep: it records each
-// call with all its arguments, delivers scripted records through
-// SimConnect_CallDispatch, can fail the open, and keeps a virtual clock.
+// call with all its arguments in the golden file's line format, delivers
+// scripted records through SimConnect_CallDispatch, can fail the open, and
+// keeps a virtual clock.
 #ifndef VANTILO_TESTS_FAKES_FAKE_HOST_H
 #define VANTILO_TESTS_FAKES_FAKE_HOST_H
 
@@ -14,15 +15,15 @@
 
 namespace fake {
 
-// One recorded call: the operation's name and its arguments rendered as
-// text. The handle shows as H when it is the one the open gave out; floats
-// show as their bit pattern (0x41000000f), so texts compare exactly.
+// One recorded call, its line as the golden file tests/program/registration.txt
+// writes it: the name without SimConnect_, then the arguments after the
+// handle (left out when it is the one the open gave out), texts in quotes,
+// floats to nine significant digits, which give back their exact value:
+// MenuAddSubItem 19 "Pause" 21 12345, CameraSetRelative6DOF 0 0 0 8 0 -28.648735.
 struct Call {
-  std::string name;
-  std::string args;
+  std::string name;  // "MenuAddSubItem", "Sleep"
+  std::string line;
   std::vector<float> floats;  // the float arguments, in order, bits intact
-  std::uint64_t atMs;         // the virtual clock when the call was made
-  std::string Text() const { return name + "(" + args + ")"; }
 };
 
 enum class Delivery { OnePerCall, AllPerCall };
@@ -31,15 +32,13 @@ enum class Delivery { OnePerCall, AllPerCall };
 // one record per dispatch call.
 void Reset();
 
-// Every call so far, in order; the same without the loop's Sleep(1) and
-// SimConnect_CallDispatch calls.
+// Every call so far, in order, and their lines.
 const std::vector<Call>& Calls();
-std::vector<std::string> CallTexts();
-std::vector<std::string> CallTextsWithoutLoop();
+std::vector<std::string> CallLines();
 std::vector<Call> CallsNamed(const std::string& name);
 
 // One timeline of console text and host calls, in the order they happened:
-// each call's text, and "stdout: TEXT" for what the program printed since
+// each call's line, and "stdout: TEXT" for what the program printed since
 // the entry before. Console text is taken only while it is captured.
 const std::vector<std::string>& Timeline();
 
@@ -64,6 +63,8 @@ void OnDispatch(std::function<void(int)> hook);
 
 std::uint64_t NowMs();
 HANDLE Handle();
+// A handle as the lines show it: nothing for Handle(), else its address.
+std::string HandleText(HANDLE h);
 
 // A test whose program never quits would loop forever: the fake stops the
 // process with a message after this many dispatch calls in one test.

@@ -103,10 +103,9 @@ TEST_F(CameraCommand, ArgumentsExactly) {
   hSimConnect = &other;
   Frame(0.5);
   ASSERT_EQ(CommandCount(), 2u);
-  EXPECT_EQ(Commands()[0].Text(),
-            "SimConnect_CameraSetRelative6DOF(H, 0x00000000f, 0x00000000f, 0x00000000f, "
-            "0x41000000f, 0x00000000f, 0xc1e5309cf)");
-  EXPECT_EQ(Commands()[1].args.rfind("H,", 0), std::string::npos);
+  EXPECT_EQ(Commands()[0].line, "CameraSetRelative6DOF 0 0 0 8 0 -28.648735");
+  EXPECT_EQ(Commands()[1].line,
+            "CameraSetRelative6DOF " + fake::HandleText(&other) + " 0 0 0 8 0 -28.648735");
 }
 
 }  // namespace

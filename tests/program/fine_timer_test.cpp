@@ -55,15 +55,15 @@ class FineTimer : public ProgramTest {
     EXPECT_EQ(ProgramEntry(1, argv), 0);
     fake::ReleaseConsole();
   }
-  // The position of the first call with this text in the fake's record.
-  static std::size_t IndexOf(const std::string& text, std::size_t from = 0) {
-    std::vector<std::string> texts = fake::CallTexts();
-    for (std::size_t i = from; i < texts.size(); ++i) {
-      if (texts[i] == text) {
+  // The position of the first call with this line in the fake's record.
+  static std::size_t IndexOf(const std::string& line, std::size_t from = 0) {
+    std::vector<std::string> lines = fake::CallLines();
+    for (std::size_t i = from; i < lines.size(); ++i) {
+      if (lines[i] == line) {
         return i;
       }
     }
-    return texts.size();
+    return lines.size();
   }
 };
 
@@ -81,22 +81,21 @@ TEST_F(FineTimer, OneMillisecondAroundTheLoop) {
   EXPECT_EQ(TimerCalls()[1].period, 1u);
 
   // Begun after the data request, before the first dispatch.
-  std::size_t firstDispatch = IndexOf("SimConnect_CallDispatch(H, proc, null)");
+  std::size_t firstDispatch = IndexOf("CallDispatch proc null");
   EXPECT_EQ(TimerCalls()[0].hostCallsBefore, firstDispatch);
-  EXPECT_EQ(fake::CallTexts().at(firstDispatch - 1),
-            "SimConnect_RequestDataOnSimObject(H, 1, 0, 0, 2, 0, 0, 0, 0)");
+  EXPECT_EQ(fake::CallLines().at(firstDispatch - 1), "RequestDataOnSimObject 1 0 0 2 0 0 0 0");
   // Ended after the third pass's pause, before the tear-down.
-  std::size_t tearDown = IndexOf("SimConnect_MenuDeleteSubItem(H, 19, 21)");
+  std::size_t tearDown = IndexOf("MenuDeleteSubItem 19 21");
   EXPECT_EQ(TimerCalls()[1].hostCallsBefore, tearDown);
-  EXPECT_EQ(fake::CallTexts().at(tearDown - 1), "Sleep(1)");
-  EXPECT_EQ(fake::CallsNamed("SimConnect_CallDispatch").size(), 3u);
+  EXPECT_EQ(fake::CallLines().at(tearDown - 1), "Sleep 1");
+  EXPECT_EQ(fake::CallsNamed("CallDispatch").size(), 3u);
 }
 
 TEST_F(FineTimer, NotRequestedWhenTheOpenFails) {
   fake::FailOpen(static_cast<HRESULT>(0x80004005u));
   RunProgram();
   EXPECT_TRUE(TimerCalls().empty());
-  EXPECT_EQ(fake::CallTexts().back(), "Sleep(2000)");
+  EXPECT_EQ(fake::CallLines().back(), "Sleep 2000");
 }
 
 }  // namespace

@@ -69,9 +69,7 @@ class ProgramTest : public ::testing::Test {
   static void View(DWORD kind) { Dispatch(fake::EventRecord(EVENT_VIEW, kind)); }
   static void MenuPause() { Dispatch(fake::EventRecord(EVENT_MENU_PAUSE, 0)); }
 
-  static std::vector<fake::Call> Commands() {
-    return fake::CallsNamed("SimConnect_CameraSetRelative6DOF");
-  }
+  static std::vector<fake::Call> Commands() { return fake::CallsNamed("CameraSetRelative6DOF"); }
   static std::size_t CommandCount() { return Commands().size(); }
 
   // Whether one attitude record now brings a camera command.
