@@ -12,9 +12,11 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 
+#include "hostlink/net/wire.h"
 #include "hostlink/simconnect.h"
 #include "standin/wire/records.h"
 #include "tests/support/bytes.h"
@@ -131,14 +133,30 @@ const OperationRow kOperations[] = {
      Hex("14000000 02000000 320000f0 00000000 13000000")},
 };
 
+const std::string kOpenHex = Hex("28010000 02000000 010000f0 01000000") + HexField256("Vantilo") +
+                             Hex("00000000 00585346 00000000 00000000 e9ed0000 00000000");
+
+// Each function of wire.h's list has its packet here, the Open's or a row's:
+// a function added to the list fails this until its packet is written out.
+TEST(LinkRows, EveryFunctionOfTheWireListHasAPacket) {
+  auto function = [](const std::string& hex) {
+    return support::Word(support::FromHex(hex), 8) & ~wire::kPacketTypeMarker;
+  };
+  std::set<std::uint32_t> covered = {function(kOpenHex)};
+  for (const OperationRow& row : kOperations) {
+    covered.insert(function(row.hex));
+  }
+  for (const wire::FunctionId id : wire::kFunctionIds) {
+    EXPECT_EQ(covered.count(id), 1u) << wire::FunctionName(id);
+  }
+}
+
 // The Open packet, then every row's packet on one connection with send ids
 // counting on from the Open's 1, and nothing for the Close.
 TEST_F(LinkTest, EachOperationsPacketByteForByte) {
   ASSERT_EQ(SimConnect_Open(&handle, "Vantilo", nullptr, 0, nullptr, 0), 0);
   ASSERT_TRUE(server.Accept());
-  std::vector<std::string> expected = {
-      Hex("28010000 02000000 010000f0 01000000") + HexField256("Vantilo") +
-      Hex("00000000 00585346 00000000 00000000 e9ed0000 00000000")};
+  std::vector<std::string> expected = {kOpenHex};
   for (const OperationRow& row : kOperations) {
     EXPECT_EQ(row.call(handle), 0) << "row " << expected.size();
     const Bytes sendId = {static_cast<std::uint8_t>(expected.size() + 1), 0, 0, 0};
