@@ -4,9 +4,11 @@
 // own client the connection, and the README naming every function served.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <set>
 #include <thread>
 
+#include "hostlink/net/packets.h"
 #include "hostlink/net/wire.h"
 #include "tests/support/client_packets.h"
 #include "tests/support/files.h"
@@ -16,6 +18,8 @@
 
 namespace support {
 namespace {
+
+using vantilo_net::Encode;
 
 // A scenario in which nothing happens for a minute; tests end long before.
 std::string QuietScenario() { return TempFile("quiet.txt", "60 end\n"); }
@@ -232,6 +236,7 @@ struct FaultCase {
   Bytes packet;              // the faulty one, send id 40
   std::uint32_t code;
   std::uint32_t index;
+  std::string note = {};  // the log line after "client N: ", where a row gives it
 };
 
 std::vector<FaultCase> FaultCases() {
@@ -262,12 +267,45 @@ std::vector<FaultCase> FaultCases() {
        9,
        2},
       {"state of no input group", {}, SetInputGroupState(40, 4, 1), 3, 1},
+      {"second POV mapping in a group",
+       {MapClientEvent(2, 18), MapPovInput(3, 0, 18)},
+       MapPovInput(40, 0, 18),
+       29,
+       2,
+       "exception DUPLICATE_ID for MapInputEventToClientEvent (send id 40, argument 2)"},
+      {"period out of range",
+       {AddDatum(2, 0, "PLANE BANK DEGREES", "Radians")},
+       RequestData(40, 1, 0, 6),
+       27,
+       4,
+       "exception INVALID_ENUM for RequestDataOnSimObject (send id 40, argument 4)"},
+      {"unknown object",
+       {AddDatum(2, 0, "PLANE BANK DEGREES", "Radians")},
+       Encode<wire::kRequestDataOnSimObject>(40, 1u, 0u, 7u, 2u, 0u, 0u, 0u, 0u),
+       3,
+       3,
+       "exception UNRECOGNIZED_ID for RequestDataOnSimObject (send id 40, argument 3)"},
+      {"deleting no menu",
+       {},
+       MenuDeleteItem(40, 19),
+       3,
+       1,
+       "exception UNRECOGNIZED_ID for MenuDeleteItem (send id 40, argument 1)"},
+      {"deleting no sub-item",
+       {MenuAddItem(2, "Vantilo", 19)},
+       Encode<wire::kMenuDeleteSubItem>(40, 19u, 21u),
+       3,
+       2,
+       "exception UNRECOGNIZED_ID for MenuDeleteSubItem (send id 40, argument 2)"},
+      {"second Open", {}, OpenPacket(2, 40), 1, kUnused, "exception ERROR for Open (send id 40)"},
   };
 }
 
+// Each row on a client of its own: client 1 for the first row, and so on.
 TEST(StandinFaults, EachFaultGetsItsExceptionWithSendIdAndIndex) {
   StandinProcess standin({"--scenario", QuietScenario()});
-  for (const FaultCase& fault : FaultCases()) {
+  const std::vector<FaultCase> faults = FaultCases();
+  for (const FaultCase& fault : faults) {
     RawClient client(standin.port());
     ASSERT_EQ(client.Open().size(), 308u) << fault.name;
     for (const Bytes& packet : fault.setup) {
@@ -276,6 +314,13 @@ TEST(StandinFaults, EachFaultGetsItsExceptionWithSendIdAndIndex) {
     client.Send(fault.packet);
     EXPECT_EQ(client.RecordWhere(IsException), ExceptionBytes(2, fault.code, 40, fault.index))
         << fault.name;
+  }
+  standin.Signal(SIGTERM);  // its log whole
+  ASSERT_EQ(standin.WaitForExit(10000), 128 + SIGTERM);
+  const std::string log = standin.Stdout();
+  for (std::size_t i = 0; i < faults.size(); ++i) {
+    const std::string line = "client " + std::to_string(i + 1) + ": " + faults[i].note + "\n";
+    EXPECT_TRUE(faults[i].note.empty() || log.find(line) != std::string::npos) << line << log;
   }
 }
 
