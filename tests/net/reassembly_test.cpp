@@ -1,5 +1,5 @@
-// The record splitter: a stream of several records cut at every point, or
-// fed a byte at a time, gives back the same records, whole, aligned and in
+// The record splitter: streams of records, whole, cut at every point, or
+// fed a byte at a time, give back the same records, whole, aligned and in
 // order; sizes outside 12..65536 mark the stream corrupt.
 #include "hostlink/net/reassembly.h"
 
@@ -35,81 +35,86 @@ std::vector<Bytes> SampleRecords() {
   return {Record(2, open), Record(4, event), Record(8, data), Record(3, Bytes())};
 }
 
-// Takes out every whole record, checking alignment on the way.
-void Drain(RecordSplitter* splitter, std::vector<Bytes>* out) {
+// Takes out every whole record, checking alignment on the way; returns
+// what the splitter said after the last one.
+RecordSplitter::Status Drain(RecordSplitter* splitter, std::vector<Bytes>* out) {
   AlignedRecord record;
-  while (splitter->Next(&record) == RecordSplitter::Status::kRecord) {
+  RecordSplitter::Status status;
+  while ((status = splitter->Next(&record)) == RecordSplitter::Status::kRecord) {
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(record.Data()) % 8, 0u);
     out->push_back(Bytes(record.Bytes(), record.Bytes() + record.Size()));
   }
+  return status;
 }
 
-TEST(Reassembly, EverySplitPointGivesTheSameRecords) {
-  const std::vector<Bytes> records = SampleRecords();
-  const Bytes stream = support::Join(records);
-  ASSERT_EQ(stream.size(), 308u + 24u + 56u + 12u);
-  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
-    RecordSplitter splitter;
-    std::vector<Bytes> out;
-    splitter.Append(stream.data(), cut);
-    Drain(&splitter, &out);
-    splitter.Append(stream.data() + cut, stream.size() - cut);
-    Drain(&splitter, &out);
-    ASSERT_EQ(out, records) << "cut at " << cut;
-    EXPECT_EQ(splitter.Pending(), 0u);
+// A stream: whole records, then a tail, and what the splitter says after
+// the records: kNeedMore, or kCorrupt for a size outside 12..65536.
+struct StreamRow {
+  const char* name;
+  std::vector<Bytes> records;
+  Bytes tail;
+  RecordSplitter::Status end;
+};
+
+Bytes SizeWord(std::uint32_t size) {
+  Bytes word;
+  support::PutU32(word, size);
+  return word;
+}
+
+std::vector<StreamRow> StreamRows() {
+  const auto kNeedMore = RecordSplitter::Status::kNeedMore;
+  const auto kCorrupt = RecordSplitter::Status::kCorrupt;
+  const Bytes quit = Record(3, Bytes());
+  return {
+      {"sample records", SampleRecords(), {}, kNeedMore},
+      {"smallest and largest", {quit, Record(8, Bytes(65536 - 12, 0xAB))}, {}, kNeedMore},
+      {"size 0", {}, SizeWord(0), kCorrupt},
+      {"size 4", {}, SizeWord(4), kCorrupt},
+      {"size 11", {}, SizeWord(11), kCorrupt},
+      {"size 65537", {}, SizeWord(65537), kCorrupt},
+      {"size 0xFFFFFFFF", {}, SizeWord(0xFFFFFFFFu), kCorrupt},
+      {"a record before size 8", {quit}, SizeWord(8), kCorrupt},
+  };
+}
+
+// Each stream fed whole, in two pieces cut at every point (at most about
+// 1024 points, evenly spread, in the largest), and a byte at a time: the
+// same records come out whole, aligned and in order; until the last byte
+// is in the splitter wants more (a bad size is corrupt once its whole word
+// has come), and corrupt stays corrupt.
+TEST(Reassembly, EachStreamGivesItsRecordsHoweverItIsCut) {
+  for (const StreamRow& row : StreamRows()) {
+    const Bytes stream = support::Join({support::Join(row.records), row.tail});
+    std::vector<std::size_t> byteByByte;  // where each piece ends
+    for (std::size_t end = 1; end <= stream.size(); ++end) {
+      byteByByte.push_back(end);
+    }
+    std::vector<std::vector<std::size_t>> feeds = {{stream.size()}, byteByByte};
+    for (std::size_t cut = 0; cut <= stream.size(); cut += 1 + stream.size() / 1024) {
+      feeds.push_back({cut, stream.size()});
+    }
+    for (const std::vector<std::size_t>& ends : feeds) {
+      SCOPED_TRACE(::testing::Message() << row.name << ", pieces ending at " << ends[0] << "...");
+      RecordSplitter splitter;
+      std::vector<Bytes> out;
+      std::size_t fed = 0;
+      for (std::size_t end : ends) {
+        splitter.Append(stream.data() + fed, end - fed);
+        fed = end;
+        const RecordSplitter::Status status = Drain(&splitter, &out);
+        ASSERT_EQ(status, fed < stream.size() ? RecordSplitter::Status::kNeedMore : row.end);
+      }
+      EXPECT_EQ(out, row.records);
+      if (row.end == RecordSplitter::Status::kNeedMore) {
+        EXPECT_EQ(splitter.Pending(), 0u);
+      } else {
+        const Bytes good = Record(3, Bytes());
+        splitter.Append(good.data(), good.size());
+        EXPECT_EQ(Drain(&splitter, &out), RecordSplitter::Status::kCorrupt);
+      }
+    }
   }
-}
-
-TEST(Reassembly, OneByteAtATime) {
-  const std::vector<Bytes> records = SampleRecords();
-  const Bytes stream = support::Join(records);
-  RecordSplitter splitter;
-  std::vector<Bytes> out;
-  for (std::uint8_t byte : stream) {
-    splitter.Append(&byte, 1);
-    Drain(&splitter, &out);
-  }
-  EXPECT_EQ(out, records);
-}
-
-TEST(ReassemblySizes, SmallestAndLargestRecordsPass) {
-  const Bytes stream = support::Join({Record(3, Bytes()), Record(8, Bytes(65536 - 12, 0xAB))});
-  RecordSplitter splitter;
-  splitter.Append(stream.data(), stream.size());
-  AlignedRecord record;
-  ASSERT_EQ(splitter.Next(&record), RecordSplitter::Status::kRecord);
-  EXPECT_EQ(record.Size(), 12u);
-  ASSERT_EQ(splitter.Next(&record), RecordSplitter::Status::kRecord);
-  EXPECT_EQ(record.Size(), 65536u);
-  EXPECT_EQ(record.Bytes()[65535], 0xAB);
-  EXPECT_EQ(splitter.Next(&record), RecordSplitter::Status::kNeedMore);
-}
-
-TEST(ReassemblySizes, SizesOutsideTheBoundsAreCorruptOnceTheSizeWordArrives) {
-  for (std::uint32_t size : {0u, 4u, 11u, 65537u, 0xFFFFFFFFu}) {
-    Bytes word;
-    support::PutU32(word, size);
-    RecordSplitter splitter;
-    AlignedRecord record;
-    splitter.Append(word.data(), 3);
-    EXPECT_EQ(splitter.Next(&record), RecordSplitter::Status::kNeedMore) << size;
-    splitter.Append(word.data() + 3, 1);
-    EXPECT_EQ(splitter.Next(&record), RecordSplitter::Status::kCorrupt) << size;
-  }
-}
-
-TEST(ReassemblySizes, RecordsBeforeACorruptSizeComeOutAndCorruptIsFinal) {
-  Bytes stream = Record(3, Bytes());
-  support::PutU32(stream, 8);
-  RecordSplitter splitter;
-  splitter.Append(stream.data(), stream.size());
-  AlignedRecord record;
-  ASSERT_EQ(splitter.Next(&record), RecordSplitter::Status::kRecord);
-  EXPECT_EQ(record.Size(), 12u);
-  EXPECT_EQ(splitter.Next(&record), RecordSplitter::Status::kCorrupt);
-  const Bytes good = Record(3, Bytes());
-  splitter.Append(good.data(), good.size());
-  EXPECT_EQ(splitter.Next(&record), RecordSplitter::Status::kCorrupt);
 }
 
 }  // namespace
