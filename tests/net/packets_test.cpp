@@ -1,7 +1,6 @@
-// Packet encoding edge cases: string fields at and beyond their width, null
-// strings, float arguments passed bit for bit, and arguments that do not
-// fill a packet's fields. The ordinary packets are
-// checked byte for byte over a socket in link_test.cpp.
+// Packet encoding edge cases: text fields at and beyond their width, null
+// texts, floats bit for bit, and arguments that do not fill a packet's fields.
+// The ordinary packets are checked over a socket in link_test.cpp.
 #include "hostlink/net/packets.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +15,10 @@ using support::Bytes;
 using support::Hex;
 using support::HexField256;
 using support::ToHex;
+using vantilo_net::Argument;
+using vantilo_net::ArgumentOf;
+using vantilo_net::Encode;
+using vantilo_net::EncodePacket;
 
 namespace {
 
@@ -33,22 +36,20 @@ struct PacketRow {
 };
 
 std::vector<PacketRow> PacketRows() {
-  using vantilo_net::Encode;
   const std::string n300(300, 'n'), a255(255, 'a'), b256(256, 'b');
   const std::string menu = Hex("18010000 02000000 310000f0 01000000");
+  const std::string menuTail = Hex("13000000 39300000");
   const std::string noText = Hex("14010000 02000000 040000f0 02000000 15000000") + HexField256("");
-  const vantilo_net::Argument word = vantilo_net::ArgumentOf(19u);
-  const vantilo_net::Argument text = vantilo_net::ArgumentOf("Vantilo");
-  const vantilo_net::Argument fit[] = {word, word};
-  const vantilo_net::Argument wrongKind[] = {word, text};
+  const Argument word = ArgumentOf(19u), text = ArgumentOf("Vantilo");
+  const Argument fit[] = {word, word}, wrongKind[] = {word, text};
   return {
       // Texts cut to 255 bytes, the packet's size staying; null as empty.
       {"overlong text", Encode<wire::kSubscribeToSystemEvent>(5, 3, n300.c_str()),
        Hex("14010000 02000000 170000f0 05000000 03000000") + HexField256(std::string(255, 'n'))},
       {"255 bytes", Encode<wire::kMenuAddItem>(1, a255.c_str(), 19, 12345),
-       menu + HexField256(a255) + Hex("13000000 39300000")},
+       menu + HexField256(a255) + menuTail},
       {"256 bytes", Encode<wire::kMenuAddItem>(1, b256.c_str(), 19, 12345),
-       menu + HexField256(std::string(255, 'b')) + Hex("13000000 39300000")},
+       menu + HexField256(std::string(255, 'b')) + menuTail},
       {"null text", Encode<wire::kMapClientEventToSimEvent>(2, 21, nullptr), noText},
       {"empty text", Encode<wire::kMapClientEventToSimEvent>(2, 21, ""), noText},
       // Floats bit for bit: negative zero, FLT_MAX (leave unchanged), the
@@ -65,11 +66,10 @@ std::vector<PacketRow> PacketRows() {
        Hex("20020000 02000000 0c0000f0 09000000 00000000") + HexField256("A") + HexField256("B") +
            Hex("04000000 cdcccc3d ffffffff")},
       // Arguments checked at run time: only those that fill the fields encode.
-      {"fields filled", vantilo_net::EncodePacket(wire::kMenuDeleteSubItem, 1, fit, 2),
+      {"fields filled", EncodePacket(wire::kMenuDeleteSubItem, 1, fit, 2),
        Hex("18000000 02000000 340000f0 01000000 13000000 13000000")},
-      {"an argument short", vantilo_net::EncodePacket(wire::kMenuDeleteSubItem, 1, fit, 1), ""},
-      {"a text for a word", vantilo_net::EncodePacket(wire::kMenuDeleteSubItem, 1, wrongKind, 2),
-       ""},
+      {"an argument short", EncodePacket(wire::kMenuDeleteSubItem, 1, fit, 1), ""},
+      {"a text for a word", EncodePacket(wire::kMenuDeleteSubItem, 1, wrongKind, 2), ""},
   };
 }
 

@@ -10,9 +10,11 @@
 #include "tests/support/bytes.h"
 
 using support::Bytes;
+using support::FromHex;
 using support::Record;
 using vantilo_net::AlignedRecord;
 using vantilo_net::RecordSplitter;
+using Status = RecordSplitter::Status;
 
 namespace {
 
@@ -29,7 +31,7 @@ std::vector<Bytes> SampleRecords() {
   for (std::uint32_t word : {0xFFFFFFFFu, 2u, 7u}) {
     support::PutU32(event, word);
   }
-  Bytes data = support::FromHex(
+  Bytes data = FromHex(
       "01000000 01000000 00000000 00000000 01000000 01000000 02000000"
       "9a9999999999b93f 000000000000e03f");
   return {Record(2, open), Record(4, event), Record(8, data), Record(3, Bytes())};
@@ -37,10 +39,10 @@ std::vector<Bytes> SampleRecords() {
 
 // Takes out every whole record, checking alignment on the way; returns
 // what the splitter said after the last one.
-RecordSplitter::Status Drain(RecordSplitter* splitter, std::vector<Bytes>* out) {
+Status Drain(RecordSplitter* splitter, std::vector<Bytes>* out) {
   AlignedRecord record;
-  RecordSplitter::Status status;
-  while ((status = splitter->Next(&record)) == RecordSplitter::Status::kRecord) {
+  Status status;
+  while ((status = splitter->Next(&record)) == Status::kRecord) {
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(record.Data()) % 8, 0u);
     out->push_back(Bytes(record.Bytes(), record.Bytes() + record.Size()));
   }
@@ -53,28 +55,20 @@ struct StreamRow {
   const char* name;
   std::vector<Bytes> records;
   Bytes tail;
-  RecordSplitter::Status end;
+  Status end;
 };
 
-Bytes SizeWord(std::uint32_t size) {
-  Bytes word;
-  support::PutU32(word, size);
-  return word;
-}
-
 std::vector<StreamRow> StreamRows() {
-  const auto kNeedMore = RecordSplitter::Status::kNeedMore;
-  const auto kCorrupt = RecordSplitter::Status::kCorrupt;
   const Bytes quit = Record(3, Bytes());
   return {
-      {"sample records", SampleRecords(), {}, kNeedMore},
-      {"smallest and largest", {quit, Record(8, Bytes(65536 - 12, 0xAB))}, {}, kNeedMore},
-      {"size 0", {}, SizeWord(0), kCorrupt},
-      {"size 4", {}, SizeWord(4), kCorrupt},
-      {"size 11", {}, SizeWord(11), kCorrupt},
-      {"size 65537", {}, SizeWord(65537), kCorrupt},
-      {"size 0xFFFFFFFF", {}, SizeWord(0xFFFFFFFFu), kCorrupt},
-      {"a record before size 8", {quit}, SizeWord(8), kCorrupt},
+      {"sample records", SampleRecords(), {}, Status::kNeedMore},
+      {"smallest and largest", {quit, Record(8, Bytes(65536 - 12, 0xAB))}, {}, Status::kNeedMore},
+      {"size 0", {}, FromHex("00000000"), Status::kCorrupt},
+      {"size 4", {}, FromHex("04000000"), Status::kCorrupt},
+      {"size 11", {}, FromHex("0b000000"), Status::kCorrupt},
+      {"size 65537", {}, FromHex("01000100"), Status::kCorrupt},
+      {"size 0xFFFFFFFF", {}, FromHex("ffffffff"), Status::kCorrupt},
+      {"a record before size 8", {quit}, FromHex("08000000"), Status::kCorrupt},
   };
 }
 
@@ -102,16 +96,16 @@ TEST(Reassembly, EachStreamGivesItsRecordsHoweverItIsCut) {
       for (std::size_t end : ends) {
         splitter.Append(stream.data() + fed, end - fed);
         fed = end;
-        const RecordSplitter::Status status = Drain(&splitter, &out);
-        ASSERT_EQ(status, fed < stream.size() ? RecordSplitter::Status::kNeedMore : row.end);
+        const Status status = Drain(&splitter, &out);
+        ASSERT_EQ(status, fed < stream.size() ? Status::kNeedMore : row.end);
       }
       EXPECT_EQ(out, row.records);
-      if (row.end == RecordSplitter::Status::kNeedMore) {
+      if (row.end == Status::kNeedMore) {
         EXPECT_EQ(splitter.Pending(), 0u);
       } else {
         const Bytes good = Record(3, Bytes());
         splitter.Append(good.data(), good.size());
-        EXPECT_EQ(Drain(&splitter, &out), RecordSplitter::Status::kCorrupt);
+        EXPECT_EQ(Drain(&splitter, &out), Status::kCorrupt);
       }
     }
   }
