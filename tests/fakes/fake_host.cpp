@@ -105,7 +105,8 @@ void TakeConsole() {
 }
 
 // Records a call as the golden file writes it: the name, then each
-// argument after a blank; an empty argument (the fake's own handle) is left out.
+// argument after a blank; an empty one (the fake's own handle, or the
+// open's place for it) is left out.
 HRESULT Record(const char* name, std::initializer_list<std::string> args,
                std::vector<float> floats = {}) {
   TakeConsole();
