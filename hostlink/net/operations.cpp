@@ -3,7 +3,7 @@
 // SimConnect.cfg says or, without one, to the simulator that discovery.h
 // finds. Each operation sends one packet; CallDispatch cuts the bytes read
 // into records and hands them over; a lost connection becomes one quit
-// record of ours, after which every call fails. Which protocol a
+// record of ours, after which every call but Close fails. Which protocol a
 // connection speaks, and whether a refusal opens it again at another, is
 // negotiation.h's to say; against a simulator that serves kProtocol nothing
 // on the wire differs from a link without a fallback.
