@@ -36,6 +36,7 @@ static_assert(sizeof(SIMCONNECT_RECV_OPEN::szApplicationName) == kNameBytes, "na
 
 // Bytes of the well-formed UTF-8 sequence that starts at text[at] and ends
 // before text[end]; 0 when none does (ASCII is not counted here).
+// The stand-in has its own, Utf8SequenceAt in standin/wire/bytes.cpp: it links no program code.
 int Utf8SequenceBytes(const unsigned char* text, int at, int end) {
   const unsigned char lead = text[at];
   int count = 0;

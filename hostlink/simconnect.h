@@ -150,19 +150,30 @@ struct SIMCONNECT_RECV_SIMOBJECT_DATA : public SIMCONNECT_RECV {
 
 typedef void(SIMCONNECT_CALL* DispatchProc)(SIMCONNECT_RECV* pData, DWORD cbData, void* pContext);
 
-// One line each: what the program relies on from the operation.
+// What the program relies on from each operation. Each request (every call
+// but Open, Close and CallDispatch) sends one packet, in call order, and
+// returns without waiting for an answer: 0 when the packet is on its way,
+// negative when the link is closed or lost. A host that rejects a request
+// says so later, through dispatch, in an EXCEPTION record with the request's
+// send id; the program prints it and carries on.
 extern "C" {
-// Connects to the host; negative when it cannot be reached. The open record
-// follows through dispatch.
+// Connects (ConfigIndex picks SimConnect.cfg's section) and sends the Open;
+// negative, with nothing to close, when no host can be reached. The OPEN
+// record follows through dispatch, or a QUIT record when the host turns the
+// Open down or the link is lost first.
 HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWND hWnd,
                                         DWORD UserEventWin32, HANDLE hEventHandle,
                                         DWORD ConfigIndex);
-// Ends the connection.
+// Ends the connection: nothing is delivered after it, even in the dispatch
+// it is called from, and the handle is spent (a second Close fails).
 HRESULT SIMCONNECT_CALL SimConnect_Close(HANDLE hSimConnect);
-// Calls pfcnDispatch on this thread with the records received, then returns.
+// Calls pfcnDispatch on this thread for each whole record received, in
+// order, with cbData its size, then returns without waiting for more; a
+// record is valid only during its call. A lost connection comes as one QUIT
+// record, after which every call but Close fails.
 HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch,
                                                 void* pContext);
-// Adds a top-level add-on menu item.
+// Adds szMenuItem to the add-ons menu; its sub-items name it by MenuEventID.
 HRESULT SIMCONNECT_CALL SimConnect_MenuAddItem(HANDLE hSimConnect, const char* szMenuItem,
                                                SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
                                                DWORD dwData);
@@ -172,10 +183,10 @@ HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
                                                   const char* szMenuItem,
                                                   SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID,
                                                   DWORD dwData);
-// Removes a menu item.
+// Takes the item, with any sub-items still under it, off the menu.
 HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE hSimConnect,
                                                   SIMCONNECT_CLIENT_EVENT_ID MenuEventID);
-// Removes a sub-item.
+// Takes one sub-item off the menu; its item and the other sub-items stay.
 HRESULT SIMCONNECT_CALL
 SimConnect_MenuDeleteSubItem(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
                              const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID);
@@ -192,7 +203,8 @@ HRESULT SIMCONNECT_CALL SimConnect_MapInputEventToClientEvent(
 HRESULT SIMCONNECT_CALL SimConnect_AddClientEventToNotificationGroup(
     HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
     SIMCONNECT_CLIENT_EVENT_ID EventID, BOOL bMaskable);
-// Turns the input group on or off.
+// SIMCONNECT_STATE_ON lets the group's mapped inputs raise their events; a
+// group is off until then.
 HRESULT SIMCONNECT_CALL SimConnect_SetInputGroupState(HANDLE hSimConnect,
                                                       SIMCONNECT_INPUT_GROUP_ID GroupID,
                                                       DWORD dwState);
@@ -211,7 +223,9 @@ HRESULT SIMCONNECT_CALL SimConnect_RequestDataOnSimObject(
     HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
     SIMCONNECT_DATA_DEFINITION_ID DefineID, SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period,
     SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin, DWORD interval, DWORD limit);
-// Sets the user's cockpit camera relative to the aircraft.
+// Puts the cockpit camera at this offset (metres) and pitch, bank and heading
+// (degrees) from its eye point, replacing the last call's; no answer. A
+// simulator may take it and leave the view where it is.
 HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, float fDeltaX,
                                                          float fDeltaY, float fDeltaZ,
                                                          float fPitchDeg, float fBankDeg,

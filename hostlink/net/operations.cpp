@@ -3,19 +3,12 @@
 // SimConnect.cfg says or, without one, to the simulator that discovery.h
 // finds. Each operation sends one packet; CallDispatch cuts the bytes read
 // into records and hands them over; a lost connection becomes one quit
-// record of ours, after which every call fails.
-//
-// The open speaks kProtocol. Until the simulator's first record arrives,
-// the link keeps a copy of every packet sent, the Open first. A simulator
-// that refuses the protocol (an EXCEPTION VERSION_MISMATCH for the Open, or
-// the connection closed before any record) is opened again on a fresh
-// connection at kFallbackProtocol, and the copies are sent again there in
-// their order with their send ids: the program sees neither the refusal nor
-// a delay in its own calls, and against a simulator that serves kProtocol
-// nothing on the wire changes.
+// record of ours, after which every call but Close fails. Which protocol a
+// connection speaks, and whether a refusal opens it again at another, is
+// negotiation.h's to say; against a simulator that serves kProtocol nothing
+// on the wire differs from a link without a fallback.
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "hostlink/net/config.h"
 #include "hostlink/net/connection.h"
@@ -37,16 +30,6 @@ const HRESULT kFail = static_cast<HRESULT>(0x80004005u);  // E_FAIL
 // program inside dispatch forever.
 const std::size_t kMaxReadPerDispatch = 1024 * 1024;
 
-// The Open is always the connection's first packet.
-const std::uint32_t kOpenSendId = 1;
-// Most bytes kept for sending again while the simulator has not answered
-// the Open (the program's registration takes under 8 KiB). Past it the
-// link stops keeping, and a refusal then counts as a lost connection.
-const std::size_t kMaxKeptBytes = 64 * 1024;
-
-// How a simulator turned an Open down.
-enum class Refusal { kVersionMismatch, kClosed };
-
 enum class LinkState {
   kClosed,        // never opened, or closed
   kOpen,          // connected
@@ -64,12 +47,7 @@ struct Link {
   bool dispatching = false;
 
   LinkSettings settings;  // where the open went, to open again
-  std::string name;       // the Open's name, to open again
-  std::uint32_t protocol = kProtocol;
-  bool negotiating = false;                 // no record yet on this connection, copies kept
-  Refusal firstRefusal = Refusal::kClosed;  // how kProtocol was turned down
-  std::vector<Bytes> kept;                  // the packets since the Open, the Open first
-  std::size_t keptBytes = 0;
+  Negotiation negotiation;
 };
 
 Link theLink;
@@ -89,87 +67,37 @@ void MarkLost(Link* link) {
   }
 }
 
-void StopNegotiating(Link* link) {
-  link->negotiating = false;
-  link->kept.clear();
-  link->kept.shrink_to_fit();
-  link->keptBytes = 0;
-}
-
-// Keeps a copy of a packet about to be sent, while a refusal may still come.
-void Keep(Link* link, const Bytes& packet) {
-  if (!link->negotiating) {
-    return;
-  }
-  if (link->keptBytes + packet.size() > kMaxKeptBytes) {
-    return StopNegotiating(link);
-  }
-  link->kept.push_back(packet);
-  link->keptBytes += packet.size();
-}
-
 // Whether a failed send means the simulator closed the connection (rather
 // than stopped reading), before it had answered the Open.
 bool ClosedWhileNegotiating(const Link& link, SendResult result) {
-  return link.negotiating && result == SendResult::kFailed;
+  return AwaitingAnswer(link.negotiation) && result == SendResult::kFailed;
 }
 
-// What a simulator said to the Open it did not take: "refused" only for a
-// VERSION_MISMATCH; a connection closed unanswered may be a simulator at
-// its client limit, or any service that hangs up.
-std::string Unanswered(Refusal refusal, std::uint32_t protocol) {
-  const std::string number = std::to_string(protocol);
-  return refusal == Refusal::kVersionMismatch
-             ? "refused SimConnect protocol " + number + " (VERSION_MISMATCH)"
-             : "closed the connection before answering protocol " + number;
-}
-
-// The line for a simulator that took neither protocol.
-std::string NeitherTaken(Refusal atFirst, Refusal atFallback) {
-  if (atFallback == Refusal::kClosed) {
-    return "closed the connection before answering (protocols " + std::to_string(kProtocol) +
-           " and " + std::to_string(kFallbackProtocol) + " tried)";
-  }
-  if (atFirst == Refusal::kVersionMismatch) {
-    return "refused SimConnect protocols " + std::to_string(kProtocol) + " and " +
-           std::to_string(kFallbackProtocol) + " (VERSION_MISMATCH)";
-  }
-  return Unanswered(atFirst, kProtocol) + " and " + Unanswered(atFallback, kFallbackProtocol);
-}
-
-// After a refusal at kProtocol: a fresh connection at kFallbackProtocol and
-// every kept packet sent again on it. After a refusal there too, or when
-// the fresh connection fails: one line saying what happened at each
-// protocol. False when the link is to count as lost.
+// After a refusal: a fresh connection, and every kept packet sent again on
+// it as the negotiation says, or the negotiation's line on standard error.
+// False when the link is to count as lost.
 bool OpenAgain(Link* link, Refusal refusal) {
   const std::string where = link->connection.where();
   link->connection.Close();
   link->splitter = RecordSplitter();
-  if (link->protocol == kFallbackProtocol) {
-    std::fprintf(stderr, "%s %s\n", where.c_str(),
-                 NeitherTaken(link->firstRefusal, refusal).c_str());
-    StopNegotiating(link);
+  std::string line;
+  if (!RetryAtFallback(&link->negotiation, refusal, &line)) {
+    std::fprintf(stderr, "%s %s\n", where.c_str(), line.c_str());
     return false;
   }
-  link->protocol = kFallbackProtocol;
-  link->firstRefusal = refusal;
   std::string problem;
   if (!link->connection.Connect(link->settings, &problem)) {
-    std::fprintf(stderr, "%s %s; opening it again at protocol %u: %s\n", where.c_str(),
-                 Unanswered(refusal, kProtocol).c_str(), static_cast<unsigned>(kFallbackProtocol),
-                 problem.c_str());
-    StopNegotiating(link);
+    line = FallbackFailed(&link->negotiation, problem);
+    std::fprintf(stderr, "%s %s\n", where.c_str(), line.c_str());
     return false;
   }
-  link->kept.front() = EncodeOpen(kOpenSendId, link->name.c_str(), link->protocol);
-  for (Bytes& packet : link->kept) {
-    StampProtocol(&packet, link->protocol);
+  for (const Bytes& packet : link->negotiation.kept) {
     const SendResult result = link->connection.Send(packet);
     if (result != SendResult::kSent) {
       if (ClosedWhileNegotiating(*link, result)) {
         return OpenAgain(link, Refusal::kClosed);
       }
-      StopNegotiating(link);
+      EndNegotiation(&link->negotiation);
       return false;
     }
   }
@@ -185,8 +113,7 @@ HRESULT SendCall(HANDLE handle, Args... args) {
     return kFail;
   }
   Bytes packet = Encode<Function>(link->nextSendId++, args...);
-  StampProtocol(&packet, link->protocol);
-  Keep(link, packet);
+  PacketSending(&link->negotiation, &packet);
   const SendResult result = link->connection.Send(packet);
   if (result == SendResult::kSent) {
     return kOk;
@@ -234,20 +161,15 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWN
     return kFail;
   }
   theLink.splitter = RecordSplitter();
-  theLink.nextSendId = kOpenSendId;
+  theLink.nextSendId = kOpenSendId + 1;
   theLink.generation++;
   theLink.settings = settings;
-  theLink.name = szName != nullptr ? szName : "";
-  theLink.protocol = kProtocol;
-  StopNegotiating(&theLink);
-  theLink.negotiating = true;
-  const Bytes open = EncodeOpen(theLink.nextSendId++, szName, theLink.protocol);
-  Keep(&theLink, open);
+  const Bytes open = StartNegotiation(&theLink.negotiation, szName);
   if (theLink.connection.Send(open, &problem) != SendResult::kSent) {
     std::fprintf(stderr, "send Open to %s: %s\n", theLink.connection.where().c_str(),
                  problem.c_str());
     theLink.connection.Close();
-    StopNegotiating(&theLink);
+    EndNegotiation(&theLink.negotiation);
     return kFail;
   }
   theLink.state = LinkState::kOpen;
@@ -263,7 +185,7 @@ HRESULT SIMCONNECT_CALL SimConnect_Close(HANDLE hSimConnect) {
   link->connection.Close();
   link->splitter = RecordSplitter();
   link->state = LinkState::kClosed;
-  StopNegotiating(link);
+  EndNegotiation(&link->negotiation);
   return kOk;
 }
 
@@ -280,7 +202,7 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
     link->arrived.clear();
     const bool open = link->connection.ReadAvailable(&link->arrived, kMaxReadPerDispatch);
     link->splitter.Append(link->arrived.data(), link->arrived.size());
-    if (!open && link->negotiating) {
+    if (!open && AwaitingAnswer(link->negotiation)) {
       endedUnanswered = true;
     } else if (!open) {
       MarkLost(link);
@@ -294,23 +216,22 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
     if (status == RecordSplitter::Status::kCorrupt) {
       // A corrupt stream is a lost link, answered or not: no second open.
       endedUnanswered = false;
-      StopNegotiating(link);
+      EndNegotiation(&link->negotiation);
       MarkLost(link);
     }
     if (status != RecordSplitter::Status::kRecord) {
       break;
     }
-    if (link->negotiating) {
-      const std::uint8_t* bytes = record.Bytes();
-      if (RefusesOpen(bytes, record.Size(), kOpenSendId)) {
-        endedUnanswered = false;
-        if (!OpenAgain(link, Refusal::kVersionMismatch)) {
-          MarkLost(link);
-        }
-        break;
+    const Arrival arrival = RecordArrived(&link->negotiation, record.Bytes(), record.Size());
+    if (arrival == Arrival::kRefusal) {
+      endedUnanswered = false;
+      if (!OpenAgain(link, Refusal::kVersionMismatch)) {
+        MarkLost(link);
       }
-      StopNegotiating(link);
-      const std::string note = CameraNote(bytes, record.Size());
+      break;
+    }
+    if (arrival == Arrival::kAnswer) {
+      const std::string note = CameraNote(record.Bytes(), record.Size());
       if (!note.empty()) {
         std::fprintf(stderr, "%s\n", note.c_str());
       }
@@ -331,7 +252,7 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc
   link->dispatching = false;
   if (link->state == LinkState::kLost) {
     link->state = LinkState::kQuitDelivered;
-    DeliverQuit(pfcnDispatch, pContext, link->protocol);
+    DeliverQuit(pfcnDispatch, pContext, link->negotiation.protocol);
   }
   return kOk;
 }
