@@ -66,6 +66,6 @@ function headingBits(bank) {
 }
 
 module.exports = {
-  BANNER, NO_SIMULATOR, closedPort, connected, headingBits, readTrace, runVantilo, startStandin, tempDir,
-  writeCfg: programs.writeCfg,
+  BANNER, NO_SIMULATOR, closedPort, connected, headingBits, readTrace, runVantilo, startStandin,
+  tempDir, writeCfg: programs.writeCfg,
 };

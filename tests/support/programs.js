@@ -81,8 +81,9 @@ function consoleText(name, fields = {}) {
   const begin = all.indexOf(marker);
   const end = begin < 0 ? -1 : all.indexOf('\n-- ', begin + marker.length);
   if (end < 0) throw new Error(`${CONSOLE_TEXT}: no text '${name}'`);
-  return Object.entries(fields).reduce((text, [field, value]) => text.replaceAll(`{${field}}`, value),
-                                       all.slice(begin + marker.length, end));
+  let text = all.slice(begin + marker.length, end);
+  for (const [field, value] of Object.entries(fields)) text = text.replaceAll(`{${field}}`, value);
+  return text;
 }
 
 module.exports = { consoleText, finished, startStandin, writeCfg };
