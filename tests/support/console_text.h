@@ -6,8 +6,8 @@
 #define VANTILO_TESTS_SUPPORT_CONSOLE_TEXT_H
 
 #include <fstream>
+#include <iterator>
 #include <map>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -19,9 +19,7 @@ inline std::string ConsoleText(const std::string& name,
                                const std::map<std::string, std::string>& fields = {}) {
   const char path[] = VANTILO_SOURCE_DIR "/tests/support/console_text.txt";
   std::ifstream file(path, std::ios::binary);
-  std::stringstream whole;
-  whole << "\n" << file.rdbuf();
-  const std::string all = whole.str();
+  const std::string all = "\n" + std::string(std::istreambuf_iterator<char>(file), {});
   const std::string marker = "\n-- " + name + " --\n";
   const std::size_t begin = all.find(marker);
   const std::size_t end = all.find("\n-- ", begin + marker.size());

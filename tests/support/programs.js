@@ -17,7 +17,6 @@ function finished(child) {
     let stderr = '';
     child.stdout.on('data', (chunk) => { stdout += chunk.toString('latin1'); });
     child.stderr.on('data', (chunk) => { stderr += chunk.toString('latin1'); });
-    child.on('error', () => {});  // a start that failed ends in 'close' too
     child.on('close', (code, signal) => resolve({ code, signal, stdout, stderr }));
   });
 }
@@ -26,8 +25,8 @@ function finished(child) {
 // text) it plays dir/scenario.txt, with trace it writes dir/trace.jsonl.
 // Resolves once it listens with { child, port, tracePath, done, stop }:
 // done resolves as finished() does, stop() ends it with SIGTERM and returns
-// done. Rejects, the child killed, if it ends first or does not listen
-// within 10 s.
+// done. Rejects if it cannot start, ends first or does not listen within
+// 10 s (then it is killed).
 function startStandin(binary, args, { dir, scenario, trace } = {}) {
   const argv = ['--port', '0', '--no-live'];
   if (scenario !== undefined) {
@@ -42,29 +41,25 @@ function startStandin(binary, args, { dir, scenario, trace } = {}) {
     child.kill('SIGTERM');
     return done;
   };
-  return new Promise((resolve, reject) => {
+  return new Promise((resolve, reject) => {  // the first of these calls settles it
     let seen = '';
-    let settled = false;
-    const fail = (why) => {
-      if (settled) return;
-      settled = true;
-      clearTimeout(timer);
+    const fail = (why) => reject(new Error(`the stand-in ${why}: ${seen}`));
+    const timer = setTimeout(() => {
       child.kill('SIGKILL');
-      reject(new Error(`the stand-in ${why}: ${seen}`));
-    };
-    const timer = setTimeout(() => fail(`did not start listening within ${START_LIMIT_MS} ms`),
-                             START_LIMIT_MS);
+      fail(`did not start listening within ${START_LIMIT_MS} ms`);
+    }, START_LIMIT_MS);
     child.stderr.on('data', (chunk) => {
       seen += chunk.toString('latin1');
       const match = /^listening on 127\.0\.0\.1:(\d+)\n/m.exec(seen);
-      if (match && !settled) {
-        settled = true;
-        clearTimeout(timer);
-        resolve({ child, port: Number(match[1]), tracePath, done, stop });
-      }
+      if (!match) return;
+      clearTimeout(timer);
+      resolve({ child, port: Number(match[1]), tracePath, done, stop });
     });
     child.on('error', (error) => fail(`could not be started (${error.message})`));
-    child.on('close', (code, signal) => fail(`ended (${signal || code}) before listening`));
+    child.on('close', (code, signal) => {
+      clearTimeout(timer);
+      fail(`ended (${signal || code}) before listening`);
+    });
   });
 }
 
