@@ -13,6 +13,7 @@ const os = require('os');
 const path = require('path');
 const { open, Protocol, SimConnectDataType, SimConnectPeriod } = require(
     path.join(__dirname, '..', 'tests', 'peer', 'node_modules', 'node-simconnect'));
+const { startStandin } = require(path.join(__dirname, '..', 'tests', 'support', 'programs'));
 
 const UNUSED = 0xffffffff;
 const WARM_UP_MS = 1000;
@@ -42,27 +43,12 @@ function flood(port, count) {
   }
 }
 
-function startStandin(binary, fps) {
-  return new Promise((resolve, reject) => {
-    const scenario = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'flood-bench-')), 'long.txt');
-    fs.writeFileSync(scenario, '100000 end\n');
-    const standin = childProcess.spawn(binary, ['--port', '0', '--no-live', '--start-now',
-                                                '--fps', String(fps), '--scenario', scenario]);
-    standin.stdout.resume();
-    let errors = '';
-    standin.stderr.on('data', (chunk) => {
-      errors += chunk;
-      const found = /listening on 127\.0\.0\.1:(\d+)/.exec(errors);
-      if (found) resolve({ standin, port: Number(found[1]) });
-    });
-    standin.on('exit', () => reject(new Error(`the stand-in ended: ${errors}`)));
-  });
-}
-
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 async function run(binary, fps, flooders, seconds) {
-  const { standin, port } = await startStandin(binary, fps);
+  const standin = await startStandin(binary, ['--start-now', '--fps', String(fps)], {
+    dir: fs.mkdtempSync(path.join(os.tmpdir(), 'flood-bench-')), scenario: '100000 end\n' });
+  const { port } = standin;
   const { handle } = await open('follower', Protocol.FSX_RTM, { host: '127.0.0.1', port });
   let records = 0;
   handle.on('simObjectData', () => ++records);
@@ -80,9 +66,7 @@ async function run(binary, fps, flooders, seconds) {
   const rate = (records - before) / wall;
   if (flooding) flooding.kill();
   handle.close();
-  standin.removeAllListeners('exit');
-  standin.kill('SIGTERM');
-  await new Promise((resolve) => standin.on('exit', resolve));
+  await standin.stop();
   return rate;
 }
 

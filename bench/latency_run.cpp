@@ -90,8 +90,7 @@ bool RunLatency(const RunSetup& setup, RunFigures* figures, std::string* error) 
     return false;
   }
   const std::string port = std::to_string(standin.port());
-  support::WriteFile(dir + "SimConnect.cfg",
-                     "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + port + "\n");
+  support::WriteCfgForPort(setup.folder, standin.port());
 
   ChildProcess vantilo;
   ChildProcess node;

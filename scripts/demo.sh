@@ -28,13 +28,14 @@ done
 plot=$(realpath -m -- "$plot")  # from the current folder, before the cd below
 cd "$(dirname "$0")/.."
 root=$(pwd)
+# shellcheck source-path=SCRIPTDIR source=../tests/support/programs.sh
+source tests/support/programs.sh
 
 scripts/setup.sh --native
 cmake --preset demo >/dev/null
 cmake --build --preset demo -j "$(nproc 2>/dev/null || echo 2)" --target vantilo vantilo-standin
 
 work=$(mktemp -d)
-standin_pid=
 cleanup() {
   [[ -n $standin_pid ]] && kill "$standin_pid" 2>/dev/null || true
   rm -rf "$work"
@@ -51,26 +52,19 @@ for ((i = 0; i + 1 < ${#standin_args[@]}; i++)); do
     --trace) trace=${standin_args[i + 1]} ;;
   esac
 done
-# A free port, so the demo does not meet a simulator already on 2048. On a
-# terminal the stand-in reads its keys from it (h hat, v view, p pause, ...).
-standin=(build/demo/vantilo-standin --port 0 --trace "$work/demo.trace" "${standin_args[@]}")
-: >"$work/standin.err"  # there before the loop below reads it
+# A free port (standin_start gives --port 0), so the demo does not meet a
+# simulator already on 2048. On a terminal the stand-in reads its keys from
+# it (h hat, v view, p pause, ...).
+standin=(build/demo/vantilo-standin --trace "$work/demo.trace" "${standin_args[@]}")
 if [[ -t 0 ]]; then
-  "${standin[@]}" 2> >(tee "$work/standin.err" >&2) </dev/tty &
+  standin_start --echo "$work/standin.err" "${standin[@]}" </dev/tty
 else
-  "${standin[@]}" 2> >(tee "$work/standin.err" >&2) &
-fi
-standin_pid=$!
-for _ in $(seq 100); do
-  port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/standin.err" 2>/dev/null)
-  [[ -n $port ]] && break
-  sleep 0.1
-done
-if [[ -z ${port:-} ]]; then
+  standin_start --echo "$work/standin.err" "${standin[@]}"
+fi || {
   echo "demo: the stand-in simulator did not start" >&2
   exit 1
-fi
-printf '[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=%s\n' "$port" >"$work/SimConnect.cfg"
+}
+write_cfg "$work" "$standin_port"
 
 status=0
 (cd "$work" && "$root/build/demo/vantilo") || status=$?

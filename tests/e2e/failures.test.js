@@ -13,12 +13,12 @@ test('no simulator: the banner, the message without a newline, a 2 s pause, stat
   let seen = '';
   const result = await h.runVantilo(dir, (text) => {
     seen += text;
-    if (told === null && seen.endsWith('first!')) {
+    if (told === null && seen.endsWith(h.NO_SIMULATOR)) {
       told = Number(process.hrtime.bigint() - started) / 1e9;
     }
   });
   assert.equal(result.code, 0);
-  assert.equal(result.stdout, h.BANNER + 'You must start Flight Simulator first!');
+  assert.equal(result.stdout, h.BANNER + h.NO_SIMULATOR);
   assert.ok(result.seconds >= 1.9, `ended after ${result.seconds} s`);
   // The message reaches the pipe before the pause, not at exit.
   assert.ok(told !== null && result.seconds - told >= 1.5, `told at ${told} s of ${result.seconds}`);

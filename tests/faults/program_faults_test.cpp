@@ -16,6 +16,7 @@
 #include "runs.h"
 #include "standin/wire/records.h"
 #include "tests/support/client_packets.h"
+#include "tests/support/console_text.h"
 #include "tests/support/files.h"
 #include "tests/support/private_network.h"
 #include "tests/support/rolling_scenario.h"
@@ -322,7 +323,7 @@ TEST_P(ProgramThatCannotOpen, SaysWhatFailedAndWhereOnStandardError) {
   }
   EXPECT_EQ(program->Stderr(), WithPort(row.stderrLine, dead.port()) + "\n");
   const std::string out = program->Stdout();
-  const std::string told = "You must start Flight Simulator first!";
+  const std::string told = ConsoleText("no simulator");
   EXPECT_EQ(out.substr(out.size() - std::min(out.size(), told.size())), told) << out;
 }
 

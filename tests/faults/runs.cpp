@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/console_text.h"
 #include "tests/support/standin_process.h"
 
 namespace faults {
@@ -30,10 +31,9 @@ void ExpectNoSanitizerReport(support::ChildProcess& child, const std::string& wh
 void ExpectCleanProgramEnd(support::ChildProcess& program) {
   EXPECT_EQ(program.WaitForExit(kProgramEndMs), 0) << "stderr:\n" << program.Stderr();
   const std::string out = program.Stdout();
-  EXPECT_EQ(out.rfind("Welcome to Vantilo ver 1.0\n\n", 0), 0u) << out;
-  const std::string connected = std::string("Now connected to Vantilo Stand-in Version 10\n") +
-                                "Note - you must be in 'Virtual Cockpit View' to enable.\n\n" +
-                                "Vantilo is ready!\n";
+  EXPECT_EQ(out.rfind(support::ConsoleText("banner"), 0), 0u) << out;
+  const std::string connected =
+      support::ConsoleText("connected", {{"application", "Vantilo Stand-in"}, {"version", "10"}});
   EXPECT_NE(out.find(connected), std::string::npos) << out;
   ExpectNoSanitizerReport(program, "vantilo");
 }

@@ -11,6 +11,7 @@ const fs = require('fs');
 const net = require('net');
 const os = require('os');
 const path = require('path');
+const { writeCfg } = require('../support/programs');
 const calls = require('./call_sequence');
 
 const REGISTRATION = calls.read().registration.length;
@@ -105,8 +106,7 @@ async function main() {
   const node = await nodeCapture;
 
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'vantilo-capture-'));
-  fs.writeFileSync(path.join(folder, 'SimConnect.cfg'),
-    `[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=${port}\n`);
+  writeCfg(folder, port);
   const ourCapture = captureOne(server);
   const ourStatus = await run(path.resolve(process.argv[2]), [], { cwd: folder });
   const ours = await ourCapture;

@@ -12,8 +12,8 @@ const assert = require('assert');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { spawn } = require('child_process');
 const { open, Protocol, SimConnectConnection, SimConnectDataType } = require('node-simconnect');
+const programs = require('../support/programs');
 const calls = require('./call_sequence');
 
 const PROGRAM = calls.read();  // the program's calls, from its golden file
@@ -35,25 +35,10 @@ const PROTOCOLS = [Protocol.FSX_RTM, Protocol.FSX_SP1, Protocol.FSX_SP2, Protoco
                    Protocol.SunRise];
 const REFUSED_WAIT_MS = 500;  // a refused client gets no OPEN within this
 
+// The stand-in playing scenarioText at speed, traced.
 function startStandin(binary, dir, scenarioText = SCENARIO, extra = [], speed = SPEED) {
-  const scenario = path.join(dir, 'scenario.txt');
-  fs.writeFileSync(scenario, scenarioText);
-  const trace = path.join(dir, 'trace.jsonl');
-  const child = spawn(binary, ['--port', '0', '--speed', String(speed), '--scenario', scenario,
-                               '--trace', trace, '--no-live', ...extra]);
-  let stdout = '';
-  child.stdout.on('data', (chunk) => { stdout += chunk; });
-  const port = new Promise((resolve, reject) => {
-    let stderr = '';
-    child.stderr.on('data', (chunk) => {
-      stderr += chunk;
-      const match = /listening on 127\.0\.0\.1:(\d+)\n/.exec(stderr);
-      if (match) resolve(Number(match[1]));
-    });
-    child.on('exit', (code) => reject(new Error(`stand-in exited (${code}): ${stderr}`)));
-  });
-  const exited = new Promise((resolve) => child.on('exit', (code) => resolve({ code, stdout })));
-  return { child, port, exited, trace };
+  return programs.startStandin(binary, ['--speed', String(speed), ...extra],
+                               { dir, scenario: scenarioText, trace: true });
 }
 
 const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -97,12 +82,10 @@ async function checkProtocol(persona, port, protocol) {
 
 async function checkPersonas(binary, dir) {
   for (const persona of PERSONAS) {
-    const standin = startStandin(binary, dir, '60 end\n', ['--simulator', persona.name], 4);
-    const port = await standin.port;
-    const served = await Promise.all(PROTOCOLS.map((p) => checkProtocol(persona, port, p)));
-    standin.child.kill('SIGTERM');
-    await standin.exited;
-    const cameras = fs.readFileSync(standin.trace, 'utf8').trim().split('\n').map(JSON.parse)
+    const standin = await startStandin(binary, dir, '60 end\n', ['--simulator', persona.name], 4);
+    const served = await Promise.all(PROTOCOLS.map((p) => checkProtocol(persona, standin.port, p)));
+    await standin.stop();
+    const cameras = fs.readFileSync(standin.tracePath, 'utf8').trim().split('\n').map(JSON.parse)
                       .filter((l) => l.kind === 'camera');
     assert.strictEqual(cameras.length, served.filter(Boolean).length, persona.name);
     assert.ok(cameras.every((l) => l.ignored === (persona.cameraMoves ? undefined : true)),
@@ -112,7 +95,7 @@ async function checkPersonas(binary, dir) {
 
 async function main() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'standin-peer-'));
-  const standin = startStandin(process.argv[2], dir);
+  const standin = await startStandin(process.argv[2], dir);
   const guard = setTimeout(() => {
     standin.child.kill('SIGKILL');
     console.error('FAIL: no result within 40 s');
@@ -120,7 +103,7 @@ async function main() {
   }, 40000);
 
   const { recvOpen, handle } = await open(PROGRAM.registration[0].args[0], Protocol.FSX_RTM,
-                                          { host: '127.0.0.1', port: await standin.port });
+                                          { host: '127.0.0.1', port: standin.port });
   assert.strictEqual(recvOpen.applicationName, 'Vantilo Stand-in');
   assert.strictEqual(recvOpen.applicationVersionMajor, 10);
   assert.strictEqual(recvOpen.applicationVersionMinor, 0);
@@ -146,7 +129,7 @@ async function main() {
   calls.make(handle, PROGRAM.tearDown);
   await new Promise((resolve) => setTimeout(resolve, 200));
   handle.close();
-  const { code, stdout } = await standin.exited;
+  const { code, stdout } = await standin.done;
 
   assert.strictEqual(code, 0, 'stand-in exit status');
   assert.deepStrictEqual(seen.exceptions.map((e) => [e.exception, e.sendId, e.index]),
@@ -163,7 +146,7 @@ async function main() {
   assert.strictEqual(seen.banks[seen.banks.length - 1], 30 * (Math.PI / 180), 'bank after the roll');
   assert.match(stdout, /exceptions sent +1\n/);
 
-  const trace = fs.readFileSync(standin.trace, 'utf8').trim().split('\n').map(JSON.parse);
+  const trace = fs.readFileSync(standin.tracePath, 'utf8').trim().split('\n').map(JSON.parse);
   const tearDown = calls.packets(PROGRAM.tearDown);
   const last = trace.filter((l) => l.kind === 'packet').slice(-tearDown.length);
   assert.deepStrictEqual(last.map(calls.ofTrace), tearDown, 'the tear-down, last');

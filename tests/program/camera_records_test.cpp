@@ -2,6 +2,7 @@
 // exception reports, the records and events the controller ignores, and
 // records too short for the fields their kind needs.
 #include "tests/program/program_test_support.h"
+#include "tests/support/console_text.h"
 
 namespace {
 
@@ -16,9 +17,8 @@ class Records : public ProgramTest {
 
 TEST_F(Records, ConnectionReport) {
   EXPECT_EQ(Printed(fake::OpenRecord("Microsoft Flight Simulator X", 10)),
-            "Now connected to Microsoft Flight Simulator X Version 10\n"
-            "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
-            "Vantilo is ready!\n");
+            support::ConsoleText(
+                "connected", {{"application", "Microsoft Flight Simulator X"}, {"version", "10"}}));
   EXPECT_TRUE(StateIs(kAltered));
   EXPECT_EQ(CommandCount(), 0u);
 }

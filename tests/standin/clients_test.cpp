@@ -813,11 +813,7 @@ TEST(StandinFiles, ABadFileEndsTheStandinWithOneLine) {
     StandinProcess standin(row.arguments);
     EXPECT_TRUE(standin.WaitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
     EXPECT_NE(standin.WaitForExit(0), 0);
-    std::string errors = standin.Stderr();
-    std::size_t listening = errors.find("listening on");
-    if (listening != std::string::npos) {
-      errors.erase(0, errors.find('\n', listening) + 1);
-    }
+    const std::string errors = standin.StderrAfterListening();
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     EXPECT_EQ(ControlBytes(errors), 1u) << "the newline alone: " << errors;
     EXPECT_NE(errors.find(row.says), std::string::npos) << errors;

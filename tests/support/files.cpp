@@ -64,8 +64,12 @@ WorkDir::~WorkDir() {
 
 void WorkDir::WriteCfg(const std::string& text) { WriteFile(File("SimConnect.cfg"), text); }
 
-void WorkDir::WriteCfgForPort(int port) {
-  WriteCfg("[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(port) + "\n");
+void WorkDir::WriteCfgForPort(int port) { support::WriteCfgForPort(path(), port); }
+
+bool WriteCfgForPort(const std::string& folder, int port) {
+  return WriteFile(
+      folder + "/SimConnect.cfg",
+      "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(port) + "\n");
 }
 
 std::string TempFile(const std::string& name, const std::string& text) {

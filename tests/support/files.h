@@ -45,6 +45,10 @@ class WorkDir : public TempFolder {
   std::string previous_;
 };
 
+// Writes folder/SimConnect.cfg, a [SimConnect] section pointing at
+// 127.0.0.1:port; false when it cannot be written.
+bool WriteCfgForPort(const std::string& folder, int port);
+
 // Writes text to a fresh file in a folder of its own and returns its path;
 // both are removed when the test program ends.
 std::string TempFile(const std::string& name, const std::string& text);

@@ -54,4 +54,10 @@ StandinProcess::StandinProcess(const std::vector<std::string>& arguments,
   }
 }
 
+std::string StandinProcess::StderrAfterListening() const {
+  const std::string text = Stderr();
+  const std::size_t at = text.find(kListening);
+  return at == std::string::npos ? text : text.substr(text.find('\n', at) + 1);
+}
+
 }  // namespace support

@@ -33,6 +33,8 @@ class StandinProcess : public ChildProcess {
   int port() const { return port_; }
   const std::string& trace() const { return trace_; }
   const std::string& latency() const { return latency_; }
+  // Standard error past the "listening on" line (all of it when there is none).
+  std::string StderrAfterListening() const;
 
  private:
   int port_ = 0;

@@ -29,6 +29,8 @@ native=${6:-${VANTILO_NATIVE_BUILD_DIR:-}}
 direct=${7:-}
 relay=${8:-}
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source-path=SCRIPTDIR source=../support/programs.sh
+source "$here/../support/programs.sh"
 work=$(mktemp -d)
 traces=$PWD/end_to_end_traces
 rm -rf "$traces"
@@ -95,19 +97,9 @@ EOF
 start_standin() {
   local name=$1
   shift
-  : >"$work/$name.standin.err"  # there before the loop below reads it
-  "$native/vantilo-standin" --port 0 --fps 20 --speed 4 --no-live "$@" \
-    --scenario "$work/scenario.txt" --trace "$traces/$name.trace" \
-    >"$work/$name.standin.out" 2>"$work/$name.standin.err" </dev/null &
-  standin_pid=$!
-  standin_port=
-  for _ in $(seq 100); do
-    standin_port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/$name.standin.err")
-    [[ -n "$standin_port" ]] && return 0
-    sleep 0.1
-  done
-  cat "$work/$name.standin.err"
-  return 1
+  standin_start "$work/$name.standin.err" "$native/vantilo-standin" --fps 20 --speed 4 --no-live \
+    "$@" --scenario "$work/scenario.txt" --trace "$traces/$name.trace" \
+    >"$work/$name.standin.out" </dev/null
 }
 
 # Waits (at most 30 s) for the stand-in to reach the scenario's end.
@@ -122,10 +114,6 @@ stop_standin() {
   status=$?
   standin_pid=
   [[ $status -eq 0 ]] || fail "$name: the stand-in ended with status $status"
-}
-
-write_cfg() {
-  printf '[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort=%s\r\n' "$2" >"$1/SimConnect.cfg"
 }
 
 run_linux() {
@@ -166,7 +154,7 @@ for side in "${sides[@]}"; do
     fail "$side: the stand-in did not start"
     continue
   }
-  write_cfg "$work/$side" "$standin_port"
+  write_cfg "$work/$side" "$standin_port" $'\r\n'
   "run_$side" "$side"
   status=$?
   [[ $status -eq 0 ]] || fail "$side: vantilo ended with status $status, wanted 0"
@@ -184,11 +172,8 @@ cmp -s "$work/linux.stdout" "$work/wine.stdout" || {
   fail "standard output differs (Linux, then Wine):"
   diff "$work/linux.stdout" "$work/wine.stdout" | sed 's/^/  /'
 }
-# Between the separators, only the author credit and the contact line.
-separator='====================================================================='
-banner="Welcome to Vantilo ver 1.0"$'\n\n'"$separator"$'\n\n'"By the Vantilo developers."$'\n'
-banner+="Contact: the Vantilo project's issue tracker."$'\n'"$separator"$'\n\n'
-cmp -s -n "${#banner}" <(printf '%s' "$banner") "$work/wine.stdout" ||
+console_text banner >"$work/banner" || fail "no banner in the console text"
+cmp -s "$work/banner" <(head -c "$(wc -c <"$work/banner")" "$work/wine.stdout") ||
   fail "vantilo.exe's banner: $(head -c 300 "$work/wine.stdout")"
 if ! grep -q 'Loaded L"C:\\\\windows\\\\winsxs\\\\x86_microsoft.flightsimulator.simconnect _67c7c14424d61b5b_10.0.60905.0_none_deadbeef\\\\SimConnect.dll"' \
   "$work/wine.stderr"; then
@@ -203,14 +188,15 @@ fi
 
 # 2. No simulator: the banner, the message without a newline, status 0.
 for side in linux wine; do
-  write_cfg "$work/$side" "$free_port"
+  write_cfg "$work/$side" "$free_port" $'\r\n'
   started=$(date +%s%N)
   "run_$side" "$side-missing"
   status=$?
   missing_ms=$((($(date +%s%N) - started) / 1000000))  # the Wine side's, the last
   [[ $status -eq 0 ]] || fail "$side without a simulator: status $status, wanted 0"
 done
-[[ $(tail -c 38 "$work/linux-missing.stdout") == 'You must start Flight Simulator first!' ]] ||
+told=$(console_text 'no simulator')
+[[ -n $told && $(tail -c "${#told}" "$work/linux-missing.stdout") == "$told" ]] ||
   fail "the Linux program without a simulator ends: $(tail -c 80 "$work/linux-missing.stdout")"
 cmp -s "$work/linux-missing.stdout" "$work/wine-missing.stdout" || {
   fail "standard output without a simulator differs (Linux, then Wine):"
@@ -241,7 +227,7 @@ for row in "${direct_rows[@]}"; do
   rm -f "$work/wine/SimConnect.cfg"
   [[ $how == none ]] || start_standin "direct_$name" --simulator "$persona" || fail "$name: no stand-in"
   case $how in
-    cfg) write_cfg "$work/wine" "$standin_port" ;;
+    cfg) write_cfg "$work/wine" "$standin_port" $'\r\n' ;;
     registry) wine_here reg add "$fsx_key" /v SimConnect_Port_IPv4 /d "$standin_port" /f >/dev/null ;;
     pipe:*)
       wine_here "$relay" "${how#pipe:}" "$standin_port" >"$work/relay.out" 2>&1 </dev/null &
