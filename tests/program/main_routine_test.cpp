@@ -9,15 +9,11 @@
 
 #include "tests/program/program_test_support.h"
 #include "tests/support/call_sequence.h"
+#include "tests/support/console_text.h"
 
 namespace {
 
-const char kBanner[] =
-    "Welcome to Vantilo ver 1.0\n\n"
-    "=====================================================================\n\n"
-    "By the Vantilo developers.\n"
-    "Contact: the Vantilo project's issue tracker.\n"
-    "=====================================================================\n\n";
+const std::string kBanner = support::ConsoleText("banner");
 
 // Writes the golden file from the calls of a run that loops once, under
 // the file's own comment lines.
@@ -88,10 +84,11 @@ TEST_F(MainRoutine, FailedOpenPrintsTheMessagePausesAndCallsNothingElse) {
   int status = -1;
   std::string out = Run({"vantilo"}, &status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(out, std::string(kBanner) + "You must start Flight Simulator first!");
-  EXPECT_EQ(fake::Timeline(), (std::vector<std::string>{
-                                  std::string("stdout: ") + kBanner, Expected({})[0],
-                                  "stdout: You must start Flight Simulator first!", "Sleep 2000"}));
+  const std::string noSimulator = support::ConsoleText("no simulator");
+  EXPECT_EQ(out, kBanner + noSimulator);
+  EXPECT_EQ(fake::Timeline(),
+            (std::vector<std::string>{std::string("stdout: ") + kBanner, Expected({})[0],
+                                      "stdout: " + noSimulator, "Sleep 2000"}));
   EXPECT_EQ(fake::NowMs(), 2000u);
 }
 
@@ -146,7 +143,7 @@ TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {
   fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, -1.0));
   fake::QueueRecord(fake::EventRecord(EVENT_POV));
   std::string out = Run();
-  EXPECT_EQ(out, std::string(kBanner) +
+  EXPECT_EQ(out, kBanner +
                      "Now connected to Microsoft Flight Simulator X Version 10\n"
                      "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
                      "Vantilo is ready!\n"
