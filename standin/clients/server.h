@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "standin/clients/session.h"
-#include "standin/output/reporter.h"
-#include "standin/world/simulator.h"
+#include "standin/clients/simulator.h"
+#include "standin/log/reporter.h"
 #include "standin/world/world.h"
 
 namespace standin {

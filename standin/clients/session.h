@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "standin/output/reporter.h"
+#include "standin/log/reporter.h"
 #include "standin/wire/bytes.h"
 #include "standin/wire/packets.h"
-#include "standin/world/persona.h"
+#include "standin/wire/persona.h"
 #include "standin/world/world.h"
 
 namespace standin {

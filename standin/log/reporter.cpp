@@ -1,6 +1,6 @@
 // Trace stamping, packet argument decoding for the trace, log lines and the
 // summary text.
-#include "standin/output/reporter.h"
+#include "standin/log/reporter.h"
 
 #include "standin/wire/bytes.h"
 

@@ -1,8 +1,8 @@
 // Where everything noteworthy goes: trace lines (each stamped with the
 // simulated time and frame), plain log lines, the live view's list of
 // recent events, and the counts printed in the summary at exit.
-#ifndef VANTILO_STANDIN_OUTPUT_REPORTER_H
-#define VANTILO_STANDIN_OUTPUT_REPORTER_H
+#ifndef VANTILO_STANDIN_LOG_REPORTER_H
+#define VANTILO_STANDIN_LOG_REPORTER_H
 
 #include <chrono>
 #include <cstdint>
@@ -13,9 +13,9 @@
 #include <string>
 #include <utility>
 
-#include "standin/output/console.h"
-#include "standin/output/latency.h"
-#include "standin/output/trace.h"
+#include "standin/log/console.h"
+#include "standin/log/latency.h"
+#include "standin/log/trace.h"
 #include "standin/wire/packets.h"
 
 namespace standin {

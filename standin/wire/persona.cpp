@@ -1,6 +1,6 @@
 // The personas. Recorded values come from public reports of the real
 // simulators' OPEN records and behaviour; the others are assumed, and say so.
-#include "standin/world/persona.h"
+#include "standin/wire/persona.h"
 
 #include <vector>
 

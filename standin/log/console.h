@@ -4,8 +4,8 @@
 // does not take now waits here, up to a bound, and past it new text is
 // refused, for the caller to drop and count. A regular file is written as
 // it always was; its writes do not stall.
-#ifndef VANTILO_STANDIN_OUTPUT_CONSOLE_H
-#define VANTILO_STANDIN_OUTPUT_CONSOLE_H
+#ifndef VANTILO_STANDIN_LOG_CONSOLE_H
+#define VANTILO_STANDIN_LOG_CONSOLE_H
 
 #include <chrono>
 #include <string>
