@@ -11,10 +11,10 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <utility>
 
 #include "standin/log/console.h"
 #include "standin/log/latency.h"
+#include "standin/log/repeated_lines.h"
 #include "standin/log/trace.h"
 #include "standin/wire/packets.h"
 
@@ -56,10 +56,7 @@ class Reporter {
   void Note(const std::string& text);
   // A log line that a client can make repeat without end (an exception, a
   // refusal, a menu added or removed, a client come or gone), of client (or
-  // none, when negative) and kind. Of each client's
-  // kind the first few lines of a second are written and the rest counted,
-  // told in one line once that second is over ("client 7: 19,000 more
-  // TOO_MANY_REQUESTS exceptions in the last second").
+  // none, when negative) and kind, bounded as RepeatedLines says.
   void NoteRepeated(int client, const std::string& kind, const std::string& text);
   // The trace lines that a client's packet brings about (the packet, the
   // record answering it, the camera) are written while that client has
@@ -108,11 +105,11 @@ class Reporter {
   bool Writing();
   struct Held {
     std::chrono::steady_clock::time_point since;  // the second's start
-    std::uint64_t shown = 0;                      // lines (or packets) written in it
-    std::uint64_t more = 0;                       // lines (or packets) held back
-    std::uint64_t lines = 0;                      // trace lines held back
+    std::uint64_t shown = 0;                      // packets traced in it
+    std::uint64_t more = 0;                       // packets left out
+    std::uint64_t lines = 0;                      // trace lines left out
   };
-  std::map<std::pair<int, std::string>, Held> notes_;
+  RepeatedLines repeated_;
   std::map<int, Held> traced_;               // by client
   std::map<int, std::uint64_t> unanswered_;  // frames without command, by following client
   bool leavingOut_ = false;                  // the packet being handled is not traced
