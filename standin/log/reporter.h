@@ -84,7 +84,7 @@ class Reporter {
 
   Stats stats;
   // The persona played, named in the summary and the live view; empty for
-  // the default, whose output stays as it always was.
+  // the default, whose output names no simulator.
   std::string persona;
   // The latency log (--latency), or null.
   LatencyLog* latency = nullptr;

@@ -39,7 +39,7 @@ struct Persona {
   bool cameraMoves = true;
 };
 
-// The stand-in's own behaviour since its first release: "fsx".
+// The default persona, "fsx": the stand-in under its own name, serving FSX's protocols.
 const Persona& DefaultPersona();
 // The persona of that name, or null.
 const Persona* FindPersona(const std::string& name);
