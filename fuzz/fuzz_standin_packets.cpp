@@ -20,7 +20,7 @@
 #include "hostlink/net/reassembly.h"
 #include "hostlink/net/wire.h"
 #include "hostlink/simconnect.h"
-#include "standin/clients/server.h"
+#include "standin/clients/client_connection.h"
 #include "standin/world/scenario.h"
 
 namespace {

@@ -1,6 +1,7 @@
-// Session: the client's packets. Each handler checks its arguments in order
-// and answers the first fault with an exception naming that argument's
-// 1-based index; a packet that passes changes the registrations.
+// Session: the client's packets. Each handler, named after its operation,
+// reads the arguments by their names in the packet table (ArgIndex), checks
+// them in order and answers the first fault with an exception naming that
+// argument's 1-based index; a packet that passes changes the registrations.
 #include "standin/clients/session.h"
 
 #include <algorithm>
@@ -79,23 +80,23 @@ void Session::HandleWhole(const std::uint8_t* data, std::size_t size) {
   }
   switch (function) {
     case wire::kOpen:
-      return HandleOpen(p);
+      return Open(p);
     case wire::kMapClientEventToSimEvent:
-      return MapClientEvent(p);
+      return MapClientEventToSimEvent(p);
     case wire::kAddClientEventToNotificationGroup:
-      return AddToNotificationGroup(p);
+      return AddClientEventToNotificationGroup(p);
     case wire::kMapInputEventToClientEvent:
-      return MapInputEvent(p);
+      return MapInputEventToClientEvent(p);
     case wire::kSetInputGroupState:
       return SetInputGroupState(p);
     case wire::kSubscribeToSystemEvent:
-      return Subscribe(p);
+      return SubscribeToSystemEvent(p);
     case wire::kAddToDataDefinition:
       return AddToDataDefinition(p);
     case wire::kRequestDataOnSimObject:
-      return RequestData(p);
+      return RequestDataOnSimObject(p);
     case wire::kCameraSetRelative6DOF:
-      return SetCamera(p);
+      return CameraSetRelative6DOF(p);
     case wire::kMenuAddItem:
       return MenuAddItem(p);
     case wire::kMenuAddSubItem:
@@ -107,7 +108,8 @@ void Session::HandleWhole(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-void Session::HandleOpen(const Packet& p) {
+void Session::Open(const Packet& p) {
+  constexpr std::size_t kApplicationName = ArgIndex(wire::kOpen, "application_name");
   if (opened_) {
     return Fail(p, SIMCONNECT_EXCEPTION_ERROR, kUnknownIndex);
   }
@@ -116,7 +118,7 @@ void Session::HandleOpen(const Packet& p) {
   }
   opened_ = true;
   protocol_ = p.protocol;
-  name_ = p.Text(1);
+  name_ = p.Text(kApplicationName);
   if (reporter_.latency != nullptr) {
     reporter_.latency->ClientOpened(id_, name_);
   }
@@ -143,86 +145,110 @@ void Session::RefuseOpen(const Packet& p) {
   ignored_ = persona_.ignoresRefusedClients;
 }
 
-void Session::MapClientEvent(const Packet& p) {
-  if (EventIdInUse(p.U32(1))) {
-    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 1);
+void Session::MapClientEventToSimEvent(const Packet& p) {
+  constexpr wire::FunctionId kFunction = wire::kMapClientEventToSimEvent;
+  constexpr std::size_t kEventId = ArgIndex(kFunction, "event_id");
+  constexpr std::size_t kEventName = ArgIndex(kFunction, "event_name");
+  if (EventIdInUse(p.U32(kEventId))) {
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, kEventId);
   }
   // The stand-in has no simulator events of its own: only private events map.
-  if (!p.Text(2).empty()) {
-    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
+  if (!p.Text(kEventName).empty()) {
+    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, kEventName);
   }
   if (clientEvents_.size() + subscriptions_.size() >= kMaxEvents) {
-    return Fail(p, kExceptionTooManyEventNames, 1);
+    return Fail(p, kExceptionTooManyEventNames, kEventId);
   }
-  clientEvents_.insert(p.U32(1));
+  clientEvents_.insert(p.U32(kEventId));
 }
 
-void Session::AddToNotificationGroup(const Packet& p) {
-  std::uint32_t eventId = p.U32(2);
+void Session::AddClientEventToNotificationGroup(const Packet& p) {
+  constexpr wire::FunctionId kFunction = wire::kAddClientEventToNotificationGroup;
+  constexpr std::size_t kGroupId = ArgIndex(kFunction, "group_id");
+  constexpr std::size_t kEventId = ArgIndex(kFunction, "event_id");
+  std::uint32_t eventId = p.U32(kEventId);
   if (clientEvents_.count(eventId) == 0) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kEventId);
   }
   if (eventGroups_.count(eventId) != 0) {
-    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 2);
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, kEventId);
   }
-  eventGroups_[eventId] = p.U32(1);
+  eventGroups_[eventId] = p.U32(kGroupId);
 }
 
-void Session::MapInputEvent(const Packet& p) {
-  std::uint32_t group = p.U32(1);
-  if (Lower(p.Text(2)) != kPovInput) {
-    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
+void Session::MapInputEventToClientEvent(const Packet& p) {
+  constexpr wire::FunctionId kFunction = wire::kMapInputEventToClientEvent;
+  constexpr std::size_t kGroupId = ArgIndex(kFunction, "group_id");
+  constexpr std::size_t kInputDefinition = ArgIndex(kFunction, "input_definition");
+  constexpr std::size_t kDownEventId = ArgIndex(kFunction, "down_event_id");
+  constexpr std::size_t kDownValue = ArgIndex(kFunction, "down_value");
+  constexpr std::size_t kUpEventId = ArgIndex(kFunction, "up_event_id");
+  constexpr std::size_t kUpValue = ArgIndex(kFunction, "up_value");
+  std::uint32_t group = p.U32(kGroupId);
+  if (Lower(p.Text(kInputDefinition)) != kPovInput) {
+    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, kInputDefinition);
   }
   for (const InputMapping& mapping : inputMappings_) {
     if (mapping.group == group) {
-      return Fail(p, SIMCONNECT_EXCEPTION_DUPLICATE_ID, 2);
+      return Fail(p, SIMCONNECT_EXCEPTION_DUPLICATE_ID, kInputDefinition);
     }
   }
-  if (clientEvents_.count(p.U32(3)) == 0) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 3);
+  if (clientEvents_.count(p.U32(kDownEventId)) == 0) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kDownEventId);
   }
-  if (p.U32(5) != SIMCONNECT_UNUSED && clientEvents_.count(p.U32(5)) == 0) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 5);
+  if (p.U32(kUpEventId) != SIMCONNECT_UNUSED && clientEvents_.count(p.U32(kUpEventId)) == 0) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kUpEventId);
   }
   if (inputMappings_.size() >= kMaxInputMappings) {
-    return Fail(p, kExceptionTooManyMaps, 1);
+    return Fail(p, kExceptionTooManyMaps, kGroupId);
   }
-  inputMappings_.push_back({group, p.U32(3), p.U32(4), p.U32(5), p.U32(6)});
+  inputMappings_.push_back(
+      {group, p.U32(kDownEventId), p.U32(kDownValue), p.U32(kUpEventId), p.U32(kUpValue)});
   inputGroupsOn_.emplace(group, false);  // input groups start off
 }
 
 void Session::SetInputGroupState(const Packet& p) {
-  auto group = inputGroupsOn_.find(p.U32(1));
+  constexpr std::size_t kGroupId = ArgIndex(wire::kSetInputGroupState, "group_id");
+  constexpr std::size_t kState = ArgIndex(wire::kSetInputGroupState, "state");
+  auto group = inputGroupsOn_.find(p.U32(kGroupId));
   if (group == inputGroupsOn_.end()) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kGroupId);
   }
-  if (p.U32(2) > SIMCONNECT_STATE_ON) {
-    return Fail(p, kExceptionInvalidEnum, 2);
+  if (p.U32(kState) > SIMCONNECT_STATE_ON) {
+    return Fail(p, kExceptionInvalidEnum, kState);
   }
-  group->second = p.U32(2) == SIMCONNECT_STATE_ON;
+  group->second = p.U32(kState) == SIMCONNECT_STATE_ON;
 }
 
-void Session::Subscribe(const Packet& p) {
-  if (EventIdInUse(p.U32(1))) {
-    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 1);
+void Session::SubscribeToSystemEvent(const Packet& p) {
+  constexpr std::size_t kEventId = ArgIndex(wire::kSubscribeToSystemEvent, "event_id");
+  constexpr std::size_t kEventName = ArgIndex(wire::kSubscribeToSystemEvent, "event_name");
+  if (EventIdInUse(p.U32(kEventId))) {
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, kEventId);
   }
   SystemEvent kind;
-  if (!SystemEventByName(p.Text(2), &kind)) {
-    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
+  if (!SystemEventByName(p.Text(kEventName), &kind)) {
+    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, kEventName);
   }
   if (clientEvents_.size() + subscriptions_.size() >= kMaxEvents) {
-    return Fail(p, kExceptionTooManyEventNames, 1);
+    return Fail(p, kExceptionTooManyEventNames, kEventId);
   }
-  subscriptions_[p.U32(1)] = kind;
+  subscriptions_[p.U32(kEventId)] = kind;
   frameSubscriptions_ += kind == SystemEvent::kFrame;
 }
 
 void Session::AddToDataDefinition(const Packet& p) {
+  constexpr wire::FunctionId kFunction = wire::kAddToDataDefinition;
+  constexpr std::size_t kDefineId = ArgIndex(kFunction, "define_id");
+  constexpr std::size_t kDatumName = ArgIndex(kFunction, "datum_name");
+  constexpr std::size_t kUnitsName = ArgIndex(kFunction, "units_name");
+  constexpr std::size_t kDatumType = ArgIndex(kFunction, "datum_type");
+  constexpr std::size_t kDatumId = ArgIndex(kFunction, "datum_id");
   Datum datum;
-  std::string name = Lower(p.Text(2));
-  std::string unit = Lower(p.Text(3));
+  std::string name = Lower(p.Text(kDatumName));
+  std::string unit = Lower(p.Text(kUnitsName));
   if (name != "plane bank degrees" && name != "plane pitch degrees") {
-    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 2);
+    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, kDatumName);
   }
   datum.bank = name == "plane bank degrees";
   if (unit == "radians" || unit == "radian") {
@@ -230,69 +256,83 @@ void Session::AddToDataDefinition(const Packet& p) {
   } else if (unit == "degrees" || unit == "degree") {
     datum.degrees = true;
   } else {
-    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 3);
+    return Fail(p, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, kUnitsName);
   }
-  if (p.U32(4) != SIMCONNECT_DATATYPE_FLOAT64) {
-    return Fail(p, kExceptionInvalidDataType, 4);
+  if (p.U32(kDatumType) != SIMCONNECT_DATATYPE_FLOAT64) {
+    return Fail(p, kExceptionInvalidDataType, kDatumType);
   }
-  datum.datumId = p.U32(6);
+  datum.datumId = p.U32(kDatumId);
   if (datumCount_ >= kMaxDatums) {
-    return Fail(p, kExceptionTooManyRequests, 1);
+    return Fail(p, kExceptionTooManyRequests, kDefineId);
   }
-  std::vector<Datum>& definition = definitions_[p.U32(1)];
+  std::vector<Datum>& definition = definitions_[p.U32(kDefineId)];
   for (const Datum& other : definition) {
     if (datum.datumId != SIMCONNECT_UNUSED && other.datumId == datum.datumId) {
-      return Fail(p, SIMCONNECT_EXCEPTION_DUPLICATE_ID, 6);
+      return Fail(p, SIMCONNECT_EXCEPTION_DUPLICATE_ID, kDatumId);
     }
   }
   definition.push_back(datum);
   ++datumCount_;
 }
 
-void Session::RequestData(const Packet& p) {
+void Session::RequestDataOnSimObject(const Packet& p) {
+  constexpr wire::FunctionId kFunction = wire::kRequestDataOnSimObject;
+  constexpr std::size_t kRequestId = ArgIndex(kFunction, "request_id");
+  constexpr std::size_t kDefineId = ArgIndex(kFunction, "define_id");
+  constexpr std::size_t kObjectId = ArgIndex(kFunction, "object_id");
+  constexpr std::size_t kPeriod = ArgIndex(kFunction, "period");
+  constexpr std::size_t kFlags = ArgIndex(kFunction, "flags");
+  constexpr std::size_t kOrigin = ArgIndex(kFunction, "origin");
+  constexpr std::size_t kInterval = ArgIndex(kFunction, "interval");
+  constexpr std::size_t kLimit = ArgIndex(kFunction, "limit");
   const std::uint32_t kChangedFlag = 1;
-  if (definitions_.count(p.U32(2)) == 0) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+  if (definitions_.count(p.U32(kDefineId)) == 0) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kDefineId);
   }
-  if (p.U32(3) != SIMCONNECT_OBJECT_ID_USER && p.U32(3) != kUserObjectId) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 3);
+  if (p.U32(kObjectId) != SIMCONNECT_OBJECT_ID_USER && p.U32(kObjectId) != kUserObjectId) {
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kObjectId);
   }
-  if (p.U32(4) > SIMCONNECT_PERIOD_SECOND) {
-    return Fail(p, kExceptionInvalidEnum, 4);
+  if (p.U32(kPeriod) > SIMCONNECT_PERIOD_SECOND) {
+    return Fail(p, kExceptionInvalidEnum, kPeriod);
   }
-  if ((p.U32(5) & ~kChangedFlag) != 0) {
-    return Fail(p, kExceptionInvalidEnum, 5);
+  if ((p.U32(kFlags) & ~kChangedFlag) != 0) {
+    return Fail(p, kExceptionInvalidEnum, kFlags);
   }
   // A request id asked again replaces the request; NEVER ends it.
-  const auto replaced = requests_.find(p.U32(1));
+  const auto replaced = requests_.find(p.U32(kRequestId));
   const bool replaces = replaced != requests_.end();
   if (replaces) {
     frameRequests_ -= PerFrame(replaced->second);
     requests_.erase(replaced);
   }
-  if (!replaces && p.U32(4) != SIMCONNECT_PERIOD_NEVER && requests_.size() >= kMaxRequests) {
-    return Fail(p, kExceptionTooManyRequests, 1);
+  const bool never = p.U32(kPeriod) == SIMCONNECT_PERIOD_NEVER;
+  if (!replaces && !never && requests_.size() >= kMaxRequests) {
+    return Fail(p, kExceptionTooManyRequests, kRequestId);
   }
-  if (p.U32(4) == SIMCONNECT_PERIOD_NEVER) {
+  if (never) {
     return;
   }
   DataRequest request;
-  request.id = p.U32(1);
-  request.defineId = p.U32(2);
-  request.period = p.U32(4);
-  request.flags = p.U32(5);
-  request.origin = p.U32(6);
-  request.interval = p.U32(7);
-  request.limit = p.U32(8);
+  request.id = p.U32(kRequestId);
+  request.defineId = p.U32(kDefineId);
+  request.period = p.U32(kPeriod);
+  request.flags = p.U32(kFlags);
+  request.origin = p.U32(kOrigin);
+  request.interval = p.U32(kInterval);
+  request.limit = p.U32(kLimit);
   requests_.emplace(request.id, request);
   frameRequests_ += PerFrame(request);
 }
 
-void Session::SetCamera(const Packet& p) {
+void Session::CameraSetRelative6DOF(const Packet& p) {
+  // The six values in the packet's order, which is World::ApplyCamera's.
+  constexpr std::size_t kDeltaX = ArgIndex(wire::kCameraSetRelative6DOF, "delta_x");
+  constexpr std::size_t kHeading = ArgIndex(wire::kCameraSetRelative6DOF, "heading");
+  static_assert(kHeading == kDeltaX + 5, "delta x, y, z, pitch, bank, heading in a row");
   ++commands_;
   float values[6];
   for (std::size_t i = 0; i < 6; ++i) {
-    values[i] = p.F32(i + 1);
+    values[i] = p.F32(kDeltaX + i);
   }
   if (persona_.cameraMoves) {
     if (reporter_.latency != nullptr) {
@@ -322,38 +362,47 @@ void Session::SetCamera(const Packet& p) {
 }
 
 void Session::MenuAddItem(const Packet& p) {
-  if (MenuIdInUse(p.U32(2))) {
-    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 2);
+  constexpr std::size_t kText = ArgIndex(wire::kMenuAddItem, "text");
+  constexpr std::size_t kMenuEventId = ArgIndex(wire::kMenuAddItem, "menu_event_id");
+  constexpr std::size_t kData = ArgIndex(wire::kMenuAddItem, "data");
+  if (MenuIdInUse(p.U32(kMenuEventId))) {
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, kMenuEventId);
   }
   if (menuEntries_ >= kMaxMenuEntries) {
-    return Fail(p, kExceptionTooManyEventNames, 2);
+    return Fail(p, kExceptionTooManyEventNames, kMenuEventId);
   }
-  menus_.push_back({p.U32(2), p.Text(1), p.U32(3), {}});
+  menus_.push_back({p.U32(kMenuEventId), p.Text(kText), p.U32(kData), {}});
   ++menuEntries_;
-  reporter_.NoteRepeated(id_, "menus added", "menu '" + p.Text(1) + "' added");
+  reporter_.NoteRepeated(id_, "menus added", "menu '" + p.Text(kText) + "' added");
 }
 
 void Session::MenuAddSubItem(const Packet& p) {
-  MenuItem* menu = FindMenu(p.U32(1));
+  constexpr wire::FunctionId kFunction = wire::kMenuAddSubItem;
+  constexpr std::size_t kMenuEventId = ArgIndex(kFunction, "menu_event_id");
+  constexpr std::size_t kText = ArgIndex(kFunction, "text");
+  constexpr std::size_t kSubMenuEventId = ArgIndex(kFunction, "sub_menu_event_id");
+  constexpr std::size_t kData = ArgIndex(kFunction, "data");
+  MenuItem* menu = FindMenu(p.U32(kMenuEventId));
   if (menu == nullptr) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kMenuEventId);
   }
-  if (MenuIdInUse(p.U32(3))) {
-    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, 3);
+  if (MenuIdInUse(p.U32(kSubMenuEventId))) {
+    return Fail(p, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, kSubMenuEventId);
   }
   if (menuEntries_ >= kMaxMenuEntries) {
-    return Fail(p, kExceptionTooManyEventNames, 3);
+    return Fail(p, kExceptionTooManyEventNames, kSubMenuEventId);
   }
-  menu->subItems.push_back({p.U32(3), p.Text(2), p.U32(4)});
+  menu->subItems.push_back({p.U32(kSubMenuEventId), p.Text(kText), p.U32(kData)});
   ++menuEntries_;
   reporter_.NoteRepeated(id_, "menu items added",
-                         "menu '" + menu->text + "' got '" + p.Text(2) + "'");
+                         "menu '" + menu->text + "' got '" + p.Text(kText) + "'");
 }
 
 void Session::MenuDeleteItem(const Packet& p) {
-  MenuItem* menu = FindMenu(p.U32(1));
+  constexpr std::size_t kMenuEventId = ArgIndex(wire::kMenuDeleteItem, "menu_event_id");
+  MenuItem* menu = FindMenu(p.U32(kMenuEventId));
   if (menu == nullptr) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kMenuEventId);
   }
   reporter_.NoteRepeated(id_, "menus removed", "menu '" + menu->text + "' removed");
   menuEntries_ -= 1 + menu->subItems.size();
@@ -361,15 +410,18 @@ void Session::MenuDeleteItem(const Packet& p) {
 }
 
 void Session::MenuDeleteSubItem(const Packet& p) {
-  MenuItem* menu = FindMenu(p.U32(1));
+  constexpr std::size_t kMenuEventId = ArgIndex(wire::kMenuDeleteSubItem, "menu_event_id");
+  constexpr std::size_t kSubMenuEventId = ArgIndex(wire::kMenuDeleteSubItem, "sub_menu_event_id");
+  MenuItem* menu = FindMenu(p.U32(kMenuEventId));
   if (menu == nullptr) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1);
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kMenuEventId);
   }
+  const std::uint32_t subId = p.U32(kSubMenuEventId);
   auto& items = menu->subItems;
   auto item = std::find_if(items.begin(), items.end(),
-                           [&](const MenuSubItem& sub) { return sub.id == p.U32(2); });
+                           [subId](const MenuSubItem& sub) { return sub.id == subId; });
   if (item == items.end()) {
-    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2);
+    return Fail(p, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, kSubMenuEventId);
   }
   reporter_.NoteRepeated(id_, "menu items removed",
                          "menu '" + menu->text + "' lost '" + item->text + "'");

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "standin/output/reporter.h"
+#include "standin/log/reporter.h"
 #include "standin/wire/bytes.h"
 #include "standin/wire/packets.h"
-#include "standin/world/persona.h"
+#include "standin/wire/persona.h"
 #include "standin/world/world.h"
 
 namespace standin {
@@ -112,16 +112,17 @@ class Session {
     std::vector<double> last;
   };
 
-  // Packet handlers; each returns after sending at most one exception.
-  void HandleOpen(const Packet& p);
-  void MapClientEvent(const Packet& p);
-  void AddToNotificationGroup(const Packet& p);
-  void MapInputEvent(const Packet& p);
+  // Packet handlers, named after their operations; each returns after
+  // sending at most one exception.
+  void Open(const Packet& p);
+  void MapClientEventToSimEvent(const Packet& p);
+  void AddClientEventToNotificationGroup(const Packet& p);
+  void MapInputEventToClientEvent(const Packet& p);
   void SetInputGroupState(const Packet& p);
-  void Subscribe(const Packet& p);
+  void SubscribeToSystemEvent(const Packet& p);
   void AddToDataDefinition(const Packet& p);
-  void RequestData(const Packet& p);
-  void SetCamera(const Packet& p);
+  void RequestDataOnSimObject(const Packet& p);
+  void CameraSetRelative6DOF(const Packet& p);
   void MenuAddItem(const Packet& p);
   void MenuAddSubItem(const Packet& p);
   void MenuDeleteItem(const Packet& p);

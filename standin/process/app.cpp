@@ -15,9 +15,9 @@
 #include <sstream>
 
 #include "standin/clients/server.h"
-#include "standin/output/live_view.h"
-#include "standin/output/terminal.h"
-#include "standin/world/persona.h"
+#include "standin/live/live_view.h"
+#include "standin/live/terminal.h"
+#include "standin/wire/persona.h"
 
 namespace standin {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "standin/world/persona.h"
+#include "standin/wire/persona.h"
 
 namespace standin {
 

@@ -16,7 +16,7 @@ struct Options {
   std::string scenarioPath;       // empty: the built-in scenario
   std::string tracePath;          // empty: no trace
   std::string latencyPath;        // empty: no latency log
-  std::string simulator = "fsx";  // the persona's name (standin/world/persona.h)
+  std::string simulator = "fsx";  // the persona's name (standin/wire/persona.h)
   // The bound on all clients' queues together, in KiB; the tests shrink it
   // through the environment variable kAllQueuesVariable.
   std::size_t allQueuesKiB = 64 * 1024;

@@ -75,7 +75,8 @@ std::string Hex32(std::uint32_t value) {
 namespace {
 
 // Length of the well-formed UTF-8 sequence of two to four bytes that starts
-// at text[at], or 0.
+// at text[at], or 0. The program's own is in control/camera_controller.cpp;
+// kept apart on purpose: the stand-in links none of the program's code.
 std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
   const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(at);

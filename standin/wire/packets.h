@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hostlink/net/wire.h"
@@ -33,6 +35,19 @@ struct Packet {
   float F32(std::size_t index) const { return args.at(index - 1).f32; }
   const std::string& Text(std::size_t index) const { return args.at(index - 1).text; }
 };
+
+// The 1-based index of the argument of that name in the function's row of
+// wire.h's packet table, for Packet's accessors and exception records. Meant
+// for constants: one naming an argument the row lacks does not compile.
+constexpr std::size_t ArgIndex(wire::FunctionId function, std::string_view name) {
+  const wire::PacketLayout* layout = wire::FindPacketLayout(function);
+  for (std::size_t i = 0; i < layout->fields.size(); ++i) {
+    if (name == layout->fields[i].name) {
+      return i + 1;
+    }
+  }
+  throw std::invalid_argument("no such argument in the packet table");
+}
 
 enum class DecodeResult { kOk, kUnknownType, kSizeMismatch };
 

@@ -3,7 +3,7 @@
 #include "standin/wire/records.h"
 
 #include "hostlink/net/wire.h"
-#include "standin/world/persona.h"
+#include "standin/wire/persona.h"
 
 // The wire's sizes agree with the record structs a client reads.
 static_assert(sizeof(SIMCONNECT_RECV) == wire::kRecordHeaderBytes, "the header Header writes");

@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "hostlink/simconnect.h"
-#include "standin/output/latency.h"
-#include "standin/output/live_view.h"
+#include "standin/live/live_view.h"
+#include "standin/log/latency.h"
 #include "tests/faults/runs.h"
 #include "tests/support/client_packets.h"
 #include "tests/support/files.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "standin/output/latency.h"
+#include "standin/log/latency.h"
 #include "standin/process/options.h"
 #include "tests/support/files.h"
 

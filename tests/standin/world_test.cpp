@@ -7,7 +7,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "standin/output/trace.h"
+#include "standin/log/trace.h"
 
 namespace standin {
 namespace {

@@ -1,7 +1,7 @@
 // The trace: one JSON object per line. JsonLine builds one object with its
 // fields in the order added; TraceFile writes finished lines to a file.
-#ifndef VANTILO_STANDIN_OUTPUT_TRACE_H
-#define VANTILO_STANDIN_OUTPUT_TRACE_H
+#ifndef VANTILO_STANDIN_LOG_TRACE_H
+#define VANTILO_STANDIN_LOG_TRACE_H
 
 #include <cstdint>
 #include <cstdio>

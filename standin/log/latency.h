@@ -1,8 +1,8 @@
 // The latency log (--latency FILE): for each client that follows the frames,
 // when each frame's attitude record went out and when the camera command
 // answering it was applied, as tab-separated rows for the benchmarks.
-#ifndef VANTILO_STANDIN_OUTPUT_LATENCY_H
-#define VANTILO_STANDIN_OUTPUT_LATENCY_H
+#ifndef VANTILO_STANDIN_LOG_LATENCY_H
+#define VANTILO_STANDIN_LOG_LATENCY_H
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // JSON text for trace lines. Numbers that are not finite cannot be JSON
 // numbers, so they are written as strings ("nan", "inf", "-inf").
-#include "standin/output/trace.h"
+#include "standin/log/trace.h"
 
 #include <cerrno>
 #include <cmath>

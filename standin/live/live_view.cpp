@@ -1,6 +1,6 @@
 // Live view layout, kLiveViewLines lines: status, aircraft, camera, three
 // client lines, four recent events, the keys and a rule above the scroll region.
-#include "standin/output/live_view.h"
+#include "standin/live/live_view.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Terminal control with plain escape sequences: DECSTBM (ESC [ top ; bottom r)
 // for the scroll region, ESC 7 / ESC 8 to save and restore the cursor.
-#include "standin/output/terminal.h"
+#include "standin/live/terminal.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

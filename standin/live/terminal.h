@@ -2,15 +2,15 @@
 // in the top lines while a scroll region below keeps other programs' text
 // scrolling underneath. Restore() puts everything back; signals only set
 // flags, so the main loop ends normally and restores the terminal.
-#ifndef VANTILO_STANDIN_OUTPUT_TERMINAL_H
-#define VANTILO_STANDIN_OUTPUT_TERMINAL_H
+#ifndef VANTILO_STANDIN_LIVE_TERMINAL_H
+#define VANTILO_STANDIN_LIVE_TERMINAL_H
 
 #include <termios.h>
 
 #include <string>
 #include <vector>
 
-#include "standin/output/console.h"
+#include "standin/log/console.h"
 
 namespace standin {
 

@@ -1,15 +1,15 @@
 // The simulator's course of time: renders frames, runs the scenario's
 // actions when their time comes, ticks "1sec" once per simulated second and
 // hands each happening to every connected session.
-#ifndef VANTILO_STANDIN_WORLD_SIMULATOR_H
-#define VANTILO_STANDIN_WORLD_SIMULATOR_H
+#ifndef VANTILO_STANDIN_CLIENTS_SIMULATOR_H
+#define VANTILO_STANDIN_CLIENTS_SIMULATOR_H
 
 #include <chrono>
 #include <cstdint>
 #include <vector>
 
 #include "standin/clients/session.h"
-#include "standin/output/reporter.h"
+#include "standin/log/reporter.h"
 #include "standin/world/scenario.h"
 #include "standin/world/world.h"
 

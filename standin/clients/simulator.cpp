@@ -1,7 +1,7 @@
 // Frame order: advance the clock, run due actions, move the aircraft, tick
 // "1sec" for each simulated second passed, then the "Frame" events and the
 // per-frame data. Camera commands arrive between frames.
-#include "standin/world/simulator.h"
+#include "standin/clients/simulator.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // The personas. Recorded values come from public reports of the real
 // simulators' OPEN records and behaviour; the others are assumed, and say so.
-#include "standin/world/persona.h"
+#include "standin/wire/persona.h"
 
 #include <vector>
 
@@ -27,8 +27,8 @@ void SetSimConnect(OpenFields& open, std::uint32_t versionMajor, std::uint32_t v
   open.simConnectBuildMinor = buildMinor;
 }
 
-// The stand-in as it always was: its own name, FSX's protocols 2 to 4, a
-// refused client may open again.
+// The stand-in under its own name: FSX's protocols 2 to 4, and a refused
+// client may open again.
 Persona Fsx() {
   Persona fsx;
   fsx.name = "fsx";

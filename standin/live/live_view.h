@@ -1,14 +1,14 @@
 // The live view's text: simulated time, the aircraft, the camera as last
 // set, each client with its menu, the latest events and the keys. Pure:
 // the terminal draws the lines it returns.
-#ifndef VANTILO_STANDIN_OUTPUT_LIVE_VIEW_H
-#define VANTILO_STANDIN_OUTPUT_LIVE_VIEW_H
+#ifndef VANTILO_STANDIN_LIVE_LIVE_VIEW_H
+#define VANTILO_STANDIN_LIVE_LIVE_VIEW_H
 
 #include <string>
 #include <vector>
 
-#include "standin/output/reporter.h"
-#include "standin/world/simulator.h"
+#include "standin/clients/simulator.h"
+#include "standin/log/reporter.h"
 #include "standin/world/world.h"
 
 namespace standin {

@@ -1,6 +1,6 @@
 // Trace stamping, packet argument decoding for the trace, log lines and the
 // summary text.
-#include "standin/output/reporter.h"
+#include "standin/log/reporter.h"
 
 #include "standin/wire/bytes.h"
 
@@ -11,26 +11,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const std::size_t kRecentEvents = 4;
 const auto kHoldSpan = std::chrono::seconds(1);
-// Lines of one client's kind written a second before the rest are counted.
-const std::uint64_t kNotesShown = 5;
 // Packets of one client traced a second: a client following at 1000 fps
 // sends 1000.
 const std::uint64_t kPacketsTraced = 2000;
 // Following clients named in the summary's count of frames without command.
 const std::size_t kClientsListed = 8;
-
-// 19000 as "19,000".
-std::string Grouped(std::uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) {
-    digits.insert(at - 3, ",");
-  }
-  return digits;
-}
-
-std::string ClientPrefix(int client) {
-  return client < 0 ? std::string() : "client " + std::to_string(client) + ": ";
-}
 
 }  // namespace
 
@@ -147,22 +132,14 @@ void Reporter::Note(const std::string& raw) {
 
 void Reporter::NoteRepeated(int client, const std::string& kind, const std::string& text) {
   const Clock::time_point now = Clock::now();
-  auto found = notes_.find({client, kind});
-  if (found != notes_.end() && now - found->second.since >= kHoldSpan) {
+  if (repeated_.SecondOver(client, kind, now)) {
     Tick();
-    found = notes_.find({client, kind});
   }
-  if (found == notes_.end()) {
-    found = notes_.emplace(std::make_pair(client, kind), Held{now}).first;
-  }
-  Held& held = found->second;
-  if (held.shown < kNotesShown) {
-    held.shown++;
+  if (repeated_.Admit(client, kind, now)) {
     Note(ClientPrefix(client) + text);
-    return;
+  } else {
+    stats.notesCounted++;
   }
-  held.more++;
-  stats.notesCounted++;
 }
 
 void Reporter::Tick(bool force) {
@@ -175,16 +152,8 @@ void Reporter::ClientLeft(int client) {
 
 void Reporter::Settle(bool force, const std::function<bool(int)>& ofClient) {
   const Clock::time_point now = Clock::now();
-  for (auto it = notes_.begin(); it != notes_.end();) {
-    if (!ofClient(it->first.first) || (!force && now - it->second.since < kHoldSpan)) {
-      ++it;
-      continue;
-    }
-    if (it->second.more > 0) {
-      Note(ClientPrefix(it->first.first) + Grouped(it->second.more) + " more " + it->first.second +
-           " in the last second");
-    }
-    it = notes_.erase(it);
+  for (const std::string& line : repeated_.Settle(force, ofClient, now)) {
+    Note(line);
   }
   for (auto it = traced_.begin(); it != traced_.end();) {
     // The packet being left out still counts its lines where it began.

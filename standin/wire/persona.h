@@ -3,9 +3,9 @@
 // the protocol number in its record headers, the length of its EVENT
 // records, and whether camera commands move its camera. Values that come
 // from no recording of the real simulator are marked as assumed where they
-// are set (standin/world/persona.cpp) and in standin/README.md.
-#ifndef VANTILO_STANDIN_WORLD_PERSONA_H
-#define VANTILO_STANDIN_WORLD_PERSONA_H
+// are set (standin/wire/persona.cpp) and in standin/README.md.
+#ifndef VANTILO_STANDIN_WIRE_PERSONA_H
+#define VANTILO_STANDIN_WIRE_PERSONA_H
 
 #include <cstdint>
 #include <string>
@@ -39,7 +39,7 @@ struct Persona {
   bool cameraMoves = true;
 };
 
-// The stand-in's own behaviour since its first release: "fsx".
+// The default persona, "fsx": the stand-in under its own name, serving FSX's protocols.
 const Persona& DefaultPersona();
 // The persona of that name, or null.
 const Persona* FindPersona(const std::string& name);

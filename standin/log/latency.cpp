@@ -1,7 +1,7 @@
 // The latency log's pairing of records and commands, and its row text. Rows
 // are written through stdio's buffer, not flushed one by one, so that
 // logging adds next to nothing to the frame loop it measures.
-#include "standin/output/latency.h"
+#include "standin/log/latency.h"
 
 #include <cerrno>
 #include <chrono>

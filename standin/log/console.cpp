@@ -2,7 +2,7 @@
 // gives a pipe or terminal a new open file description, whose O_NONBLOCK
 // no other process shares. A regular file is not reopened: the new
 // description would write from its start, not where the shell's left off.
-#include "standin/output/console.h"
+#include "standin/log/console.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,8 +1,8 @@
 // Where everything noteworthy goes: trace lines (each stamped with the
 // simulated time and frame), plain log lines, the live view's list of
 // recent events, and the counts printed in the summary at exit.
-#ifndef VANTILO_STANDIN_OUTPUT_REPORTER_H
-#define VANTILO_STANDIN_OUTPUT_REPORTER_H
+#ifndef VANTILO_STANDIN_LOG_REPORTER_H
+#define VANTILO_STANDIN_LOG_REPORTER_H
 
 #include <chrono>
 #include <cstdint>
@@ -11,11 +11,11 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <utility>
 
-#include "standin/output/console.h"
-#include "standin/output/latency.h"
-#include "standin/output/trace.h"
+#include "standin/log/console.h"
+#include "standin/log/latency.h"
+#include "standin/log/repeated_lines.h"
+#include "standin/log/trace.h"
 #include "standin/wire/packets.h"
 
 namespace standin {
@@ -56,10 +56,7 @@ class Reporter {
   void Note(const std::string& text);
   // A log line that a client can make repeat without end (an exception, a
   // refusal, a menu added or removed, a client come or gone), of client (or
-  // none, when negative) and kind. Of each client's
-  // kind the first few lines of a second are written and the rest counted,
-  // told in one line once that second is over ("client 7: 19,000 more
-  // TOO_MANY_REQUESTS exceptions in the last second").
+  // none, when negative) and kind, bounded as RepeatedLines says.
   void NoteRepeated(int client, const std::string& kind, const std::string& text);
   // The trace lines that a client's packet brings about (the packet, the
   // record answering it, the camera) are written while that client has
@@ -87,7 +84,7 @@ class Reporter {
 
   Stats stats;
   // The persona played, named in the summary and the live view; empty for
-  // the default, whose output stays as it always was.
+  // the default, whose output names no simulator.
   std::string persona;
   // The latency log (--latency), or null.
   LatencyLog* latency = nullptr;
@@ -108,11 +105,11 @@ class Reporter {
   bool Writing();
   struct Held {
     std::chrono::steady_clock::time_point since;  // the second's start
-    std::uint64_t shown = 0;                      // lines (or packets) written in it
-    std::uint64_t more = 0;                       // lines (or packets) held back
-    std::uint64_t lines = 0;                      // trace lines held back
+    std::uint64_t shown = 0;                      // packets traced in it
+    std::uint64_t more = 0;                       // packets left out
+    std::uint64_t lines = 0;                      // trace lines left out
   };
-  std::map<std::pair<int, std::string>, Held> notes_;
+  RepeatedLines repeated_;
   std::map<int, Held> traced_;               // by client
   std::map<int, std::uint64_t> unanswered_;  // frames without command, by following client
   bool leavingOut_ = false;                  // the packet being handled is not traced

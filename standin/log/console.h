@@ -2,10 +2,10 @@
 // waiting. A simulator does not stop flying because its console is stalled
 // (a terminal stopped with Ctrl-S, a pipe nobody reads): what the output
 // does not take now waits here, up to a bound, and past it new text is
-// refused, for the caller to drop and count. A regular file is written as
-// it always was; its writes do not stall.
-#ifndef VANTILO_STANDIN_OUTPUT_CONSOLE_H
-#define VANTILO_STANDIN_OUTPUT_CONSOLE_H
+// refused, for the caller to drop and count. A regular file is written
+// through the shell's own description; its writes do not stall.
+#ifndef VANTILO_STANDIN_LOG_CONSOLE_H
+#define VANTILO_STANDIN_LOG_CONSOLE_H
 
 #include <chrono>
 #include <string>
