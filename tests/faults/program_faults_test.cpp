@@ -36,12 +36,8 @@ const int kCloseWaitMs = 10000;
 // The server's receive buffer: small, so that unread commands fill it fast.
 const int kReceiveBuffer = 4096;
 
-// The camera command with this send id and heading bits: for a bank of
-// 0.5 rad -28.648735f, for -0.25 rad 14.3243675f.
-std::string CameraHex(std::uint32_t sendId, const std::string& headingHex) {
-  return ToHex(MakePacket(0x30, sendId,
-                          FromHex("00000000 00000000 00000000 00000041 00000000 " + headingHex)));
-}
+// The camera command's heading bits for a bank of 0.5 rad (-28.648735f)
+// and of -0.25 rad (14.3243675f).
 const char kHeadingForHalfRadian[] = "9c30e5c1";
 const char kHeadingForMinusQuarterRadian[] = "9c306541";
 
@@ -151,11 +147,17 @@ class ProgramAgainstFaultServer : public ::testing::TestWithParam<HostRow> {
     ASSERT_TRUE(server_.AcceptOpen());
     ASSERT_EQ(server_.ReadPackets(kRegistrationPackets).size(), kRegistrationPackets);
     for (std::uint32_t i = 0; i < 3; ++i) {
-      ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, 0.5)));
-      std::vector<Bytes> packets = server_.ReadPackets(1);
-      ASSERT_EQ(packets.size(), 1u);
-      EXPECT_EQ(ToHex(packets[0]), CameraHex(kFirstCameraSendId + i, kHeadingForHalfRadian));
+      ASSERT_NO_FATAL_FAILURE(ExpectAnswered(0.5, kFirstCameraSendId + i, kHeadingForHalfRadian));
     }
+  }
+  // Sends an attitude record of this bank and expects the camera command
+  // with this send id and heading bits in answer.
+  void ExpectAnswered(double bank, std::uint32_t sendId, const std::string& headingHex) {
+    ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, bank)));
+    std::vector<Bytes> packets = server_.ReadPackets(1);
+    ASSERT_EQ(packets.size(), 1u) << "vantilo ended: " << program_->WaitForExit(kCloseWaitMs);
+    const Bytes body = FromHex("00000000 00000000 00000000 00000041 00000000 " + headingHex);
+    EXPECT_EQ(ToHex(packets[0]), ToHex(MakePacket(0x30, sendId, body)));
   }
   void TearDown() override {
     if (inNetwork_) {
@@ -179,17 +181,13 @@ TEST_P(ProgramAgainstFaultServer, EndsThroughItsTearDown) {
   Bytes rest;
   switch (then_) {
     case Then::kExits:
-    case Then::kExitsWithoutOutputReader: {
-      ASSERT_TRUE(server_.Send(AttitudeRecord(0.05, -0.25)));
-      std::vector<Bytes> packets = server_.ReadPackets(1);
-      ASSERT_EQ(packets.size(), 1u) << "vantilo ended: " << program_->WaitForExit(kCloseWaitMs);
-      EXPECT_EQ(ToHex(packets[0]),
-                CameraHex(kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
+    case Then::kExitsWithoutOutputReader:
+      ASSERT_NO_FATAL_FAILURE(
+          ExpectAnswered(-0.25, kFirstCameraSendId + 3, kHeadingForMinusQuarterRadian));
       ASSERT_TRUE(server_.Send(standin::EventRecord(kProtocol, 0, 20, 12345)));  // menu Exit
       ASSERT_TRUE(server_.ReadUntilClosed(kCloseWaitMs, &rest));
       EXPECT_EQ(ToHex(rest), ToHex(ProgramTearDown(kFirstCameraSendId + 4)));
       break;
-    }
     case Then::kCloses:
       server_.CloseClient();
       break;

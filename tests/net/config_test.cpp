@@ -19,11 +19,16 @@ using vantilo_net::Transport;
 
 namespace {
 
+// Expects the settings to name this address and port.
+void ExpectAt(const LinkSettings& settings, const std::string& address, int port) {
+  EXPECT_EQ(settings.address, address);
+  EXPECT_EQ(settings.port, port);
+}
+
 void ExpectDefault(const LinkSettings& settings) {
   EXPECT_TRUE(settings.usable);
   EXPECT_EQ(settings.transport, Transport::IPv4);
-  EXPECT_EQ(settings.address, "127.0.0.1");
-  EXPECT_EQ(settings.port, 2048);
+  ExpectAt(settings, "127.0.0.1", 2048);
 }
 
 const char kThreeSections[] =
@@ -34,8 +39,7 @@ const char kThreeSections[] =
 TEST(ConfigSections, IndexSelectsItsSection) {
   LinkSettings zero = ParseSimConnectCfg(kThreeSections, 0);
   EXPECT_TRUE(zero.fromFile);
-  EXPECT_EQ(zero.address, "10.0.0.1");
-  EXPECT_EQ(zero.port, 500);
+  ExpectAt(zero, "10.0.0.1", 500);
   EXPECT_EQ(ParseSimConnectCfg(kThreeSections, 1).address, "10.0.0.2");
   EXPECT_EQ(ParseSimConnectCfg(kThreeSections, 21).port, 521);
 }
@@ -56,8 +60,7 @@ TEST(ConfigSections, NamesKeysAndValuesIgnoreCaseCommentsAndCarriageReturns) {
       3);
   EXPECT_TRUE(settings.usable);
   EXPECT_EQ(settings.transport, Transport::IPv6);
-  EXPECT_EQ(settings.address, "::1");
-  EXPECT_EQ(settings.port, 50510);
+  ExpectAt(settings, "::1", 50510);
 }
 
 // The example the packages ship, as Linux (LF) and the Windows zip (CRLF)
@@ -73,8 +76,7 @@ TEST(ConfigSections, ShippedExampleReads) {
     LinkSettings settings = ParseSimConnectCfg(text, 0);
     EXPECT_TRUE(settings.fromFile && settings.usable) << settings.problem;
     EXPECT_EQ(settings.transport, Transport::IPv4);
-    EXPECT_EQ(settings.address, "192.0.2.10");
-    EXPECT_EQ(settings.port, 500);
+    ExpectAt(settings, "192.0.2.10", 500);
   }
 }
 
@@ -82,12 +84,8 @@ TEST(ConfigKeys, MissingKeysTakeDefaults) {
   LinkSettings empty = ParseSimConnectCfg("[SimConnect]\n", 0);
   EXPECT_TRUE(empty.fromFile);
   ExpectDefault(empty);
-  LinkSettings ipv6 = ParseSimConnectCfg("[SimConnect]\nProtocol=IPv6\n", 0);
-  EXPECT_EQ(ipv6.address, "::1");
-  EXPECT_EQ(ipv6.port, 2048);
-  LinkSettings portOnly = ParseSimConnectCfg("[SimConnect]\nPort=65535\n", 0);
-  EXPECT_EQ(portOnly.address, "127.0.0.1");
-  EXPECT_EQ(portOnly.port, 65535);
+  ExpectAt(ParseSimConnectCfg("[SimConnect]\nProtocol=IPv6\n", 0), "::1", 2048);
+  ExpectAt(ParseSimConnectCfg("[SimConnect]\nPort=65535\n", 0), "127.0.0.1", 65535);
 }
 
 TEST(ConfigKeys, PipePathsUnknownProtocolAndBadPorts) {
@@ -126,21 +124,20 @@ TEST(ConfigLookup, ReadsTheFileInTheCurrentDirectoryUnlessIndexIsLocal) {
   dir.WriteCfg("[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.2\nPort=4321\n");
   LinkSettings settings = vantilo_net::LoadLinkSettings(0);
   EXPECT_TRUE(settings.fromFile);
-  EXPECT_EQ(settings.address, "127.0.0.2");
-  EXPECT_EQ(settings.port, 4321);
+  ExpectAt(settings, "127.0.0.2", 4321);
   ExpectDefault(vantilo_net::LoadLinkSettings(vantilo_net::kConfigIndexLocal));
 }
 
-// What lies at ./SimConnect.cfg, and what the settings read from it say.
+// What lies at ./SimConnect.cfg (a file of this text, or what make leaves
+// there), and what the settings read from it say.
 struct CfgFile {
   const char* name;
-  std::function<void(const std::string& path)> make;
+  std::string text;
   const char* problem;  // empty: usable, with the port 4321 the text names
+  std::function<void(const std::string& path)> make = nullptr;
 };
 
 const std::string kPort4321 = "[SimConnect]\nPort=4321\n";
-
-void Write(const std::string& path, const std::string& text) { support::WriteFile(path, text); }
 
 // The text as Windows Notepad saves UTF-16: its byte order mark, then each
 // code unit little-endian ("Unicode") or big-endian ("Unicode big endian").
@@ -164,33 +161,24 @@ std::string TextOfSize(std::size_t size) {
 }
 
 const CfgFile kCfgFiles[] = {
-    {"Utf8WithByteOrderMark",
-     [](const std::string& path) { Write(path, "\xEF\xBB\xBF" + kPort4321); }, ""},
-    {"Utf16LittleEndianWithByteOrderMark",
-     [](const std::string& path) { Write(path, Utf16(kPort4321, false)); }, ""},
-    {"Utf16BigEndianWithByteOrderMark",
-     [](const std::string& path) { Write(path, Utf16(kPort4321, true)); }, ""},
+    {"Utf8WithByteOrderMark", "\xEF\xBB\xBF" + kPort4321, ""},
+    {"Utf16LittleEndianWithByteOrderMark", Utf16(kPort4321, false), ""},
+    {"Utf16BigEndianWithByteOrderMark", Utf16(kPort4321, true), ""},
     // The first of a key given twice counts, and a section given again is
     // not read (its Protocol=Pipe would make the settings a pipe's).
-    {"KeyAndSectionGivenTwice",
-     [](const std::string& path) {
-       Write(path, kPort4321 + "Port=9\n[SimConnect]\nProtocol=Pipe\n");
-     },
-     ""},
-    {"BracketedAddress",
-     [](const std::string& path) { Write(path, "[SimConnect]\nAddress=[::1]\nPort=4321\n"); },
+    {"KeyAndSectionGivenTwice", kPort4321 + "Port=9\n[SimConnect]\nProtocol=Pipe\n", ""},
+    {"BracketedAddress", "[SimConnect]\nAddress=[::1]\nPort=4321\n",
      "bad Address '[::1]' (a host name or address without brackets; the port goes in Port)"},
-    {"Exactly64KiB", [](const std::string& path) { Write(path, TextOfSize(64 * 1024)); }, ""},
-    {"LargerThan64KiB", [](const std::string& path) { Write(path, TextOfSize(64 * 1024 + 1)); },
-     "./SimConnect.cfg is larger than 64 KiB"},
-    {"Directory", [](const std::string& path) { mkdir(path.c_str(), 0755); },
-     "./SimConnect.cfg is a directory"},
-    {"Fifo", [](const std::string& path) { mkfifo(path.c_str(), 0644); },
-     "./SimConnect.cfg is a FIFO"},
-    {"LinkToADevice", [](const std::string& path) { symlink("/dev/zero", path.c_str()); },
-     "./SimConnect.cfg is a device"},
-    {"LinkToItself", [](const std::string& path) { symlink(path.c_str(), path.c_str()); },
-     "cannot read ./SimConnect.cfg (Too many levels of symbolic links)"},
+    {"Exactly64KiB", TextOfSize(64 * 1024), ""},
+    {"LargerThan64KiB", TextOfSize(64 * 1024 + 1), "./SimConnect.cfg is larger than 64 KiB"},
+    {"Directory", "", "./SimConnect.cfg is a directory",
+     [](const std::string& path) { mkdir(path.c_str(), 0755); }},
+    {"Fifo", "", "./SimConnect.cfg is a FIFO",
+     [](const std::string& path) { mkfifo(path.c_str(), 0644); }},
+    {"LinkToADevice", "", "./SimConnect.cfg is a device",
+     [](const std::string& path) { symlink("/dev/zero", path.c_str()); }},
+    {"LinkToItself", "", "cannot read ./SimConnect.cfg (Too many levels of symbolic links)",
+     [](const std::string& path) { symlink(path.c_str(), path.c_str()); }},
 };
 
 void PrintTo(const CfgFile& file, std::ostream* out) { *out << file.name; }
@@ -200,7 +188,11 @@ class ConfigFile : public ::testing::TestWithParam<CfgFile> {};
 TEST_P(ConfigFile, IsReadOrRefusedWithWhy) {
   support::WorkDir dir;
   const std::string path = dir.File("SimConnect.cfg");
-  GetParam().make(path);
+  if (GetParam().make) {
+    GetParam().make(path);
+  } else {
+    support::WriteFile(path, GetParam().text);
+  }
   const LinkSettings settings = vantilo_net::LoadLinkSettings(0);
   std::remove(path.c_str());  // the work folder removes files only
   EXPECT_EQ(settings.problem, GetParam().problem);
@@ -222,8 +214,7 @@ TEST(ConfigKeys, Utf16TextDecodesToUtf8) {
   units += static_cast<char16_t>(0xD800);
   units += u"\nPort=4321\n";
   const LinkSettings settings = ParseSimConnectCfg(Utf16(units, false) + "x", 0);
-  EXPECT_EQ(settings.address, "fs-\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80?");
-  EXPECT_EQ(settings.port, 4321);
+  ExpectAt(settings, "fs-\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80?", 4321);
 }
 
 }  // namespace

@@ -23,27 +23,13 @@ TEST_F(Records, ConnectionReport) {
   EXPECT_EQ(CommandCount(), 0u);
 }
 
-TEST_F(Records, ApplicationNameUpToItsNul) {
-  char name[256] = {};
-  std::memcpy(name, "FSX\0hidden", 10);
-  std::string out = Printed(fake::OpenRecordRawName(name, 10));
-  EXPECT_EQ(out.substr(0, out.find('\n') + 1), "Now connected to FSX Version 10\n");
-}
-
-TEST_F(Records, ApplicationNameWithoutNulIsCutAtTheField) {
-  char name[256];
-  std::memset(name, 'A', sizeof name);
-  std::vector<std::uint8_t> record = fake::OpenRecordRawName(name, 10);
-  record[268] = 'B';  // a version byte right after the field must not be read as text
-  std::string out = Printed(record);
-  EXPECT_EQ(out.substr(0, 17 + 256 + 9), "Now connected to " + std::string(256, 'A') + " Version ");
-}
-
-// A hostile host's escapes reach the console as '?', one per character:
-// C0 bytes and DEL; C1 controls (CSI, OSC, ST) in their UTF-8 form or as
-// bytes outside any UTF-8 sequence. Every other UTF-8 character prints as
-// it came, though its bytes may lie in 0x80-0x9F.
-TEST_F(Records, ApplicationNameControlCharactersPrintAsQuestionMarks) {
+// The connected line shows the application's name up to its NUL or the
+// end of its field, and its version signed. A hostile host's escapes reach
+// the console as '?', one per character: C0 bytes and DEL; C1 controls
+// (CSI, OSC, ST) in their UTF-8 form or as bytes outside any UTF-8 sequence.
+// Every other UTF-8 character prints as it came, though its bytes may lie
+// in 0x80-0x9F.
+TEST_F(Records, ApplicationNameAndVersionAsPrinted) {
   struct Row {
     std::string name;  // the field's bytes, NUL-padded
     DWORD version;
@@ -56,6 +42,13 @@ TEST_F(Records, ApplicationNameControlCharactersPrintAsQuestionMarks) {
     fieldOfStringTerminators += st;
   }
   const Row rows[] = {
+      // what follows the NUL is not shown
+      {std::string("FSX\0hidden", 10), 10, "FSX Version 10"},
+      // a field without a NUL is cut at its end: the version's first byte
+      // ('B') right after it is not read as text
+      {std::string(256, 'A'), 'B', std::string(256, 'A') + " Version 66"},
+      // large versions print negative
+      {"Sim", 0x80000001u, "Sim Version -2147483647"},
       // OSC 0, which sets the terminal title, in C0 escapes
       {"\x1b]0;owned\x07Sim\x7f\x01\x1f \xc3\xa9~", 10, "?]0;owned?Sim??? \xc3\xa9~ Version 10"},
       // CSI 2J, clear the screen, then OSC 52, write the clipboard, in UTF-8 C1
@@ -81,21 +74,19 @@ TEST_F(Records, ApplicationNameControlCharactersPrintAsQuestionMarks) {
   }
 }
 
-TEST_F(Records, ExceptionReport) {
-  EXPECT_EQ(Printed(fake::ExceptionRecord(SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 12, 1)),
-            "A SimConnect Exception occurred: Exception ID 7\n");
-  EXPECT_TRUE(StateIs(kAltered));
-}
-
-TEST_F(Records, LargeCodesAndVersionsPrintNegative) {
-  EXPECT_EQ(Printed(fake::ExceptionRecord(0x80000000u)),
-            "A SimConnect Exception occurred: Exception ID -2147483648\n");
-  EXPECT_EQ(Printed(fake::ExceptionRecord(0xFFFFFFFFu)),
-            "A SimConnect Exception occurred: Exception ID -1\n");
-  EXPECT_EQ(Printed(fake::ExceptionRecord(0x7FFFFFFFu)),
-            "A SimConnect Exception occurred: Exception ID 2147483647\n");
-  std::string out = Printed(fake::OpenRecord("Sim", 0x80000001u));
-  EXPECT_EQ(out.substr(0, 40), "Now connected to Sim Version -2147483647");
+// The exception report prints the exception's id signed, and changes nothing.
+TEST_F(Records, ExceptionReportWithItsIdSigned) {
+  const std::pair<std::vector<std::uint8_t>, const char*> rows[] = {
+      {fake::ExceptionRecord(SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 12, 1), "7"},
+      {fake::ExceptionRecord(0x80000000u), "-2147483648"},
+      {fake::ExceptionRecord(0xFFFFFFFFu), "-1"},
+      {fake::ExceptionRecord(0x7FFFFFFFu), "2147483647"},
+  };
+  for (const auto& [record, id] : rows) {
+    EXPECT_EQ(Printed(record),
+              std::string("A SimConnect Exception occurred: Exception ID ") + id + "\n");
+    EXPECT_TRUE(StateIs(kAltered));
+  }
 }
 
 TEST_F(Records, UnknownEventIdsDoNothing) {
