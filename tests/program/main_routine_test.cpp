@@ -143,19 +143,14 @@ TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {
   fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, -1.0));
   fake::QueueRecord(fake::EventRecord(EVENT_POV));
   std::string out = Run();
-  EXPECT_EQ(out, kBanner +
-                     "Now connected to Microsoft Flight Simulator X Version 10\n"
-                     "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
-                     "Vantilo is ready!\n"
-                     "A SimConnect Exception occurred: Exception ID 7\n");
-  EXPECT_EQ(fake::Timeline(),
-            ExpectedTimeline({"CallDispatch proc null",
-                              "stdout: Now connected to Microsoft Flight Simulator X Version 10\n"
-                              "Note - you must be in 'Virtual Cockpit View' to enable.\n\n"
-                              "Vantilo is ready!\n",
-                              command + "-28.648735",
-                              "stdout: A SimConnect Exception occurred: Exception ID 7\n",
-                              command + "57.2974701", "Sleep 1"}));
+  const std::string connected = support::ConsoleText(
+      "connected", {{"application", "Microsoft Flight Simulator X"}, {"version", "10"}});
+  EXPECT_EQ(out, kBanner + connected + "A SimConnect Exception occurred: Exception ID 7\n");
+  EXPECT_EQ(
+      fake::Timeline(),
+      ExpectedTimeline({"CallDispatch proc null", "stdout: " + connected, command + "-28.648735",
+                        "stdout: A SimConnect Exception occurred: Exception ID 7\n",
+                        command + "57.2974701", "Sleep 1"}));
   EXPECT_EQ(fake::CallsNamed("CallDispatch").size(), 1u);
 }
 
