@@ -3,10 +3,9 @@
 // logging adds next to nothing to the frame loop it measures.
 #include "standin/log/latency.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cinttypes>
-#include <cstring>
+#include <cstdio>
 
 #include "standin/wire/bytes.h"
 
@@ -22,48 +21,38 @@ std::int64_t MonotonicNanoseconds() {
       .count();
 }
 
-LatencyLog::~LatencyLog() { Close(); }
-
 bool LatencyLog::Open(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "w");
-  if (file_ == nullptr) {
+  if (!file_.Open(path)) {
     return false;
   }
-  Wrote(
+  file_.Wrote(
       std::fputs("# vantilo-standin latency log: open CLIENT NAME | frame CLIENT FRAME SENT_NS "
                  "APPLIED_NS (- when the next frame came first)\n",
-                 file_));
+                 file_.get()) >= 0);
   return true;
 }
 
-void LatencyLog::Wrote(int result) {
-  if (result < 0 && failure_.empty()) {
-    failure_ = std::strerror(errno);
-  }
-}
-
 void LatencyLog::Close() {
-  if (file_ != nullptr) {
+  if (file_.open()) {
     for (const auto& client : unanswered_) {
       for (const Unanswered& record : client.second) {
         WriteUnanswered(client.first, record);
       }
     }
-    Wrote(std::fclose(file_) == 0 ? 0 : -1);
-    file_ = nullptr;
+    file_.Close();
   }
   unanswered_.clear();
 }
 
 void LatencyLog::ClientOpened(int client, const std::string& name) {
-  if (file_ == nullptr) {
+  if (!file_.open()) {
     return;
   }
-  Wrote(std::fprintf(file_, "open\t%d\t%s\n", client, Printable(name).c_str()));
+  file_.Wrote(std::fprintf(file_.get(), "open\t%d\t%s\n", client, Printable(name).c_str()) >= 0);
 }
 
 void LatencyLog::RecordSent(int client, std::uint64_t frame, std::int64_t nowNs) {
-  if (file_ == nullptr) {
+  if (!file_.open()) {
     return;
   }
   std::deque<Unanswered>& waiting = unanswered_[client];
@@ -86,12 +75,12 @@ void LatencyLog::ClientLeft(int client) {
 }
 
 void LatencyLog::WriteUnanswered(int client, const Unanswered& record) {
-  Wrote(std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t-\n", client, record.frame,
-                     record.sentNs));
+  file_.Wrote(std::fprintf(file_.get(), "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t-\n", client,
+                           record.frame, record.sentNs) >= 0);
 }
 
 void LatencyLog::CommandApplied(int client, std::int64_t nowNs) {
-  if (file_ == nullptr) {
+  if (!file_.open()) {
     return;
   }
   auto waiting = unanswered_.find(client);
@@ -100,8 +89,8 @@ void LatencyLog::CommandApplied(int client, std::int64_t nowNs) {
   }
   const Unanswered record = waiting->second.front();
   waiting->second.pop_front();
-  Wrote(std::fprintf(file_, "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t%" PRId64 "\n", client,
-                     record.frame, record.sentNs, nowNs));
+  file_.Wrote(std::fprintf(file_.get(), "frame\t%d\t%" PRIu64 "\t%" PRId64 "\t%" PRId64 "\n",
+                           client, record.frame, record.sentNs, nowNs) >= 0);
 }
 
 }  // namespace standin

@@ -5,10 +5,11 @@
 #define VANTILO_STANDIN_LOG_LATENCY_H
 
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <map>
 #include <string>
+
+#include "standin/log/log_file.h"
 
 namespace standin {
 
@@ -29,18 +30,15 @@ std::int64_t MonotonicNanoseconds();
 // never answers costs bounded memory.
 class LatencyLog {
  public:
-  LatencyLog() = default;
-  LatencyLog(const LatencyLog&) = delete;
-  LatencyLog& operator=(const LatencyLog&) = delete;
-  ~LatencyLog();
+  ~LatencyLog() { Close(); }
 
   bool Open(const std::string& path);
-  bool open() const { return file_ != nullptr; }
+  bool open() const { return file_.open(); }
   void Close();
   // The reason the first write that failed gave (a full disk, say), or
   // empty. Rows are buffered, so a failure may show only when the buffer is
   // written out, at the latest by Close.
-  const std::string& failure() const { return failure_; }
+  const std::string& failure() const { return file_.failure(); }
 
   void ClientOpened(int client, const std::string& name);
   // A per-frame attitude record queued for the client.
@@ -56,11 +54,8 @@ class LatencyLog {
     std::int64_t sentNs;
   };
   void WriteUnanswered(int client, const Unanswered& record);
-  // Notes the first failure of a write that returned result.
-  void Wrote(int result);
 
-  std::FILE* file_ = nullptr;
-  std::string failure_;
+  LogFile file_;
   std::map<int, std::deque<Unanswered>> unanswered_;  // by client, oldest first
 };
 

@@ -2,9 +2,8 @@
 // numbers, so they are written as strings ("nan", "inf", "-inf").
 #include "standin/log/trace.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
+#include <cstdio>
 
 namespace standin {
 
@@ -74,32 +73,14 @@ JsonLine& JsonLine::Raw(const char* key, const std::string& json) {
   return *this;
 }
 
-TraceFile::~TraceFile() { Close(); }
-
-bool TraceFile::Open(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "w");
-  return file_ != nullptr;
-}
-
 void TraceFile::Write(const JsonLine& line) {
-  if (file_ == nullptr) {
+  if (!file_.open()) {
     return;
   }
   std::string text = line.Text() + "\n";
   // Flushed line by line: tests read the trace while the stand-in runs.
-  if ((std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) &&
-      failure_.empty()) {
-    failure_ = std::strerror(errno);
-  }
-}
-
-void TraceFile::Close() {
-  if (file_ != nullptr) {
-    if (std::fclose(file_) != 0 && failure_.empty()) {
-      failure_ = std::strerror(errno);
-    }
-    file_ = nullptr;
-  }
+  file_.Wrote(std::fwrite(text.data(), 1, text.size(), file_.get()) == text.size() &&
+              std::fflush(file_.get()) == 0);
 }
 
 }  // namespace standin

@@ -4,8 +4,9 @@
 #define VANTILO_STANDIN_LOG_TRACE_H
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "standin/log/log_file.h"
 
 namespace standin {
 
@@ -36,20 +37,15 @@ std::string JsonNumber(double value);
 
 class TraceFile {
  public:
-  TraceFile() = default;
-  TraceFile(const TraceFile&) = delete;
-  TraceFile& operator=(const TraceFile&) = delete;
-  ~TraceFile();
-  bool Open(const std::string& path);
+  bool Open(const std::string& path) { return file_.Open(path); }
   void Write(const JsonLine& line);
-  void Close();
-  bool open() const { return file_ != nullptr; }
-  // The reason the first write that failed gave (a full disk, say), or empty.
-  const std::string& failure() const { return failure_; }
+  void Close() { file_.Close(); }
+  bool open() const { return file_.open(); }
+  // The reason the first write that failed gave, or empty.
+  const std::string& failure() const { return file_.failure(); }
 
  private:
-  std::FILE* file_ = nullptr;
-  std::string failure_;
+  LogFile file_;
 };
 
 }  // namespace standin
