@@ -14,31 +14,31 @@
 
 namespace wire {
 
-// Function ids: the low 28 bits of a packet's type word, as X(enumerator,
-// value). The one list of them: the enum, kFunctionIds and kFunctionCount
-// are made from it, and the packet table below (a static_assert) and the
-// stand-in's dispatch (-Wswitch) are checked against the enum at compile time.
-#define VANTILO_WIRE_FUNCTIONS(X)             \
-  X(kOpen, 0x01)                              \
-  X(kMapClientEventToSimEvent, 0x04)          \
-  X(kAddClientEventToNotificationGroup, 0x07) \
-  X(kAddToDataDefinition, 0x0C)               \
-  X(kRequestDataOnSimObject, 0x0E)            \
-  X(kMapInputEventToClientEvent, 0x11)        \
-  X(kSetInputGroupState, 0x15)                \
-  X(kSubscribeToSystemEvent, 0x17)            \
-  X(kCameraSetRelative6DOF, 0x30)             \
-  X(kMenuAddItem, 0x31)                       \
-  X(kMenuDeleteItem, 0x32)                    \
-  X(kMenuAddSubItem, 0x33)                    \
-  X(kMenuDeleteSubItem, 0x34)
+// Function ids: the low 28 bits of a packet's type word, as X(operation,
+// value), the enumerator being k<operation>. The one list of them: the enum,
+// kFunctionIds, kFunctionCount, the names and the stand-in's packet handlers
+// are made from it, and the packet table below is checked against it.
+#define VANTILO_WIRE_FUNCTIONS(X)            \
+  X(Open, 0x01)                              \
+  X(MapClientEventToSimEvent, 0x04)          \
+  X(AddClientEventToNotificationGroup, 0x07) \
+  X(AddToDataDefinition, 0x0C)               \
+  X(RequestDataOnSimObject, 0x0E)            \
+  X(MapInputEventToClientEvent, 0x11)        \
+  X(SetInputGroupState, 0x15)                \
+  X(SubscribeToSystemEvent, 0x17)            \
+  X(CameraSetRelative6DOF, 0x30)             \
+  X(MenuAddItem, 0x31)                       \
+  X(MenuDeleteItem, 0x32)                    \
+  X(MenuAddSubItem, 0x33)                    \
+  X(MenuDeleteSubItem, 0x34)
 
-#define VANTILO_WIRE_ENUMERATOR(name, value) name = value,
+#define VANTILO_WIRE_ENUMERATOR(name, value) k##name = value,
 enum FunctionId : std::uint32_t { VANTILO_WIRE_FUNCTIONS(VANTILO_WIRE_ENUMERATOR) };
 #undef VANTILO_WIRE_ENUMERATOR
 
 // Every function id, in the list's order, and how many there are.
-#define VANTILO_WIRE_ELEMENT(name, value) name,
+#define VANTILO_WIRE_ELEMENT(name, value) k##name,
 constexpr FunctionId kFunctionIds[] = {VANTILO_WIRE_FUNCTIONS(VANTILO_WIRE_ELEMENT)};
 #undef VANTILO_WIRE_ELEMENT
 constexpr std::size_t kFunctionCount = sizeof kFunctionIds / sizeof kFunctionIds[0];
@@ -113,9 +113,9 @@ struct PacketLayout {
 
 constexpr const char* FunctionName(FunctionId id) {
   switch (id) {
-#define VANTILO_WIRE_NAME_CASE(enumerator, value) \
-  case enumerator:                                \
-    return &#enumerator[1];
+#define VANTILO_WIRE_NAME_CASE(name, value) \
+  case k##name:                             \
+    return #name;
     VANTILO_WIRE_FUNCTIONS(VANTILO_WIRE_NAME_CASE)
 #undef VANTILO_WIRE_NAME_CASE
   }
@@ -171,9 +171,8 @@ constexpr std::size_t RowsFor(FunctionId id) {
 
 // Exactly one row for each function id (naming the one it fails for), and so
 // with no more rows than ids, none for anything else.
-#define VANTILO_WIRE_CHECK_ROW(enumerator, value) \
-  static_assert(RowsFor(enumerator) == 1,         \
-                "the packet table needs exactly one row for " #enumerator);
+#define VANTILO_WIRE_CHECK_ROW(name, value) \
+  static_assert(RowsFor(k##name) == 1, "the packet table needs exactly one row for " #name);
 VANTILO_WIRE_FUNCTIONS(VANTILO_WIRE_CHECK_ROW)
 #undef VANTILO_WIRE_CHECK_ROW
 static_assert(sizeof kPacketLayouts / sizeof kPacketLayouts[0] <= kFunctionCount,

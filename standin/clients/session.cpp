@@ -71,40 +71,17 @@ void Session::HandleWhole(const std::uint8_t* data, std::size_t size) {
   if (result == DecodeResult::kSizeMismatch) {
     return Fail(p, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, kUnknownIndex);
   }
-  // Decoded, the packet has its layout, whose id is always an enumerator:
-  // the switch sees no other value and names each (no default, so -Wswitch
-  // names a function id left out).
+  // Decoded, the packet has its layout, whose id is always one of the list's.
   const wire::FunctionId function = p.layout->functionId;
   if (function != wire::kOpen && !opened_) {
     return Fail(p, SIMCONNECT_EXCEPTION_UNOPENED, kUnknownIndex);
   }
   switch (function) {
-    case wire::kOpen:
-      return Open(p);
-    case wire::kMapClientEventToSimEvent:
-      return MapClientEventToSimEvent(p);
-    case wire::kAddClientEventToNotificationGroup:
-      return AddClientEventToNotificationGroup(p);
-    case wire::kMapInputEventToClientEvent:
-      return MapInputEventToClientEvent(p);
-    case wire::kSetInputGroupState:
-      return SetInputGroupState(p);
-    case wire::kSubscribeToSystemEvent:
-      return SubscribeToSystemEvent(p);
-    case wire::kAddToDataDefinition:
-      return AddToDataDefinition(p);
-    case wire::kRequestDataOnSimObject:
-      return RequestDataOnSimObject(p);
-    case wire::kCameraSetRelative6DOF:
-      return CameraSetRelative6DOF(p);
-    case wire::kMenuAddItem:
-      return MenuAddItem(p);
-    case wire::kMenuAddSubItem:
-      return MenuAddSubItem(p);
-    case wire::kMenuDeleteItem:
-      return MenuDeleteItem(p);
-    case wire::kMenuDeleteSubItem:
-      return MenuDeleteSubItem(p);
+#define VANTILO_SESSION_DISPATCH(name, value) \
+  case wire::k##name:                         \
+    return name(p);
+    VANTILO_WIRE_FUNCTIONS(VANTILO_SESSION_DISPATCH)
+#undef VANTILO_SESSION_DISPATCH
   }
 }
 

@@ -112,21 +112,11 @@ class Session {
     std::vector<double> last;
   };
 
-  // Packet handlers, named after their operations; each returns after
-  // sending at most one exception.
-  void Open(const Packet& p);
-  void MapClientEventToSimEvent(const Packet& p);
-  void AddClientEventToNotificationGroup(const Packet& p);
-  void MapInputEventToClientEvent(const Packet& p);
-  void SetInputGroupState(const Packet& p);
-  void SubscribeToSystemEvent(const Packet& p);
-  void AddToDataDefinition(const Packet& p);
-  void RequestDataOnSimObject(const Packet& p);
-  void CameraSetRelative6DOF(const Packet& p);
-  void MenuAddItem(const Packet& p);
-  void MenuAddSubItem(const Packet& p);
-  void MenuDeleteItem(const Packet& p);
-  void MenuDeleteSubItem(const Packet& p);
+  // Packet handlers, one for each function of wire.h's list and named after
+  // its operation; each returns after sending at most one exception.
+#define VANTILO_SESSION_HANDLER(name, value) void name(const Packet& p);
+  VANTILO_WIRE_FUNCTIONS(VANTILO_SESSION_HANDLER)
+#undef VANTILO_SESSION_HANDLER
 
   void Fail(const Packet& p, std::uint32_t code, std::uint32_t index);
   void RefuseOpen(const Packet& p);
