@@ -2,8 +2,7 @@
 // client, the exact row text, and the --latency option.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <string>
 
 #include "standin/log/latency.h"
 #include "standin/process/options.h"
@@ -15,17 +14,13 @@ namespace {
 class LatencyLogTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(log_.Open(path_)); }
-  void TearDown() override { log_.Close(); }
   // The rows after the header line, once the log is closed.
   std::string Rows() {
     log_.Close();
-    std::ifstream file(path_);
-    std::string header;
-    std::getline(file, header);
-    EXPECT_EQ(header.rfind("# vantilo-standin latency log", 0), 0u) << header;
-    std::stringstream rest;
-    rest << file.rdbuf();
-    return rest.str();
+    const std::string text = support::FileText(path_);
+    EXPECT_EQ(text.rfind("# vantilo-standin latency log", 0), 0u) << text;
+    const std::size_t headerEnd = text.find('\n');
+    return headerEnd == std::string::npos ? "" : text.substr(headerEnd + 1);
   }
 
   support::TempFolder folder_;
@@ -76,9 +71,7 @@ TEST_F(LatencyLogTest, FrameNumbersAndTimesKeepAllTheirDigits) {
 }
 
 TEST_F(LatencyLogTest, ControlCharactersInNamesBecomeQuestionMarks) {
-  log_.ClientOpened(4,
-                    "a\tb\nc\x7f"
-                    "d\xe9");
+  log_.ClientOpened(4, "a\tb\nc\177d\xe9");  // \177: DEL
   EXPECT_EQ(Rows(), "open\t4\ta?b?c?d\xe9\n");
 }
 
