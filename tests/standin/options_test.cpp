@@ -39,13 +39,11 @@ TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
       {{}, "", "bad VANTILO_STANDIN_ALL_QUEUES_KIB '64k' (1 to 4194304)", "64k"},
   };
   for (const OptionsCase& row : rows) {
+    const std::vector<std::string> words(row.arguments.begin(), row.arguments.end());
+    SCOPED_TRACE(::testing::PrintToString(words) + ", VANTILO_STANDIN_ALL_QUEUES_KIB " +
+                 (row.allQueuesKiB != nullptr ? row.allQueuesKiB : "unset"));
     std::vector<const char*> argv = {"vantilo-standin"};
     argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
-    std::string joined;
-    for (const char* argument : row.arguments) {
-      joined += std::string(" ") + argument;
-    }
-    SCOPED_TRACE(joined);
     Options options;
     std::string error;
     bool parsed = ParseOptions(static_cast<int>(argv.size()), argv.data(), &options, &error,
