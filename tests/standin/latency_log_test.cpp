@@ -1,11 +1,10 @@
 // The stand-in's latency log: how records and camera commands pair up per
-// client, the exact row text, and the --latency option.
+// client, and the exact row text.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "standin/log/latency.h"
-#include "standin/process/options.h"
 #include "tests/support/files.h"
 
 namespace standin {
@@ -81,21 +80,6 @@ TEST(LatencyLogFile, UnwritablePathFailsAndAClosedLogIgnoresCalls) {
   EXPECT_FALSE(log.open());
   log.RecordSent(1, 1, 1);
   log.CommandApplied(1, 2);
-}
-
-TEST(LatencyOption, TakesAFileAndNeedsIt) {
-  const char* with[] = {"vantilo-standin", "--latency", "out.tsv", "--fps", "240"};
-  Options options;
-  std::string error;
-  ASSERT_TRUE(ParseOptions(5, with, &options, &error)) << error;
-  EXPECT_EQ(options.latencyPath, "out.tsv");
-  EXPECT_EQ(options.fps, 240.0);
-
-  const char* without[] = {"vantilo-standin", "--latency"};
-  Options other;
-  EXPECT_FALSE(ParseOptions(2, without, &other, &error));
-  EXPECT_EQ(error, "missing value after --latency");
-  EXPECT_EQ(other.latencyPath, "");
 }
 
 }  // namespace

@@ -15,12 +15,14 @@ struct OptionsCase {
   const char* simulator;               // the persona chosen, when parsing succeeds
   const char* error;                   // empty when parsing succeeds
   const char* allQueuesKiB = nullptr;  // the environment variable's value
+  double fps = 60.0;                   // when parsing succeeds
+  const char* latencyPath = "";        // empty also when parsing fails
 };
 
 TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
   const std::vector<OptionsCase> rows = {
       {{}, "fsx", ""},
-      {{"--simulator", "p3d", "--fps", "30"}, "p3d", ""},
+      {{"--simulator", "p3d", "--fps", "30"}, "p3d", "", nullptr, 30},
       {{"--simulator", "p3d", "--simulator", "msfs2024"}, "msfs2024", ""},
       {{"--simulator", "MSFS2020"},
        "",
@@ -28,6 +30,8 @@ TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
       {{"--simulator", ""}, "", "unknown simulator '' (fsx, fsx-se, p3d, msfs2020 or msfs2024)"},
       {{"--simulator"}, "", "missing value after --simulator"},
       {{"--simulator=p3d"}, "", "unknown option '--simulator=p3d'"},
+      {{"--latency", "out.tsv", "--fps", "240"}, "fsx", "", nullptr, 240, "out.tsv"},
+      {{"--latency"}, "", "missing value after --latency"},
       // The bound of all queues, from the environment: 2^54 KiB once
       // wrapped to a bound of 0 bytes.
       {{}, "fsx", "", "2048"},
@@ -50,8 +54,10 @@ TEST(StandinOptions, EachRowParsesOrFailsWithItsMessage) {
                                row.allQueuesKiB);
     EXPECT_EQ(parsed, std::string(row.error).empty());
     EXPECT_EQ(error, row.error);
+    EXPECT_EQ(options.latencyPath, row.latencyPath);
     if (parsed) {
       EXPECT_EQ(options.simulator, row.simulator);
+      EXPECT_EQ(options.fps, row.fps);
       EXPECT_EQ(options.allQueuesKiB, row.allQueuesKiB != nullptr ? 2048u : 65536u);
     }
   }
