@@ -215,12 +215,11 @@ class Following {
     followed_ += DrainDataRecords(*follower_, kWaitMs, kWaitMs);
     EXPECT_EQ(standin_->WaitForExit(kWaitMs), 128 + signal);
     ExpectNoSanitizerReport(*standin_, "stand-in");
-    DataRecordsSeen seen;
+    const DataRecordsSeen seen =
+        judgePace_ ? QueuedForFollower(standin_->latency()) : DataRecordsOf(standin_->trace(), 1);
     if (judgePace_) {
-      seen = QueuedForFollower(standin_->latency());
       ExpectKeptItsFrames(seen, alone_, beside_);
     } else {
-      seen = DataRecordsOf(standin_->trace(), 1);
       EXPECT_EQ(seen.dropped, 0u);
       EXPECT_TRUE(std::adjacent_find(seen.frames.begin(), seen.frames.end(),
                                      [](long a, long b) { return b != a + 1; }) ==
@@ -486,13 +485,9 @@ TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
   ASSERT_TRUE(latency.Open(latencyPath));
   reporter_.latency = &latency;
   simulator_.AddSession(&session_);
-  Handle(OpenPacket(kProtocol, 1,
-                    "evil\x1b]0;owned\x07\x1b[2J\xc2\x9d"
-                    "52;c;eA==\xc2\x9c"));
-  Handle(MenuAddItem(2,
-                     "menu\x1b[31m\x7f\x9b"
-                     "2J caf\xc3\xa9 \xe2\x82\xac",
-                     1));
+  // An octal escape ends after three digits: \235 is 0x9D (OSC), \233 0x9B (CSI).
+  Handle(OpenPacket(kProtocol, 1, "evil\x1b]0;owned\x07\x1b[2J\xc2\23552;c;eA==\xc2\x9c"));
+  Handle(MenuAddItem(2, "menu\x1b[31m\x7f\2332J caf\xc3\xa9 \xe2\x82\xac", 1));
   Handle(MenuAddSubItem(3, 1, "sub\r\n\x1b[H", 2));
   std::vector<std::string> lines = standin::RenderLiveView(world_, simulator_, reporter_);
   std::fclose(log_);
