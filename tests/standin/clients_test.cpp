@@ -71,8 +71,8 @@ std::size_t DrainDataRecords(RawClient& client, int waitMs = 0, int nextWaitMs =
 // Data records the follower reads in ms, calling meanwhile between reads.
 std::size_t FollowFor(RawClient& follower, int ms, const std::function<void()>& meanwhile) {
   std::size_t count = 0;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < until) {
+  const auto until = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < until) {
     count += DrainDataRecords(follower, 5);
     meanwhile();
   }
@@ -121,8 +121,7 @@ DataRecordsSeen DataRecordsOf(const std::string& trace, int client) {
 // it, with the monotonic time it was queued), in order.
 DataRecordsSeen QueuedForFollower(const std::string& latencyLog) {
   std::vector<std::pair<long, double>> rows;
-  std::istringstream text(FileText(latencyLog));
-  for (std::string row; std::getline(text, row);) {
+  ForEachLine(latencyLog, [&rows](const std::string& row) {
     std::istringstream fields(row);
     std::string kind;
     int client = 0;
@@ -131,7 +130,7 @@ DataRecordsSeen QueuedForFollower(const std::string& latencyLog) {
     if (fields >> kind >> client >> frame >> sentNs && kind == "frame" && client == 1) {
       rows.emplace_back(frame, static_cast<double>(sentNs) / 1e9);
     }
-  }
+  });
   std::sort(rows.begin(), rows.end());
   DataRecordsSeen seen;
   for (const auto& row : rows) {
@@ -142,13 +141,11 @@ DataRecordsSeen QueuedForFollower(const std::string& latencyLog) {
 }
 
 // Over records [from, to), beside hostile clients, the follower was sent at
-// least 90 % of the frames rendered meanwhile (up to record to, the first
-// after them), and they came at three quarters of the pace of its records
-// before from, when it was alone, at least. A stand-in whose input took the
-// frames' time made a fifth of its pace at 1000 fps, and one whose full
-// queues refused frame records sent none; the least seen under asan with one
-// core kept busy was 86 % of the pace (a client with a thousand data requests
-// makes each frame cost more). Share and pace are 0 without a record after.
+// least 90 % of the frames rendered up to record to, at three quarters at
+// least of its pace alone (before from); both are 0 without a record after.
+// A stand-in whose input took the frames' time made a fifth of its pace at
+// 1000 fps, one whose full queues refused frame records sent none; under asan
+// on a busy core, beside a thousand data requests, the least seen was 86 %.
 void ExpectKeptItsFrames(const DataRecordsSeen& seen, std::size_t from, std::size_t to) {
   auto spans = [&](std::size_t a, std::size_t b) { return b < seen.frames.size() && a < b; };
   auto pace = [&](std::size_t a, std::size_t b) {
@@ -167,12 +164,11 @@ void ExpectKeptItsFrames(const DataRecordsSeen& seen, std::size_t from, std::siz
   EXPECT_GE(beside, 0.75 * alone) << "frames a second beside the hostile clients, against alone";
 }
 
-// A follower on the stand-in, registered as the program and reading every
-// record. Judging its pace (with the latency log, which lists its records),
-// it reads alone for a second, then beside the hostile clients a test brings
-// until EndSpan, and Stop judges its frames beside them against its pace
-// alone. Otherwise Stop expects the trace to hold a record for every frame
-// since its first, none dropped.
+// A follower on the stand-in, registered as the program, reading every
+// record. Judging its pace (from the latency log), it reads alone for a
+// second, then beside a test's hostile clients until EndSpan; Stop judges its
+// frames beside them against its pace alone. Otherwise Stop expects a traced
+// record for every frame since its first, none dropped.
 class Following {
  public:
   void Start(StandinOptions options = {}, const std::vector<std::string>& extra = {},
@@ -202,8 +198,8 @@ class Following {
   }
   // Reads while more is true (at most twice kWaitMs).
   void FollowWhile(const std::function<bool()>& more) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 * kWaitMs);
-    while (more() && std::chrono::steady_clock::now() < deadline) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(2 * kWaitMs);
+    while (more() && Clock::now() < deadline) {
       followed_ += DrainDataRecords(*follower_, 50);
     }
   }
@@ -213,19 +209,17 @@ class Following {
     beside_ = followed_;
     Follow(200, meanwhile);
   }
-  // The signal (SIGTERM); the follower reads until the stand-in closes.
-  // Returns its records.
+  // Sends the signal and reads until the stand-in closes; returns its records.
   DataRecordsSeen Stop(int signal = SIGTERM) {
     standin_->Signal(signal);
     followed_ += DrainDataRecords(*follower_, kWaitMs, kWaitMs);
     EXPECT_EQ(standin_->WaitForExit(kWaitMs), 128 + signal);
     ExpectNoSanitizerReport(*standin_, "stand-in");
-    DataRecordsSeen seen;
+    const DataRecordsSeen seen =
+        judgePace_ ? QueuedForFollower(standin_->latency()) : DataRecordsOf(standin_->trace(), 1);
     if (judgePace_) {
-      seen = QueuedForFollower(standin_->latency());
       ExpectKeptItsFrames(seen, alone_, beside_);
     } else {
-      seen = DataRecordsOf(standin_->trace(), 1);
       EXPECT_EQ(seen.dropped, 0u);
       EXPECT_TRUE(std::adjacent_find(seen.frames.begin(), seen.frames.end(),
                                      [](long a, long b) { return b != a + 1; }) ==
@@ -253,9 +247,8 @@ void StartFast(Following& following) {
   following.Start(options, {"--fps", "1000"}, false);
 }
 
-// Passing clients of five kinds in turn, the follower reading between them.
-// Each round ends with one that waits for its OPEN record, which shows that
-// the stand-in accepted every client before it.
+// Passing clients of five kinds in turn, the follower reading between them;
+// each round's last waits for its OPEN record, so every one was accepted.
 void PassMany(Following& following, int count) {
   for (int i = 0; i < count; ++i) {
     following.Drain();
@@ -290,11 +283,9 @@ TEST(StandinWithFollower, AThousandPassingClientsLeaveNothingBehindAndDisturbNoO
   ASSERT_NO_FATAL_FAILURE(StartFast(following));
   const int descriptors = OpenDescriptors(following.pid());
   auto leaking = [&] { return OpenDescriptors(following.pid()) != descriptors; };
-  // A warm-up, so that the allocator's pools (and under ASan its small
-  // quarantine) are full before memory is counted. Without ASan the
-  // resident size stays flat from the first thousand clients; ASan's
-  // allocator keeps taking fresh pages for longer (measured per thousand:
-  // 200, 110, 90, 80, then 50 KiB), so the warm-up is five thousand.
+  // A warm-up fills the allocator's pools (and ASan's small quarantine)
+  // before memory is counted: without ASan the resident size is flat after a
+  // thousand clients, with it it grew 200, 110, 90, 80, then 50 KiB a thousand.
   const int kWarmUp = 5000;
   const int kPassers = 1000;  // whole rounds of the five kinds
   ASSERT_NO_FATAL_FAILURE(PassMany(following, kWarmUp));
@@ -318,8 +309,8 @@ TEST(StandinWithFollower, AThousandPassingClientsLeaveNothingBehindAndDisturbNoO
             std::string::npos);
 }
 
-// A closed terminal window (SIGHUP) and Ctrl-\ (SIGQUIT) end the stand-in
-// as SIGTERM does: its summary, its latency log whole, 128 + the signal.
+// A closed terminal (SIGHUP) and Ctrl-\ (SIGQUIT) end the stand-in as SIGTERM
+// does: its summary, its latency log whole, 128 + the signal.
 TEST(StandinWithFollower, EveryEndingSignalEndsItCleanly) {
   for (int signal : {SIGHUP, SIGQUIT}) {
     SCOPED_TRACE(signal);
@@ -332,9 +323,8 @@ TEST(StandinWithFollower, EveryEndingSignalEndsItCleanly) {
   }
 }
 
-// Standard output a pipe nobody reads, which the log lines of twenty
-// clients earning exceptions fill at once: the frames go on, and the
-// stand-in ends when told.
+// Standard output a pipe nobody reads, filled at once by the log lines of
+// twenty clients earning exceptions: the frames go on; the stand-in ends when told.
 TEST(StandinWithFollower, AStandardOutputNobodyReadsStallsNoFrame) {
   StandinOptions options;
   options.child.outPipe = true;
@@ -391,9 +381,8 @@ TEST(StandinWithFollower, AClientThatNeverReadsLosesFrameDataButStallsNothing) {
   ExpectKeptItsFrames(followerSeen, firstDrop, followerSeen.frames.size() - 1);
 }
 
-// A hostile client's registrations as a row: a burst of 20,000 packets of
-// one kind between a set-up and a closing packet; each past the per-client
-// cap is answered with the cap's exception.
+// A burst of 20,000 packets of one kind between a set-up and a closing
+// packet; each past the per-client cap earns the cap's exception.
 struct Burst {
   const char* name;
   std::uint32_t exception;
@@ -432,8 +421,8 @@ TEST(StandinCaps, AClientAtItsCapsLeavesAFollowerItsFrames) {
       }
     };
     std::size_t sent = 0;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (sent < bytes.size() && std::chrono::steady_clock::now() < giveUp) {
+    const auto giveUp = Clock::now() + std::chrono::seconds(30);
+    while (sent < bytes.size() && Clock::now() < giveUp) {
       sent += hostile.SendWhatFits(bytes.data() + sent, bytes.size() - sent);
       readHostile();
       following.Follow(1);
@@ -441,8 +430,8 @@ TEST(StandinCaps, AClientAtItsCapsLeavesAFollowerItsFrames) {
     ASSERT_EQ(sent, bytes.size());
     following.Follow(2000, readHostile);
     following.EndSpan(readHostile);
-    const auto digested = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (refused < kBurst - kCap && std::chrono::steady_clock::now() < digested) {
+    const auto digested = Clock::now() + std::chrono::seconds(10);
+    while (refused < kBurst - kCap && Clock::now() < digested) {
       following.Follow(100, readHostile);
     }
     EXPECT_EQ(refused, kBurst - kCap);
@@ -479,8 +468,8 @@ TEST_F(SessionInProcess, TenThousandMenuEntriesMakeABoundedLiveView) {
   }
 }
 
-// Bytes that would work a terminal: C0 controls (newline too), DEL, and the
-// C1 controls CSI, ST and OSC as bare bytes.
+// Bytes that would work a terminal: C0 controls (newline too), DEL, and bare
+// C1 CSI, ST and OSC.
 std::size_t ControlBytes(const std::string& text) {
   return std::count_if(text.begin(), text.end(), [](char c) {
     const unsigned char byte = static_cast<unsigned char>(c);
@@ -488,30 +477,23 @@ std::size_t ControlBytes(const std::string& text) {
   });
 }
 
-// C0 and C1 controls alike, C1 in UTF-8 or as a bare byte: CSI, OSC and ST
-// work a terminal as ESC [, ESC ] and ESC \ do. Other UTF-8 text stays.
+// C0 and C1 controls, C1 in UTF-8 or as a bare byte (CSI, OSC and ST work a
+// terminal as ESC [, ESC ] and ESC \ do), go; other UTF-8 text stays.
 TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
   const std::string latencyPath = TempFile("latency.txt", "");
   standin::LatencyLog latency;
   ASSERT_TRUE(latency.Open(latencyPath));
   reporter_.latency = &latency;
   simulator_.AddSession(&session_);
-  Handle(OpenPacket(kProtocol, 1,
-                    "evil\x1b]0;owned\x07\x1b[2J\xc2\x9d"
-                    "52;c;eA==\xc2\x9c"));
-  Handle(MenuAddItem(2,
-                     "menu\x1b[31m\x7f\x9b"
-                     "2J caf\xc3\xa9 \xe2\x82\xac",
-                     1));
+  // An octal escape ends after three digits: \235 is 0x9D (OSC), \233 0x9B (CSI).
+  Handle(OpenPacket(kProtocol, 1, "evil\x1b]0;owned\x07\x1b[2J\xc2\23552;c;eA==\xc2\x9c"));
+  Handle(MenuAddItem(2, "menu\x1b[31m\x7f\2332J caf\xc3\xa9 \xe2\x82\xac", 1));
   Handle(MenuAddSubItem(3, 1, "sub\r\n\x1b[H", 2));
   std::vector<std::string> lines = standin::RenderLiveView(world_, simulator_, reporter_);
   std::fclose(log_);
   log_ = nullptr;
   latency.Close();
-  std::istringstream log(FileText(logPath_));
-  for (std::string line; std::getline(log, line);) {
-    lines.push_back(line);
-  }
+  ForEachLine(logPath_, [&lines](const std::string& line) { lines.push_back(line); });
   std::string all;
   for (const std::string& line : lines) {
     EXPECT_EQ(ControlBytes(line), 0u) << line;  // the text would work the terminal
@@ -524,8 +506,8 @@ TEST_F(SessionInProcess, ClientTextReachesTheOperatorWithoutControlBytes) {
             std::string::npos);
 }
 
-// Clients that each send an Open and wait, kept open in clients: how many
-// were answered and how many closed by the stand-in at once.
+// Clients that each send an Open and wait, kept in clients: how many were
+// answered and how many the stand-in closed at once.
 std::pair<std::size_t, std::size_t> OpenMany(int port, int count,
                                              std::vector<std::unique_ptr<RawClient>>& clients) {
   std::pair<std::size_t, std::size_t> answeredClosed;
@@ -554,9 +536,9 @@ TEST(StandinLimits, ClientsPastTheLimitsAreClosedAtOnceWithoutSpinning) {
   EXPECT_EQ(answered + closed, 31u);
   following.Drain();
   const double cpuBefore = CpuSeconds(following.pid());
-  const auto wallBefore = std::chrono::steady_clock::now();
+  const auto wallBefore = Clock::now();
   following.Follow(2000);
-  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallBefore;
+  const std::chrono::duration<double> wall = Clock::now() - wallBefore;
   // A loop that retried accept() would take a whole core.
   EXPECT_LE(CpuSeconds(following.pid()) - cpuBefore, wall.count() / 4)
       << "CPU seconds at the limit in " << wall.count() << " s";
@@ -583,15 +565,13 @@ std::size_t CountText(const std::string& all, const std::string& text) {
 
 // The number in the summary's line that starts with label.
 std::uint64_t SummaryCount(const std::string& output, const std::string& label) {
-  std::size_t at = output.find("\n  " + label);
-  return at == std::string::npos
-             ? 0
-             : std::strtoull(output.c_str() + at + 3 + label.size(), nullptr, 10);
+  const std::size_t at = output.find("\n  " + label);
+  return at == std::string::npos ? 0 : std::strtoull(&output[at + 3 + label.size()], nullptr, 10);
 }
 
-// What the log told of a line a client can repeat: the lines holding shown
-// written in full, and the lines ending with counted ("19,000 more
-// UNRECOGNIZED_ID exceptions in the last second") with the counts they add up to.
+// What the log told of a line a client can repeat: the lines holding shown in
+// full, and those ending with counted ("19,000 more UNRECOGNIZED_ID
+// exceptions in the last second") with the counts they add up to.
 struct Told {
   std::uint64_t shownLines = 0;
   std::uint64_t countLines = 0;
@@ -629,11 +609,11 @@ void ExpectBoundedLog(const std::string& output, const std::string& shown,
   EXPECT_LE(static_cast<double>(told.countLines), clients * (seconds + 1)) << counted;
 }
 
-// Clients that never read: flooding packets of an unknown type, each earning
-// an exception, or (hoarders) subscribing to "Frame" a thousand times, after
-// which they send nothing and their frame records pile up to their queue's
-// bound, or (churners) adding and removing a menu kChurns times. Frame
-// readers subscribe to "Frame" 999 times and read everything.
+// Clients that never read: flooding packets of an unknown type (each earns
+// an exception), hoarders subscribing to "Frame" a thousand times and then
+// silent while their records pile up to their queue's bound, or churners
+// adding and removing a menu kChurns times. Frame readers subscribe 999 times
+// and read everything.
 enum class FloodKind { kUnknownPackets, kHoarders, kMenuChurn, kFrameReaders };
 const std::uint32_t kChurns = 5000;
 
@@ -653,13 +633,11 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
       {"twenty at 1000 fps", 1000, 20, FloodKind::kUnknownPackets, nullptr, false, 0},
       // Each sends several times as many packets a second as are traced.
       {"two at 60 fps, traced", 60, 2, FloodKind::kUnknownPackets, nullptr, true, 0},
-      // 256 KiB each, 2.5 MiB in all: past the bound, and none of them is
-      // sent a record that cannot be dropped.
+      // 256 KiB each, 2.5 MiB in all: past the bound, in records that may all be dropped.
       {"ten that hoard frame records and go quiet", 60, 10, FloodKind::kHoarders, "2048", false, 1},
-      // Once a line each added and removed a menu: thousands of lines a second.
+      // A line for each menu added and removed would be thousands a second.
       {"two that churn a menu", 60, 2, FloodKind::kMenuChurn, nullptr, false, 0},
-      // Twenty thousand "Frame" records a frame, a thousand frames a second:
-      // more than a frame's time can build.
+      // 20,000 "Frame" records a frame at 1000 fps: more than a frame's time builds.
       {"twenty at 1000 fps that read 999 Frame events each", 1000, 20, FloodKind::kFrameReaders,
        nullptr, false, 0},
   };
@@ -672,7 +650,7 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
       options.child.extraEnv.push_back(std::string("VANTILO_STANDIN_ALL_QUEUES_KIB=") +
                                        row.queuesKiB);
     }
-    const auto started = std::chrono::steady_clock::now();
+    const auto started = Clock::now();
     Following following;
     ASSERT_NO_FATAL_FAILURE(following.Start(options, {"--fps", std::to_string(row.fps)}));
     StandinProcess& standin = following.standin();
@@ -713,8 +691,7 @@ TEST(StandinLimits, FloodingClientsThatNeverReadHoldBoundedMemoryLogAndTakeNoFra
     following.EndSpan(floodOnce);
     EXPECT_LE(memoryMost - memoryBefore, 96 * 1024) << "VmRSS KiB, most while flooded";
     following.Stop();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
 
     // Flooders refused at once or, holding the most, disconnected.
     const std::string output = standin.Stdout();
@@ -769,18 +746,17 @@ TEST(StandinLimits, PacketsPastAClientsShareAreHandledEvenAfterItHasGone) {
   }
   {
     // It reads its OPEN record before it closes: a socket closed with bytes
-    // unread is reset, and a reset throws away what the stand-in has not
-    // read yet, whatever the stand-in does.
+    // unread is reset, which throws away what the stand-in has not read yet.
     RawClient leaver(standin->port());
     leaver.Send(PacketRun(OpenPacket(kProtocol), 300,
                           [](auto i) { return MenuAddItem(2 + i, "Leaver", 100 + i); }));
     ASSERT_FALSE(leaver.NextRecord(kWaitMs).empty());
   }
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto giveUp = Clock::now() + std::chrono::seconds(10);
   auto told = [&standin] {
     return ToldInLog(standin->Stdout(), "menu 'Leaver' added", " more menus added in the last");
   };
-  while (told().all() < 300 && std::chrono::steady_clock::now() < giveUp) {
+  while (told().all() < 300 && Clock::now() < giveUp) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_EQ(told().all(), 300u);
@@ -791,8 +767,7 @@ TEST(StandinFiles, ABadFileEndsTheStandinWithOneLine) {
   const std::string binary = folder.File("binary.scn");
   ASSERT_TRUE(WriteFile(binary, std::string("\x1b[2J\x00\x01\x7f\xff garbage\n", 17)));
   const std::string shortFlight = TempFile("short.scn", "0.5 end\n");
-  // A bad file named on the command line, and a piece of the one line on
-  // standard error that must say so.
+  // A bad file on the command line, and a piece of the one line it brings.
   struct BadFile {
     const char* name;
     std::vector<std::string> arguments;
@@ -811,7 +786,7 @@ TEST(StandinFiles, ABadFileEndsTheStandinWithOneLine) {
   for (const BadFile& row : rows) {
     SCOPED_TRACE(row.name);
     StandinProcess standin(row.arguments);
-    EXPECT_TRUE(standin.WaitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
+    EXPECT_TRUE(standin.WaitUntil(Clock::now() + std::chrono::seconds(10)));
     EXPECT_NE(standin.WaitForExit(0), 0);
     const std::string errors = standin.StderrAfterListening();
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace standin {
@@ -112,31 +113,24 @@ TEST(ScenarioParse, BadLinesNameTheirLine) {
 
 TEST(ScenarioDefault, ShowsEveryBehaviourAndEndsWithExit) {
   std::vector<Action> actions = Parse(DefaultScenarioText());
-  auto first = [&](ActionKind kind, const std::string& text = "") {
-    for (const Action& action : actions) {
-      if (action.kind == kind && (text.empty() || action.text == text)) {
-        return &action;
-      }
-    }
-    return static_cast<const Action*>(nullptr);
+  auto first = [&](ActionKind kind) {
+    return std::find_if(actions.begin(), actions.end(),
+                        [kind](const Action& action) { return action.kind == kind; });
   };
-  const Action* hat = first(ActionKind::kHat);
-  const Action* view = first(ActionKind::kView);
-  ASSERT_NE(hat, nullptr);
-  ASSERT_NE(view, nullptr);
+  const auto hat = first(ActionKind::kHat);
+  const auto view = first(ActionKind::kView);
+  ASSERT_TRUE(hat != actions.end()) << "no hat action";
+  ASSERT_TRUE(view != actions.end()) << "no view action";
   // The fourth "1sec" tick after the hat comes before the view changes.
   EXPECT_GT(view->time, std::floor(hat->time) + 4);
   EXPECT_EQ(view->view, View::kCockpit2D);
-  int pauses = 0;
-  bool right = false;
-  bool left = false;
-  for (const Action& action : actions) {
-    pauses += action.kind == ActionKind::kMenu && action.text == "Pause";
-    right = right || (action.kind == ActionKind::kRoll && action.degrees < 0);
-    left = left || (action.kind == ActionKind::kRoll && action.degrees > 0);
-  }
-  EXPECT_EQ(pauses, 2);
-  EXPECT_TRUE(right && left);
+  auto count = [&](ActionKind kind, auto also) {
+    return std::count_if(actions.begin(), actions.end(),
+                         [&](const Action& action) { return action.kind == kind && also(action); });
+  };
+  EXPECT_EQ(count(ActionKind::kMenu, [](const Action& a) { return a.text == "Pause"; }), 2);
+  EXPECT_GT(count(ActionKind::kRoll, [](const Action& a) { return a.degrees < 0; }), 0) << "right";
+  EXPECT_GT(count(ActionKind::kRoll, [](const Action& a) { return a.degrees > 0; }), 0) << "left";
   ASSERT_GE(actions.size(), 2u);
   EXPECT_EQ(actions[actions.size() - 2].text, "Exit");
   EXPECT_EQ(actions.back().kind, ActionKind::kEnd);
