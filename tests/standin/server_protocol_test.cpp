@@ -132,10 +132,9 @@ TEST(StandinPersonas, EachSimulatorOpensRefusesStampsAndMovesItsCameraAsItDoes) 
     traced.trace = true;
     StandinProcess standin({"--simulator", row.open.name, "--scenario", QuietScenario()}, traced);
     ASSERT_NE(standin.port(), 0) << standin.error();
-    const std::uint32_t first = row.acts.served.front();
-    auto stamped = [&](std::uint32_t protocol) {
-      return row.acts.stamp != 0 ? row.acts.stamp : protocol;
-    };
+    const auto& acts = row.acts;
+    const std::uint32_t first = acts.served.front();
+    auto stamped = [&](std::uint32_t protocol) { return acts.stamp != 0 ? acts.stamp : protocol; };
 
     RawClient program(standin.port());
     program.Send(OpenPacket(first, 1));
@@ -147,26 +146,27 @@ TEST(StandinPersonas, EachSimulatorOpensRefusesStampsAndMovesItsCameraAsItDoes) 
     }
     program.Send(packets);
 
-    for (std::uint32_t protocol : row.acts.served) {
+    for (std::uint32_t protocol : acts.served) {
+      SCOPED_TRACE("protocol " + std::to_string(protocol));
       RawClient client(standin.port());
       client.Send(OpenPacket(protocol, 1));
       Bytes record = client.NextRecord();
-      ASSERT_EQ(record.size(), 308u) << "protocol " << protocol;
-      EXPECT_EQ(Word(record, 4), stamped(protocol)) << "protocol " << protocol;
+      ASSERT_EQ(record.size(), 308u);
+      EXPECT_EQ(Word(record, 4), stamped(protocol));
     }
-    for (std::uint32_t protocol : row.acts.refused) {
+    for (std::uint32_t protocol : acts.refused) {
+      SCOPED_TRACE("protocol " + std::to_string(protocol));
       RawClient client(standin.port());
       client.Send(OpenPacket(protocol, 1));
-      EXPECT_EQ(client.NextRecord(), ExceptionBytes(stamped(protocol), 5, 1, kUnused))
-          << "protocol " << protocol;
+      EXPECT_EQ(client.NextRecord(), ExceptionBytes(stamped(protocol), 5, 1, kUnused));
       client.Send(MenuAddItem(2, "Vantilo", 19));  // unopened
       client.Send(OpenPacket(first, 3));
-      if (row.acts.ignoresRefused) {
-        EXPECT_EQ(client.NextRecord(300), Bytes()) << "protocol " << protocol;
-        EXPECT_FALSE(client.ClosedByPeer(0)) << "protocol " << protocol;
+      if (acts.ignoresRefused) {
+        EXPECT_EQ(client.NextRecord(300), Bytes());
+        EXPECT_FALSE(client.ClosedByPeer(0));
       } else {
         EXPECT_EQ(client.NextRecord(), ExceptionBytes(kProtocol, 4, 2, kUnused));
-        EXPECT_EQ(client.NextRecord().size(), 308u) << "protocol " << protocol;
+        EXPECT_EQ(client.NextRecord().size(), 308u);
       }
     }
 
@@ -182,20 +182,20 @@ TEST(StandinPersonas, EachSimulatorOpensRefusesStampsAndMovesItsCameraAsItDoes) 
       return Word(r, 8) == 4 && Word(r, 16) == 2;
     });
     ASSERT_FALSE(tick.empty());
-    EXPECT_EQ(tick.size(), row.acts.eventBytes);
+    EXPECT_EQ(tick.size(), acts.eventBytes);
     EXPECT_EQ(kinds, (std::set<std::uint32_t>{4, 7, 8}));
-    if (row.acts.eventBytes == 28) {
+    if (acts.eventBytes == 28) {
       EXPECT_EQ(Word(tick, 24), 0u) << "the flags word";
     }
 
     ASSERT_TRUE(WaitForLine(standin.trace(), "\"kind\":\"camera\"", 5000));
     EXPECT_EQ(CountLines(standin.trace(), "\"kind\":\"camera\"", "\"ignored\":true"),
-              row.acts.cameraMoves ? 0u : 1u);
+              acts.cameraMoves ? 0u : 1u);
     std::string log = standin.Stdout();
     EXPECT_NE(log.find(row.connectedNote), std::string::npos) << log;
-    const std::string refusal =
-        "Open with protocol " + std::to_string(row.acts.refused.front()) + " refused" +
-        (row.acts.ignoresRefused ? "; its later packets are ignored\n" : "\n");
+    const std::string refusal = "Open with protocol " + std::to_string(acts.refused.front()) +
+                                " refused" +
+                                (acts.ignoresRefused ? "; its later packets are ignored\n" : "\n");
     EXPECT_NE(log.find(refusal), std::string::npos) << log;
   }
 }
