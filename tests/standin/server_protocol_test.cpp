@@ -210,8 +210,6 @@ struct FaultCase {
 };
 
 std::vector<FaultCase> FaultCases() {
-  Bytes oversized = MakePacket(0x32, 40, {19, 0, 0, 0, 0, 0, 0, 0});
-  Bytes undersized = MakePacket(0x0E, 40, Bytes(28, 0));
   Bytes unmarked = MenuAddItem(40, "Vantilo", 19);
   unmarked[11] = 0x00;  // type 0x00000031: the top four bits are not set
   return {
@@ -223,8 +221,8 @@ std::vector<FaultCase> FaultCases() {
       {"datum as INT32", {}, AddDatum(40, 0, "PLANE BANK DEGREES", "Radians", 1), 18, 4},
       {"unknown function", {}, MakePacket(0x7F, 40, {}), 3, kUnused},
       {"type without marker", {}, unmarked, 3, kUnused},
-      {"packet too long", {}, oversized, 2, kUnused},
-      {"packet too short", {}, undersized, 2, kUnused},
+      {"packet too long", {}, MakePacket(0x32, 40, {19, 0, 0, 0, 0, 0, 0, 0}), 2, kUnused},
+      {"packet too short", {}, MakePacket(0x0E, 40, Bytes(28, 0)), 2, kUnused},
       {"undefined definition", {}, RequestData(40, 1, 9, 2), 3, 2},
       {"sub-item of no menu", {}, MenuAddSubItem(40, 19, "Exit", 20), 3, 1},
       {"event not mapped", {}, AddToGroup(40, 0, 18), 3, 2},
