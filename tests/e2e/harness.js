@@ -18,13 +18,8 @@ const BANNER = programs.consoleText('banner');
 const NO_SIMULATOR = programs.consoleText('no simulator');
 
 // The connection report for an OPEN record's application name and version.
-function connected(application, version) {
-  return programs.consoleText('connected', { application, version });
-}
-
-function tempDir() {
-  return fs.mkdtempSync(path.join(os.tmpdir(), 'vantilo-e2e-'));
-}
+const connected = (application, version) => programs.consoleText('connected', { application, version });
+const tempDir = () => fs.mkdtempSync(path.join(os.tmpdir(), 'vantilo-e2e-'));
 
 // A port nothing listens on: bound once, then released.
 function closedPort() {
@@ -52,10 +47,8 @@ async function runVantilo(dir, onStdout) {
   return result;
 }
 
-function readTrace(tracePath) {
-  return fs.readFileSync(tracePath, 'utf8').split('\n').filter((line) => line.length > 0)
-    .map((line) => JSON.parse(line));
-}
+const readTrace = (tracePath) => fs.readFileSync(tracePath, 'utf8').split('\n')
+  .filter((line) => line.length > 0).map((line) => JSON.parse(line));
 
 // The float bits of the camera heading for a bank in radians, computed as
 // the program must: (bank * -180) / 3.1415f widened, then narrowed.

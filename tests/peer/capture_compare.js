@@ -101,15 +101,13 @@ async function main() {
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   const port = server.address().port;
 
-  const nodeCapture = captureOne(server);
-  const nodeStatus = await run(process.execPath, [path.join(__dirname, 'capture_node_client.js'), String(port)]);
-  const node = await nodeCapture;
+  const nodeClient = [path.join(__dirname, 'capture_node_client.js'), String(port)];
+  const [node, nodeStatus] = await Promise.all([captureOne(server), run(process.execPath, nodeClient)]);
 
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'vantilo-capture-'));
   writeCfg(folder, port);
-  const ourCapture = captureOne(server);
-  const ourStatus = await run(path.resolve(process.argv[2]), [], { cwd: folder });
-  const ours = await ourCapture;
+  const [ours, ourStatus] = await Promise.all([captureOne(server),
+                                               run(path.resolve(process.argv[2]), [], { cwd: folder })]);
   fs.rmSync(folder, { recursive: true, force: true });
   server.close();
   clearTimeout(safety);

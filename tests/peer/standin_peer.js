@@ -2,10 +2,10 @@
 // it opens with protocol FSX_RTM, registers and tears down as the program's
 // golden file says (call_sequence.js), and checks the connection report,
 // frame events, data records, the hat, the menu choice and an exception for
-// a misspelt datum name. Then, for each simulator the
-// stand-in plays (--simulator), it opens at each of its protocols (2 to 6)
-// and is served (an OPEN record, "1sec" events, a camera command accepted)
-// or refused (VERSION_MISMATCH and no OPEN). Usage: node standin_peer.js STANDIN
+// a misspelt datum name. Then, for each simulator the stand-in plays
+// (--simulator), it opens at each of protocols 2 to 6 and is served (an OPEN
+// record, "1sec" events, a camera command accepted) or refused
+// (VERSION_MISMATCH and no OPEN). Usage: node standin_peer.js STANDIN
 'use strict';
 
 const assert = require('assert');
@@ -35,12 +35,10 @@ const PROTOCOLS = [Protocol.FSX_RTM, Protocol.FSX_SP1, Protocol.FSX_SP2, Protoco
                    Protocol.SunRise];
 const REFUSED_WAIT_MS = 500;  // a refused client gets no OPEN within this
 
-// The stand-in playing scenarioText at speed, traced.
-function startStandin(binary, dir, scenarioText = SCENARIO, extra = [], speed = SPEED) {
-  return programs.startStandin(binary, ['--speed', String(speed), ...extra],
-                               { dir, scenario: scenarioText, trace: true });
-}
-
+// The stand-in playing scenario at speed, traced.
+const startStandin = (binary, dir, scenario, speed, extra = []) =>
+  programs.startStandin(binary, ['--speed', String(speed), ...extra], { dir, scenario, trace: true });
+const readTrace = (standin) => fs.readFileSync(standin.tracePath, 'utf8').trim().split('\n').map(JSON.parse);
 const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // One client at protocol: served, it gets the persona's OPEN, a "1sec" event
@@ -82,11 +80,10 @@ async function checkProtocol(persona, port, protocol) {
 
 async function checkPersonas(binary, dir) {
   for (const persona of PERSONAS) {
-    const standin = await startStandin(binary, dir, '60 end\n', ['--simulator', persona.name], 4);
+    const standin = await startStandin(binary, dir, '60 end\n', 4, ['--simulator', persona.name]);
     const served = await Promise.all(PROTOCOLS.map((p) => checkProtocol(persona, standin.port, p)));
     await standin.stop();
-    const cameras = fs.readFileSync(standin.tracePath, 'utf8').trim().split('\n').map(JSON.parse)
-                      .filter((l) => l.kind === 'camera');
+    const cameras = readTrace(standin).filter((l) => l.kind === 'camera');
     assert.strictEqual(cameras.length, served.filter(Boolean).length, persona.name);
     assert.ok(cameras.every((l) => l.ignored === (persona.cameraMoves ? undefined : true)),
               `${persona.name}: camera commands ${persona.cameraMoves ? 'applied' : 'ignored'}`);
@@ -95,7 +92,7 @@ async function checkPersonas(binary, dir) {
 
 async function main() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'standin-peer-'));
-  const standin = await startStandin(process.argv[2], dir);
+  const standin = await startStandin(process.argv[2], dir, SCENARIO, SPEED);
   const guard = setTimeout(() => {
     standin.child.kill('SIGKILL');
     console.error('FAIL: no result within 40 s');
@@ -104,10 +101,9 @@ async function main() {
 
   const { recvOpen, handle } = await open(PROGRAM.registration[0].args[0], Protocol.FSX_RTM,
                                           { host: '127.0.0.1', port: standin.port });
-  assert.strictEqual(recvOpen.applicationName, 'Vantilo Stand-in');
-  assert.strictEqual(recvOpen.applicationVersionMajor, 10);
-  assert.strictEqual(recvOpen.applicationVersionMinor, 0);
-  assert.strictEqual(recvOpen.simConnectBuildMajor, 60905);
+  assert.deepStrictEqual([recvOpen.applicationName, recvOpen.applicationVersionMajor,
+                          recvOpen.applicationVersionMinor, recvOpen.simConnectBuildMajor],
+                         ['Vantilo Stand-in', 10, 0, 60905], 'the OPEN record');
 
   const seen = { exceptions: [], events: [], frames: [], banks: [] };
   handle.on('exception', (e) => seen.exceptions.push(e));
@@ -127,7 +123,7 @@ async function main() {
                                               SimConnectDataType.FLOAT64, 0, UNUSED);
   await exitChosen;
   calls.make(handle, PROGRAM.tearDown);
-  await new Promise((resolve) => setTimeout(resolve, 200));
+  await wait(200);
   handle.close();
   const { code, stdout } = await standin.done;
 
@@ -146,9 +142,8 @@ async function main() {
   assert.strictEqual(seen.banks[seen.banks.length - 1], 30 * (Math.PI / 180), 'bank after the roll');
   assert.match(stdout, /exceptions sent +1\n/);
 
-  const trace = fs.readFileSync(standin.tracePath, 'utf8').trim().split('\n').map(JSON.parse);
   const tearDown = calls.packets(PROGRAM.tearDown);
-  const last = trace.filter((l) => l.kind === 'packet').slice(-tearDown.length);
+  const last = readTrace(standin).filter((l) => l.kind === 'packet').slice(-tearDown.length);
   assert.deepStrictEqual(last.map(calls.ofTrace), tearDown, 'the tear-down, last');
 
   await checkPersonas(process.argv[2], dir);

@@ -3,11 +3,11 @@
 # (plot_fixture.trace, made from plot_fixture.scenario): the SVG holds every
 # series and band label, the menu picks, and a title with the client, the
 # scenario, the frame rate and the count of frames without a command outside
-# the bands. Then one camera command at a time is taken out of the trace: the
-# count and the red markers must grow exactly when that frame lies outside
-# every band, and the printed counts place it outside, inside or after quit,
-# whatever the trace's file name and the heading last set before the frame.
-# A command the simulator ignored still answers its frame.
+# the bands. With one camera command at a time taken out of the trace, that
+# count and the red markers grow exactly when its frame lies outside every
+# band, and the printed counts place it (outside, inside, after quit), whatever
+# the trace's name and the heading last set. A command the simulator ignored
+# still answers its frame.
 # Usage: plot_test.sh PLOT_SH FIXTURE_TRACE
 set -uo pipefail
 
@@ -24,11 +24,10 @@ fi
 title_start='Vantilo, plot fixture, 4 fps, speed 2. Frames without a command outside the bands:'
 title_end=''  # after the count
 
-# Runs plot.sh in $work on the trace (and picture) it is given after SVG,
-# WANTED, HELD, AFTER and WHAT; fails unless the picture is at SVG, its title
-# counts WANTED frames and as many red markers follow the legend's own, its
-# y axis spans the fixture banks' -40 to 40, and plot.sh prints WANTED, HELD
-# in the bands and AFTER the quit among the fixture's 23 frames.
+# Runs plot.sh in $work with the arguments after SVG WANTED HELD AFTER WHAT;
+# fails unless the picture is at SVG, its title and red markers (after the
+# legend's own) count WANTED, its y axis spans the fixture banks' -40 to 40,
+# and plot.sh prints WANTED, HELD in the bands and AFTER quit of 23 frames.
 check_count() {
   local svg=$1 wanted=$2 held=$3 after=$4 what=$5 markers counts expected span
   shift 5
@@ -64,9 +63,8 @@ picks=$(grep -o '<tspan[^>]*>[A-Za-z]*</tspan>' "$work/fixture.svg" | sed 's/<[^
 
 # 2. One camera command taken out (frame n is at n / 2 simulated seconds),
 # and where the row says F:V the heading of frame F's command set to V: the
-# frames then without a command outside the bands, in them, after quit.
-# The trace is saved in $work under the row's name, and plot.sh, given no
-# picture name, must draw it under the row's picture name.
+# frames then without a command outside the bands, in them, after quit. Saved
+# under the row's trace name, plot.sh must draw it at the row's picture name.
 commands='("kind":"camera"|CameraSetRelative6DOF)'
 while read -r frames heading trace picture wanted held after why; do
   grep -v -E "\"frame\":($frames),.*$commands" "$fixture" |

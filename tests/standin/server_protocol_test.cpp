@@ -24,29 +24,37 @@ using vantilo_net::Encode;
 // A scenario in which nothing happens for a minute; tests end long before.
 std::string QuietScenario() { return TempFile("quiet.txt", "60 end\n"); }
 
-Bytes ExceptionBytes(std::uint32_t protocol, std::uint32_t code, std::uint32_t sendId,
-                     std::uint32_t index) {
+Bytes Words(std::initializer_list<std::uint32_t> values) {
   Bytes out;
-  for (std::uint32_t value : {24u, protocol, 1u, code, sendId, index}) {
+  for (std::uint32_t value : values) {
     PutU32(out, value);
   }
   return out;
 }
 
+Bytes ExceptionBytes(std::uint32_t protocol, std::uint32_t code, std::uint32_t sendId,
+                     std::uint32_t index) {
+  return Words({24u, protocol, 1u, code, sendId, index});
+}
+
 bool IsException(const Bytes& record) { return Word(record, 8) == 1; }
+
+// An OPEN record: the application name, its version and build and
+// SimConnect's (major, minor each), then two reserved words.
+Bytes OpenRecord(std::uint32_t protocol, const char* application,
+                 const std::uint32_t (&fields)[8]) {
+  Bytes out = Words({308u, protocol, 2u});
+  PutText(out, application, 256);
+  for (std::uint32_t value : fields) {
+    PutU32(out, value);
+  }
+  return Join({out, Words({0u, 0u})});
+}
 
 TEST(StandinOpen, AnswersOpenWithTheStandinsOpenRecord) {
   StandinProcess standin({"--scenario", QuietScenario()});
   RawClient client(standin.port());
-  Bytes expected;
-  for (std::uint32_t value : {308u, 2u, 2u}) {
-    PutU32(expected, value);
-  }
-  PutText(expected, "Vantilo Stand-in", 256);
-  for (std::uint32_t value : {10u, 0u, 61637u, 0u, 10u, 0u, 60905u, 0u, 0u, 0u}) {
-    PutU32(expected, value);
-  }
-  EXPECT_EQ(client.Open(), expected);
+  EXPECT_EQ(client.Open(), OpenRecord(2, "Vantilo Stand-in", {10, 0, 61637, 0, 10, 0, 60905, 0}));
 }
 
 TEST(StandinOpen, EchoesEachAcceptedProtocolWithItsBuild) {
@@ -75,71 +83,40 @@ TEST(StandinOpen, RefusesOtherProtocolsThenAcceptsAGoodOpen) {
 
 // What a client sees of each simulator the stand-in plays (--simulator).
 struct PersonaCase {
-  const char* name;
-  // The OPEN record at the first served protocol: application name, then
-  // application version and build, SimConnect version and build (major, minor).
-  const char* application;
-  std::uint32_t fields[8];
-  std::vector<std::uint32_t> served;
-  std::vector<std::uint32_t> refused;
-  bool ignoresRefused;  // after VERSION_MISMATCH, no answer to anything
-  std::uint32_t stamp;  // the header's protocol; 0: the client's
-  std::size_t eventBytes;
-  bool cameraMoves;
+  struct {
+    const char* name;
+    // The OPEN record at the first served protocol: application name, then
+    // application version and build, SimConnect version and build (major, minor).
+    const char* application;
+    std::uint32_t fields[8];
+  } open;
+  struct {
+    std::vector<std::uint32_t> served;
+    std::vector<std::uint32_t> refused;
+    bool ignoresRefused;  // after VERSION_MISMATCH, no answer to anything
+    std::uint32_t stamp;  // the header's protocol; 0: the client's
+    std::size_t eventBytes;
+    bool cameraMoves;
+  } acts;
   const char* connectedNote;  // the log line for the first served client
 };
 
 std::vector<PersonaCase> PersonaCases() {
   return {
-      {"fsx",
-       "Vantilo Stand-in",
-       {10, 0, 61637, 0, 10, 0, 60905, 0},
-       {2, 3, 4},
-       {1, 5, 6},
-       false,
-       0,
-       24,
-       true,
+      {{"fsx", "Vantilo Stand-in", {10, 0, 61637, 0, 10, 0, 60905, 0}},
+       {{2, 3, 4}, {1, 5, 6}, false, 0, 24, true},
        "client 1: 'Vantilo' connected, protocol 2\n"},
-      {"fsx-se",
-       "Microsoft Flight Simulator X",
-       {10, 0, 62615, 0, 10, 0, 62615, 0},
-       {2, 3, 4},
-       {1, 5, 6},
-       true,
-       0,
-       24,
-       true,
+      {{"fsx-se", "Microsoft Flight Simulator X", {10, 0, 62615, 0, 10, 0, 62615, 0}},
+       {{2, 3, 4}, {1, 5, 6}, true, 0, 24, true},
        "client 1: 'Vantilo' connected, protocol 2 (fsx-se)\n"},
-      {"p3d",
-       "Prepar3D",
-       {5, 0, 0, 0, 5, 0, 0, 0},
-       {4, 5, 6, 10},
-       {2, 3},
-       true,
-       0,
-       28,
-       true,
+      {{"p3d", "Prepar3D", {5, 0, 0, 0, 5, 0, 0, 0}},
+       {{4, 5, 6, 10}, {2, 3}, true, 0, 28, true},
        "client 1: 'Vantilo' connected, protocol 4 (p3d)\n"},
-      {"msfs2020",
-       "KittyHawk",
-       {11, 0, 282174, 999, 11, 0, 62651, 3},
-       {4, 5},
-       {2, 3, 6},
-       true,
-       0,
-       24,
-       false,
+      {{"msfs2020", "KittyHawk", {11, 0, 282174, 999, 11, 0, 62651, 3}},
+       {{4, 5}, {2, 3, 6}, true, 0, 24, false},
        "client 1: 'Vantilo' connected, protocol 4 (msfs2020)\n"},
-      {"msfs2024",
-       "SunRise",
-       {12, 1, 282174, 999, 12, 1, 0, 0},
-       {4, 5, 6},
-       {2, 3, 7},
-       true,
-       6,
-       24,
-       false,
+      {{"msfs2024", "SunRise", {12, 1, 282174, 999, 12, 1, 0, 0}},
+       {{4, 5, 6}, {2, 3, 7}, true, 6, 24, false},
        "client 1: 'Vantilo' connected, protocol 4 (msfs2024, records stamped 6)\n"},
   };
 }
@@ -150,53 +127,46 @@ std::vector<PersonaCase> PersonaCases() {
 // the header stamp, the EVENT length, and the trace whether the camera moved.
 TEST(StandinPersonas, EachSimulatorOpensRefusesStampsAndMovesItsCameraAsItDoes) {
   for (const PersonaCase& row : PersonaCases()) {
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE(row.open.name);
     StandinOptions traced;
     traced.trace = true;
-    StandinProcess standin({"--simulator", row.name, "--scenario", QuietScenario()}, traced);
+    StandinProcess standin({"--simulator", row.open.name, "--scenario", QuietScenario()}, traced);
     ASSERT_NE(standin.port(), 0) << standin.error();
-    const std::uint32_t first = row.served.front();
-    auto stamped = [&](std::uint32_t protocol) { return row.stamp != 0 ? row.stamp : protocol; };
+    const auto& acts = row.acts;
+    const std::uint32_t first = acts.served.front();
+    auto stamped = [&](std::uint32_t protocol) { return acts.stamp != 0 ? acts.stamp : protocol; };
 
     RawClient program(standin.port());
     program.Send(OpenPacket(first, 1));
-    Bytes expected;
-    for (std::uint32_t value : {308u, stamped(first), 2u}) {
-      PutU32(expected, value);
-    }
-    PutText(expected, row.application, 256);
-    for (std::uint32_t value : row.fields) {
-      PutU32(expected, value);
-    }
-    PutU32(expected, 0);
-    PutU32(expected, 0);
-    EXPECT_EQ(program.NextRecord(), expected);
+    EXPECT_EQ(program.NextRecord(),
+              OpenRecord(stamped(first), row.open.application, row.open.fields));
     Bytes packets = Join({ProgramRegistration(), Camera(40, 1.0f, 2.0f, 3.0f)});
     for (std::size_t at = 0; at < packets.size(); at += Word(packets, at)) {
       standin::SetU32(packets, at + 4, first);  // each header's protocol
     }
     program.Send(packets);
 
-    for (std::uint32_t protocol : row.served) {
+    for (std::uint32_t protocol : acts.served) {
+      SCOPED_TRACE("protocol " + std::to_string(protocol));
       RawClient client(standin.port());
       client.Send(OpenPacket(protocol, 1));
       Bytes record = client.NextRecord();
-      ASSERT_EQ(record.size(), 308u) << "protocol " << protocol;
-      EXPECT_EQ(Word(record, 4), stamped(protocol)) << "protocol " << protocol;
+      ASSERT_EQ(record.size(), 308u);
+      EXPECT_EQ(Word(record, 4), stamped(protocol));
     }
-    for (std::uint32_t protocol : row.refused) {
+    for (std::uint32_t protocol : acts.refused) {
+      SCOPED_TRACE("protocol " + std::to_string(protocol));
       RawClient client(standin.port());
       client.Send(OpenPacket(protocol, 1));
-      EXPECT_EQ(client.NextRecord(), ExceptionBytes(stamped(protocol), 5, 1, kUnused))
-          << "protocol " << protocol;
+      EXPECT_EQ(client.NextRecord(), ExceptionBytes(stamped(protocol), 5, 1, kUnused));
       client.Send(MenuAddItem(2, "Vantilo", 19));  // unopened
       client.Send(OpenPacket(first, 3));
-      if (row.ignoresRefused) {
-        EXPECT_EQ(client.NextRecord(300), Bytes()) << "protocol " << protocol;
-        EXPECT_FALSE(client.ClosedByPeer(0)) << "protocol " << protocol;
+      if (acts.ignoresRefused) {
+        EXPECT_EQ(client.NextRecord(300), Bytes());
+        EXPECT_FALSE(client.ClosedByPeer(0));
       } else {
         EXPECT_EQ(client.NextRecord(), ExceptionBytes(kProtocol, 4, 2, kUnused));
-        EXPECT_EQ(client.NextRecord().size(), 308u) << "protocol " << protocol;
+        EXPECT_EQ(client.NextRecord().size(), 308u);
       }
     }
 
@@ -212,90 +182,69 @@ TEST(StandinPersonas, EachSimulatorOpensRefusesStampsAndMovesItsCameraAsItDoes) 
       return Word(r, 8) == 4 && Word(r, 16) == 2;
     });
     ASSERT_FALSE(tick.empty());
-    EXPECT_EQ(tick.size(), row.eventBytes);
+    EXPECT_EQ(tick.size(), acts.eventBytes);
     EXPECT_EQ(kinds, (std::set<std::uint32_t>{4, 7, 8}));
-    if (row.eventBytes == 28) {
+    if (acts.eventBytes == 28) {
       EXPECT_EQ(Word(tick, 24), 0u) << "the flags word";
     }
 
     ASSERT_TRUE(WaitForLine(standin.trace(), "\"kind\":\"camera\"", 5000));
     EXPECT_EQ(CountLines(standin.trace(), "\"kind\":\"camera\"", "\"ignored\":true"),
-              row.cameraMoves ? 0u : 1u);
+              acts.cameraMoves ? 0u : 1u);
     std::string log = standin.Stdout();
     EXPECT_NE(log.find(row.connectedNote), std::string::npos) << log;
-    const std::string refusal = "Open with protocol " + std::to_string(row.refused.front()) +
+    const std::string refusal = "Open with protocol " + std::to_string(acts.refused.front()) +
                                 " refused" +
-                                (row.ignoresRefused ? "; its later packets are ignored\n" : "\n");
+                                (acts.ignoresRefused ? "; its later packets are ignored\n" : "\n");
     EXPECT_NE(log.find(refusal), std::string::npos) << log;
   }
 }
 
 struct FaultCase {
   const char* name;
-  std::vector<Bytes> setup;  // accepted packets that come first
-  Bytes packet;              // the faulty one, send id 40
+  Bytes setup;   // accepted packets that come first
+  Bytes packet;  // the faulty one, send id 40
   std::uint32_t code;
   std::uint32_t index;
   std::string note = {};  // the log line after "client N: ", where a row gives it
 };
 
 std::vector<FaultCase> FaultCases() {
-  Bytes oversized = MakePacket(0x32, 40, {19, 0, 0, 0, 0, 0, 0, 0});
-  Bytes undersized = MakePacket(0x0E, 40, Bytes(28, 0));
   Bytes unmarked = MenuAddItem(40, "Vantilo", 19);
   unmarked[11] = 0x00;  // type 0x00000031: the top four bits are not set
   return {
       {"misspelt datum", {}, AddDatum(40, 0, "PLANE BANK DEGRESS", "Radians"), 7, 2},
       {"unknown unit", {}, AddDatum(40, 0, "PLANE BANK DEGREES", "Furlongs"), 7, 3},
       {"unknown system event", {}, Subscribe(40, 0, "Sometimes"), 7, 2},
-      {"unknown input", {MapClientEvent(2, 18)}, MapPovInput(40, 0, 18, "joystick:1:POV"), 7, 2},
+      {"unknown input", MapClientEvent(2, 18), MapPovInput(40, 0, 18, "joystick:1:POV"), 7, 2},
       {"simulator event", {}, MapClientEvent(40, 5, "NO_SUCH_EVENT"), 7, 2},
       {"datum as INT32", {}, AddDatum(40, 0, "PLANE BANK DEGREES", "Radians", 1), 18, 4},
       {"unknown function", {}, MakePacket(0x7F, 40, {}), 3, kUnused},
       {"type without marker", {}, unmarked, 3, kUnused},
-      {"packet too long", {}, oversized, 2, kUnused},
-      {"packet too short", {}, undersized, 2, kUnused},
+      {"packet too long", {}, MakePacket(0x32, 40, {19, 0, 0, 0, 0, 0, 0, 0}), 2, kUnused},
+      {"packet too short", {}, MakePacket(0x0E, 40, Bytes(28, 0)), 2, kUnused},
       {"undefined definition", {}, RequestData(40, 1, 9, 2), 3, 2},
       {"sub-item of no menu", {}, MenuAddSubItem(40, 19, "Exit", 20), 3, 1},
       {"event not mapped", {}, AddToGroup(40, 0, 18), 3, 2},
-      {"duplicate menu id", {MenuAddItem(2, "Vantilo", 19)}, MenuAddItem(40, "Other", 19), 9, 2},
-      {"duplicate client event", {MapClientEvent(2, 18)}, MapClientEvent(40, 18), 9, 1},
-      {"subscription on a mapped id", {MapClientEvent(2, 3)}, Subscribe(40, 3, "Frame"), 9, 1},
-      {"duplicate group entry",
-       {MapClientEvent(2, 18), AddToGroup(3, 0, 18)},
-       AddToGroup(40, 1, 18),
-       9,
-       2},
+      {"duplicate menu id", MenuAddItem(2, "Vantilo", 19), MenuAddItem(40, "Other", 19), 9, 2},
+      {"duplicate client event", MapClientEvent(2, 18), MapClientEvent(40, 18), 9, 1},
+      {"subscription on a mapped id", MapClientEvent(2, 3), Subscribe(40, 3, "Frame"), 9, 1},
+      {"duplicate group entry", Join({MapClientEvent(2, 18), AddToGroup(3, 0, 18)}),
+       AddToGroup(40, 1, 18), 9, 2},
       {"state of no input group", {}, SetInputGroupState(40, 4, 1), 3, 1},
-      {"second POV mapping in a group",
-       {MapClientEvent(2, 18), MapPovInput(3, 0, 18)},
-       MapPovInput(40, 0, 18),
-       29,
-       2,
+      {"second POV mapping in a group", Join({MapClientEvent(2, 18), MapPovInput(3, 0, 18)}),
+       MapPovInput(40, 0, 18), 29, 2,
        "exception DUPLICATE_ID for MapInputEventToClientEvent (send id 40, argument 2)"},
-      {"period out of range",
-       {AddDatum(2, 0, "PLANE BANK DEGREES", "Radians")},
-       RequestData(40, 1, 0, 6),
-       27,
-       4,
+      {"period out of range", AddDatum(2, 0, "PLANE BANK DEGREES", "Radians"),
+       RequestData(40, 1, 0, 6), 27, 4,
        "exception INVALID_ENUM for RequestDataOnSimObject (send id 40, argument 4)"},
-      {"unknown object",
-       {AddDatum(2, 0, "PLANE BANK DEGREES", "Radians")},
-       Encode<wire::kRequestDataOnSimObject>(40, 1u, 0u, 7u, 2u, 0u, 0u, 0u, 0u),
-       3,
-       3,
+      {"unknown object", AddDatum(2, 0, "PLANE BANK DEGREES", "Radians"),
+       Encode<wire::kRequestDataOnSimObject>(40, 1u, 0u, 7u, 2u, 0u, 0u, 0u, 0u), 3, 3,
        "exception UNRECOGNIZED_ID for RequestDataOnSimObject (send id 40, argument 3)"},
-      {"deleting no menu",
-       {},
-       MenuDeleteItem(40, 19),
-       3,
-       1,
+      {"deleting no menu", Bytes(), MenuDeleteItem(40, 19), 3, 1,
        "exception UNRECOGNIZED_ID for MenuDeleteItem (send id 40, argument 1)"},
-      {"deleting no sub-item",
-       {MenuAddItem(2, "Vantilo", 19)},
-       Encode<wire::kMenuDeleteSubItem>(40, 19u, 21u),
-       3,
-       2,
+      {"deleting no sub-item", MenuAddItem(2, "Vantilo", 19),
+       Encode<wire::kMenuDeleteSubItem>(40, 19u, 21u), 3, 2,
        "exception UNRECOGNIZED_ID for MenuDeleteSubItem (send id 40, argument 2)"},
       {"second Open", {}, OpenPacket(2, 40), 1, kUnused, "exception ERROR for Open (send id 40)"},
   };
@@ -308,9 +257,7 @@ TEST(StandinFaults, EachFaultGetsItsExceptionWithSendIdAndIndex) {
   for (const FaultCase& fault : faults) {
     RawClient client(standin.port());
     ASSERT_EQ(client.Open().size(), 308u) << fault.name;
-    for (const Bytes& packet : fault.setup) {
-      client.Send(packet);
-    }
+    client.Send(fault.setup);
     client.Send(fault.packet);
     EXPECT_EQ(client.RecordWhere(IsException), ExceptionBytes(2, fault.code, 40, fault.index))
         << fault.name;
@@ -375,11 +322,7 @@ TEST(StandinStream, CorruptStreamDisconnectsOnlyThatClient) {
   for (std::uint32_t size : {0u, 15u, 65537u, 0x7FFFFFFFu}) {
     RawClient broken(standin.port());
     ASSERT_EQ(broken.Open().size(), 308u);
-    Bytes corrupt;
-    for (std::uint32_t value : {size, 2u, 0xF0000032u, 2u}) {
-      PutU32(corrupt, value);
-    }
-    broken.Send(corrupt);
+    broken.Send(Words({size, 2u, 0xF0000032u, 2u}));  // a header whose size is impossible
     EXPECT_TRUE(broken.ClosedByPeer()) << "size " << size;
     Bytes data = steady.NextRecord();
     EXPECT_EQ(Word(data, 8), 8u) << "the other client still gets its data";

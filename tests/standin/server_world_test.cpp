@@ -39,9 +39,7 @@ TEST(StandinData, BankComesPerFrameInRadiansAndDegreesAndEasesIn) {
     EXPECT_LE(std::fabs(degrees - previous), 2.0) << "a step from " << previous;
     EXPECT_EQ(Double(record, 40), degrees * kRadiansPerDegree);
     previous = degrees;
-    if (degrees > 0.0 && degrees < 30.0) {
-      ++between;
-    }
+    between += degrees > 0.0 && degrees < 30.0 ? 1 : 0;
     if (degrees == 30.0) {
       break;
     }
