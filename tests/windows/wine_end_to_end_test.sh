@@ -31,22 +31,13 @@ relay=${8:-}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../support/programs.sh
 source "$here/../support/programs.sh"
-work=$(mktemp -d)
+# shellcheck source-path=SCRIPTDIR source=../support/shell_checks.sh
+source "$here/../support/shell_checks.sh"
+relay_pid=
+trap 'kill $standin_pid $relay_pid 2>/dev/null; rm -rf "$work"' EXIT
 traces=$PWD/end_to_end_traces
 rm -rf "$traces"
 mkdir -p "$traces"
-standin_pid=
-relay_pid=
-cleanup() {
-  kill $standin_pid $relay_pid 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
 
 if [[ -z "$native" || ! -x "$native/vantilo" || ! -x "$native/vantilo-standin" ]]; then
   echo "FAIL no native build: this test needs the Linux vantilo and vantilo-standin in" \
