@@ -48,7 +48,7 @@ if ((direct)); then
 else
   same_list "imported DLLs" "$(printf '%s\n' KERNEL32.dll SimConnect.dll WINMM.DLL msvcrt.dll)" "$dlls"
   simconnect=$(awk -F'\t' '$1 == "SimConnect.dll" { print $2 }' "$work/imports" | LC_ALL=C sort)
-  same_list "SimConnect.dll imports" "$(simconnect_operations)" "$simconnect"
+  same_list "SimConnect.dll imports" "$operations" "$simconnect"
   manifest_mode=
 fi
 
