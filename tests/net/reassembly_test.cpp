@@ -1,6 +1,5 @@
-// The record splitter: streams of records, whole, cut at every point, or
-// fed a byte at a time, give back the same records, whole, aligned and in
-// order; sizes outside 12..65536 mark the stream corrupt.
+// The record splitter: the records of a stream however it is cut, and the
+// sizes that mark a stream corrupt.
 #include "hostlink/net/reassembly.h"
 
 #include <gtest/gtest.h>
