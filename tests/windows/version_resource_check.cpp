@@ -34,9 +34,8 @@ std::string Text(std::vector<char>* info, const char* field) {
 
 std::string Dotted(DWORD high, DWORD low) {
   char text[64];
-  std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", static_cast<unsigned long>(HIWORD(high)),
-                static_cast<unsigned long>(LOWORD(high)), static_cast<unsigned long>(HIWORD(low)),
-                static_cast<unsigned long>(LOWORD(low)));
+  std::snprintf(text, sizeof text, "%hu.%hu.%hu.%hu", HIWORD(high), LOWORD(high), HIWORD(low),
+                LOWORD(low));
   return text;
 }
 
