@@ -1,8 +1,6 @@
-// The host link's Windows parts, run under Wine: the Winsock connection
-// against a loopback listener made here (connect with keepalive on, refused
-// connect, sends, reads that never wait, end of stream, a peer that stops
-// reading), the same of a named pipe served here and the wait for a busy
-// one, and the lookup of SimConnect.cfg beside the program.
+// The host link's Windows parts, run under Wine: the Winsock connection to
+// a loopback listener made here, the same of a named pipe served here, and
+// the lookup of SimConnect.cfg beside the program.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
