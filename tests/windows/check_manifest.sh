@@ -13,11 +13,8 @@ if [[ $1 == --no-dependency ]]; then
   shift
 fi
 file=$1
-faults=0
-fault() {
-  echo "manifest: $*"
-  faults=$((faults + 1))
-}
+label=manifest
+source "$(dirname "$0")/pe_checks.sh"
 
 # One line, so elements split over lines match like any other.
 text=$(tr '\r\n\t' '   ' <"$file")
@@ -53,5 +50,4 @@ version="10.0.60905.0"'
   fi
 fi
 
-((faults == 0)) || exit 1
-echo "manifest: ok"
+finish

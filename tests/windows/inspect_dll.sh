@@ -10,8 +10,6 @@ set -euo pipefail
 objdump=$1
 dll=$2
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 label=dll
 source "$here/pe_checks.sh"

@@ -20,8 +20,6 @@ objcopy=$2
 exe=$3
 def=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 label=exe
 source "$here/pe_checks.sh"

@@ -1,9 +1,11 @@
-# Shared by inspect_exe.sh and inspect_dll.sh (sourced, not run): counting
-# faults, comparing lists, reading objdump's headers, the PE32 i386 checks,
-# and the SimConnect operations the program calls, read from the .def. The
-# sourcing script sets `label` (the word before each fault) and `work` (a
-# scratch folder) first.
+# Shared by inspect_exe.sh, inspect_dll.sh and check_manifest.sh (sourced,
+# not run): a scratch folder $work, counting faults, comparing lists,
+# reading objdump's headers, the PE32 i386 checks, and the SimConnect
+# operations the program calls, read from the .def. The sourcing script
+# sets `label` (the word before each fault) first.
 
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 faults=0
 fault() {
   echo "$label: $*"
