@@ -1,11 +1,11 @@
 # Shared by inspect_exe.sh, inspect_dll.sh and check_manifest.sh (sourced,
-# not run): a scratch folder $work, counting faults, comparing lists,
-# reading objdump's headers, the PE32 i386 checks, and the SimConnect
-# operations the program calls, read from the .def. The sourcing script
-# sets `label` (the word before each fault) first.
+# not run): shell_checks.sh's scratch folder $work, counting faults,
+# comparing lists, reading objdump's headers, the PE32 i386 checks, and the
+# SimConnect operations the program calls, read from the .def. The
+# sourcing script sets `label` (the word before each fault) first.
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source-path=SCRIPTDIR source=../support/shell_checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 faults=0
 fault() {
   echo "$label: $*"
