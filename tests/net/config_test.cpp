@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <regex>
 #include <utility>
 
 #include "tests/support/files.h"
@@ -68,11 +69,7 @@ TEST(ConfigSections, NamesKeysAndValuesIgnoreCaseCommentsAndCarriageReturns) {
 TEST(ConfigSections, ShippedExampleReads) {
   std::string example = support::FileText(VANTILO_SOURCE_DIR "/packaging/SimConnect.cfg.example");
   ASSERT_FALSE(example.empty());
-  std::string crlf;
-  for (char c : example) {
-    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  }
-  for (const std::string& text : {example, crlf}) {
+  for (const std::string& text : {example, std::regex_replace(example, std::regex("\n"), "\r\n")}) {
     LinkSettings settings = ParseSimConnectCfg(text, 0);
     EXPECT_TRUE(settings.fromFile && settings.usable) << settings.problem;
     EXPECT_EQ(settings.transport, Transport::IPv4);

@@ -9,9 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <functional>
-#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -48,16 +46,8 @@ void Collect(SIMCONNECT_RECV* data, DWORD size, void* context) {
   }
 }
 
-// Dispatches until count records have come, with a 5 s safety bound.
-void DispatchUntil(HANDLE handle, Collector* collector, std::size_t count) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (collector->records.size() < count && std::chrono::steady_clock::now() < deadline) {
-    SimConnect_CallDispatch(handle, Collect, collector);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
-
 const std::string kQuitHex = Hex("0c000000 02000000 03000000");
+const std::string kQuitAt4Hex = Hex("0c000000 04000000 03000000");
 
 class LinkTest : public ::testing::Test {
  protected:
@@ -74,10 +64,31 @@ class LinkTest : public ::testing::Test {
     ASSERT_EQ(server.ReadPackets(1).size(), 1u);
   }
 
+  // Dispatches until count records in all have come, with a 5 s safety
+  // bound; fails when another number came.
+  ::testing::AssertionResult DispatchUntil(std::size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (collector.records.size() < count && std::chrono::steady_clock::now() < deadline) {
+      SimConnect_CallDispatch(handle, Collect, &collector);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (collector.records.size() == count) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << collector.records.size() << " records, wanted " << count;
+  }
+
+  std::string ServerPort() const { return std::to_string(server.port()) + "\n"; }
+
   support::WorkDir dir;
   support::ScriptedServer server;
   HANDLE handle = nullptr;
+  Collector collector;
 };
+// Opens against a server that must not be reached, or reached only through
+// an unusual SimConnect.cfg written over the fixture's.
+using LinkOpen = LinkTest;
 
 // One row per operation (and an overlong text, cut on the wire): the call,
 // and its packet as sent after the Open.
@@ -187,13 +198,11 @@ TEST_F(LinkTest, RecordsSplitAcrossReadsArriveWholeAlignedAndInOrder) {
   const Bytes stream = support::Join({open, event, frame});
   const std::size_t cut = open.size() + event.size() + 5;  // inside the frame record
   ASSERT_TRUE(server.Send(Bytes(stream.begin(), stream.begin() + cut)));
-  Collector collector;
-  DispatchUntil(handle, &collector, 2);
+  ASSERT_TRUE(DispatchUntil(2));
   SimConnect_CallDispatch(handle, Collect, &collector);
   ASSERT_EQ(collector.records.size(), 2u);
   ASSERT_TRUE(server.Send(Bytes(stream.begin() + cut, stream.end())));
-  DispatchUntil(handle, &collector, 3);
-  ASSERT_EQ(collector.records.size(), 3u);
+  ASSERT_TRUE(DispatchUntil(3));
   EXPECT_EQ(collector.records[0], open);
   EXPECT_EQ(collector.records[1], event);
   EXPECT_EQ(collector.records[2], frame);
@@ -205,9 +214,7 @@ TEST_F(LinkTest, ServerClosingGivesOneQuitRecordThenEveryOperationFails) {
   const Bytes event = standin::EventRecord(kProtocol, 0, 20, 12345);
   ASSERT_TRUE(server.Send(event));
   server.CloseClient();
-  Collector collector;
-  DispatchUntil(handle, &collector, 2);
-  ASSERT_EQ(collector.records.size(), 2u);
+  ASSERT_TRUE(DispatchUntil(2));
   EXPECT_EQ(collector.records[0], event);
   EXPECT_EQ(ToHex(collector.records[1]), kQuitHex);
   EXPECT_TRUE(collector.allAligned);
@@ -257,7 +264,6 @@ TEST_P(Negotiation, ARefusedProtocolIsOpenedAgainAtProtocol4Unseen) {
   Refuse(row.atProtocol2, 2);
 
   testing::internal::CaptureStderr();
-  Collector collector;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (!server.HasPendingConnection() && std::chrono::steady_clock::now() < deadline) {
     EXPECT_EQ(SimConnect_CallDispatch(handle, Collect, &collector), 0);
@@ -276,8 +282,7 @@ TEST_P(Negotiation, ARefusedProtocolIsOpenedAgainAtProtocol4Unseen) {
   std::string stderrLine;
   if (row.atProtocol4 == Answer::kServe) {
     ASSERT_TRUE(server.Send(standin::OpenRecord(4)));
-    DispatchUntil(handle, &collector, 1);
-    ASSERT_EQ(collector.records.size(), 1u);
+    ASSERT_TRUE(DispatchUntil(1));
     EXPECT_EQ(collector.records[0], standin::OpenRecord(4));
     EXPECT_EQ(SimConnect_SetInputGroupState(handle, 0, SIMCONNECT_STATE_ON), 0);
     const std::vector<Bytes> next = server.ReadPackets(1);
@@ -285,9 +290,8 @@ TEST_P(Negotiation, ARefusedProtocolIsOpenedAgainAtProtocol4Unseen) {
     EXPECT_EQ(ToHex(next[0]), Hex("18000000 04000000 150000f0 04000000 00000000 01000000"));
   } else {
     Refuse(row.atProtocol4, 4);
-    DispatchUntil(handle, &collector, 1);
-    ASSERT_EQ(collector.records.size(), 1u);
-    EXPECT_EQ(ToHex(collector.records[0]), Hex("0c000000 04000000 03000000"));
+    ASSERT_TRUE(DispatchUntil(1));
+    EXPECT_EQ(ToHex(collector.records[0]), kQuitAt4Hex);
     EXPECT_LT(SimConnect_MenuDeleteItem(handle, 19), 0);
     stderrLine = "127.0.0.1:" + std::to_string(server.port()) + " " + row.line + "\n";
   }
@@ -315,10 +319,8 @@ TEST_F(LinkTest, ARefusalFromASimulatorThatIsGoneEndsTheLinkSayingWhy) {
   server.StopListening();
   server.CloseClient();
   testing::internal::CaptureStderr();
-  Collector collector;
-  DispatchUntil(handle, &collector, 1);
-  ASSERT_EQ(collector.records.size(), 1u);
-  EXPECT_EQ(ToHex(collector.records[0]), Hex("0c000000 04000000 03000000"));
+  ASSERT_TRUE(DispatchUntil(1));
+  EXPECT_EQ(ToHex(collector.records[0]), kQuitAt4Hex);
   const std::string where = "127.0.0.1:" + std::to_string(server.port());
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             where + " closed the connection before answering protocol 2; opening it again at " +
@@ -336,9 +338,7 @@ TEST_F(LinkTest, ACorruptStreamWhileNegotiatingEndsTheLinkWithoutASecondOpen) {
   corrupt.resize(16 * 1024);
   ASSERT_TRUE(server.Send(corrupt));
   server.CloseClient();
-  Collector collector;
-  DispatchUntil(handle, &collector, 1);
-  ASSERT_EQ(collector.records.size(), 1u);
+  ASSERT_TRUE(DispatchUntil(1));
   EXPECT_EQ(ToHex(collector.records[0]), kQuitHex);
   EXPECT_FALSE(server.HasPendingConnection());
 }
@@ -349,9 +349,7 @@ TEST_F(LinkTest, CorruptSizesEndTheConnectionAfterTheWholeRecords) {
   support::PutU32(stream, 65537);
   support::PutU32(stream, kProtocol);
   ASSERT_TRUE(server.Send(stream));
-  Collector collector;
-  DispatchUntil(handle, &collector, 2);
-  ASSERT_EQ(collector.records.size(), 2u);
+  ASSERT_TRUE(DispatchUntil(2));
   EXPECT_EQ(collector.records[0].size(), 24u);
   EXPECT_EQ(ToHex(collector.records[1]), kQuitHex);
   SimConnect_CallDispatch(handle, Collect, &collector);
@@ -363,10 +361,8 @@ TEST_F(LinkTest, ProcedureClosingTheConnectionStopsDelivery) {
   Connect();
   const Bytes quit = standin::QuitRecord(kProtocol);
   ASSERT_TRUE(server.Send(support::Join({quit, quit})));
-  Collector collector;
   collector.closeWhenCalled = handle;
-  DispatchUntil(handle, &collector, 1);
-  EXPECT_EQ(collector.records.size(), 1u);
+  EXPECT_TRUE(DispatchUntil(1));
   EXPECT_LT(SimConnect_CallDispatch(handle, Collect, &collector), 0);
   EXPECT_EQ(collector.records.size(), 1u);
 }
@@ -394,22 +390,9 @@ TEST_F(StalledServerTest, FullSocketCountsAsLostConnection) {
     result = SimConnect_CameraSetRelative6DOF(handle, 0, 0, 0, 8.0f, 0, 1.0f);
   }
   ASSERT_LT(result, 0);
-  Collector collector;
-  DispatchUntil(handle, &collector, 1);
-  ASSERT_EQ(collector.records.size(), 1u);
+  ASSERT_TRUE(DispatchUntil(1));
   EXPECT_EQ(ToHex(collector.records[0]), kQuitHex);
 }
-
-// Opens against a server that must not be reached, or reached only
-// through an unusual SimConnect.cfg.
-class LinkOpen : public ::testing::Test {
- protected:
-  std::string ServerPort() const { return std::to_string(server.port()) + "\n"; }
-
-  support::ScriptedServer server;
-  support::WorkDir dir;
-  HANDLE handle = nullptr;
-};
 
 TEST_F(LinkOpen, ClosedPortFailsWithANegativeResult) {
   support::DeadPort refusing(support::DeadPort::Kind::kRefuses);

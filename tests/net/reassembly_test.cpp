@@ -1,11 +1,11 @@
-// The record splitter: streams of records, whole, cut at every point, or
-// fed a byte at a time, give back the same records, whole, aligned and in
-// order; sizes outside 12..65536 mark the stream corrupt.
+// The record splitter: the records of a stream however it is cut, and the
+// sizes that mark a stream corrupt.
 #include "hostlink/net/reassembly.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <numeric>
 
 #include "tests/support/bytes.h"
 
@@ -20,17 +20,10 @@ namespace {
 
 // OPEN (308), EVENT (24), SIMOBJECT_DATA with two doubles (56), QUIT (12).
 std::vector<Bytes> SampleRecords() {
-  Bytes open(296, 0);
-  open[0] = 'S';
-  open[1] = 'i';
-  open[2] = 'm';
-  for (std::size_t i = 256; i < open.size(); ++i) {
-    open[i] = static_cast<std::uint8_t>(i);
-  }
-  Bytes event;
-  for (std::uint32_t word : {0xFFFFFFFFu, 2u, 7u}) {
-    support::PutU32(event, word);
-  }
+  Bytes open = {'S', 'i', 'm'};
+  open.resize(296);
+  std::iota(open.begin() + 256, open.end(), 0);  // 0, 1, ... after the name
+  const Bytes event = FromHex("ffffffff 02000000 07000000");
   Bytes data = FromHex(
       "01000000 01000000 00000000 00000000 01000000 01000000 02000000"
       "9a9999999999b93f 000000000000e03f");
@@ -80,10 +73,8 @@ std::vector<StreamRow> StreamRows() {
 TEST(Reassembly, EachStreamGivesItsRecordsHoweverItIsCut) {
   for (const StreamRow& row : StreamRows()) {
     const Bytes stream = support::Join({support::Join(row.records), row.tail});
-    std::vector<std::size_t> byteByByte;  // where each piece ends
-    for (std::size_t end = 1; end <= stream.size(); ++end) {
-      byteByByte.push_back(end);
-    }
+    std::vector<std::size_t> byteByByte(stream.size());  // where each piece ends
+    std::iota(byteByByte.begin(), byteByByte.end(), 1);
     std::vector<std::vector<std::size_t>> feeds = {{stream.size()}, byteByByte};
     for (std::size_t cut = 0; cut <= stream.size(); cut += 1 + stream.size() / 1024) {
       feeds.push_back({cut, stream.size()});

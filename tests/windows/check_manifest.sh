@@ -13,11 +13,8 @@ if [[ $1 == --no-dependency ]]; then
   shift
 fi
 file=$1
-faults=0
-fault() {
-  echo "manifest: $*"
-  faults=$((faults + 1))
-}
+label=manifest
+source "$(dirname "$0")/pe_checks.sh"
 
 # One line, so elements split over lines match like any other.
 text=$(tr '\r\n\t' '   ' <"$file")
@@ -39,25 +36,18 @@ if [[ $count -ne $dependencies_wanted ]]; then
   fault "expected exactly $dependencies_wanted dependentAssembly, found $count"
 elif ((dependencies_wanted)); then
   identity=$(grep -o '<assemblyIdentity[^>]*>' <<<"$dependencies" || true)
-  # The attributes as name="value" lines, sorted: compared as a whole, so a
-  # missing, extra or changed attribute all show.
+  # The attributes as name="value" lines, sorted as the expected ones are:
+  # compared as a whole, so a missing, extra or changed attribute all show.
   attributes=$(grep -o '[A-Za-z]*="[^"]*"' <<<"$identity" | LC_ALL=C sort)
-  expected=$(
-    LC_ALL=C sort <<'EOF'
-type="win32"
-name="Microsoft.FlightSimulator.SimConnect "
-version="10.0.60905.0"
+  expected='name="Microsoft.FlightSimulator.SimConnect "
 processorArchitecture="x86"
 publicKeyToken="67c7c14424d61b5b"
-EOF
-  )
+type="win32"
+version="10.0.60905.0"'
   if [[ "$attributes" != "$expected" ]]; then
     fault "dependency identity differs:"
     diff <(echo "$expected") <(echo "$attributes") | sed 's/^/  /' || true
   fi
 fi
 
-if ((faults)); then
-  exit 1
-fi
-echo "manifest: ok"
+finish

@@ -8,13 +8,11 @@
 set -uo pipefail
 
 manifest=$1
-objdump=$2
-objcopy=$3
+tools=("$2" "$3")  # objdump and objcopy, as inspect_exe.sh takes them
 other_exe=$4
 vantilo_exe=$5
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source-path=SCRIPTDIR source=expect_rejection.sh
 source "$here/expect_rejection.sh"
 
 # variant NAME SED_SCRIPT EXPECTED_TEXT: our manifest edited by SED_SCRIPT.
@@ -22,19 +20,17 @@ variant() {
   local name=$1 script=$2 expected=$3
   sed "$script" "$manifest" >"$work/$name.manifest"
   if cmp -s "$manifest" "$work/$name.manifest"; then
-    echo "FAIL $name: the edit changed nothing"
-    failures=$((failures + 1))
-    return
+    fail "$name: the edit changed nothing"
+  else
+    expect_rejection "$name" "$expected" "$here/check_manifest.sh" "$work/$name.manifest"
   fi
-  expect_rejection "$name" "$expected" "$here/check_manifest.sh" "$work/$name.manifest"
 }
 
 if out=$("$here/check_manifest.sh" "$manifest"); then
   echo "ok   unchanged manifest accepted"
 else
-  echo "FAIL unchanged manifest rejected:"
+  fail "unchanged manifest rejected:"
   sed 's/^/  /' <<<"$out"
-  failures=$((failures + 1))
 fi
 
 differs="dependency identity differs"
@@ -53,21 +49,21 @@ variant administrator 's/asInvoker/requireAdministrator/' "not asInvoker"
 variant no_execution_level '/requestedExecutionLevel/d' "expected one requestedExecutionLevel"
 
 expect_rejection exe_without_manifest "no manifest resource (type 24, id 1)" \
-  "$here/inspect_exe.sh" "$objdump" "$objcopy" "$other_exe"
+  "$here/inspect_exe.sh" "${tools[@]}" "$other_exe"
 expect_rejection exe_without_simconnect "imported DLLs differ" \
-  "$here/inspect_exe.sh" "$objdump" "$objcopy" "$other_exe"
+  "$here/inspect_exe.sh" "${tools[@]}" "$other_exe"
 expect_rejection not_an_exe "objdump cannot read" \
-  "$here/inspect_exe.sh" "$objdump" "$objcopy" "$manifest"
+  "$here/inspect_exe.sh" "${tools[@]}" "$manifest"
 # vantilo-direct.exe's checks: a manifest that binds SimConnect, and an exe
 # that imports it, are rejected.
 expect_rejection direct_manifest_with_simconnect "exactly 0 dependentAssembly, found 1" \
   "$here/check_manifest.sh" --no-dependency "$manifest"
 expect_rejection direct_exe_with_simconnect "imported DLLs differ" \
-  "$here/inspect_exe.sh" --direct "$objdump" "$objcopy" "$vantilo_exe"
+  "$here/inspect_exe.sh" --direct "${tools[@]}" "$vantilo_exe"
 { cat "$here/../../hostlink/win32/SimConnect.def"; echo "SimConnect_Text@20 ; one more"; } \
   >"$work/longer.def"
 expect_rejection exe_against_a_longer_list "< SimConnect_Text" \
-  "$here/inspect_exe.sh" "$objdump" "$objcopy" "$vantilo_exe" "$work/longer.def"
+  "$here/inspect_exe.sh" "${tools[@]}" "$vantilo_exe" "$work/longer.def"
 
 echo "$failures failure(s)"
 [[ $failures -eq 0 ]]

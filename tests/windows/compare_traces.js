@@ -42,16 +42,14 @@ function readTrace(path) {
   };
 }
 
-// The first place two lists differ, as text, or '' when they are equal.
-function firstDifference(expected, actual, names = ['Linux', 'Wine']) {
-  const n = Math.max(expected.length, actual.length);
-  for (let i = 0; i < n; i++) {
-    if (expected[i] !== actual[i]) {
-      return `at ${i} (of ${expected.length} / ${actual.length}): ` +
-          `${names[0]} ${expected[i]}, ${names[1]} ${actual[i]}`;
-    }
+// A problem naming the first place two lists differ, if they do.
+function expectSame(what, expected, actual, names = ['Linux', 'Wine']) {
+  const indices = [...Array(Math.max(expected.length, actual.length)).keys()];
+  const i = indices.find((k) => expected[k] !== actual[k]);
+  if (i !== undefined) {
+    problem(`${what} at ${i} (of ${expected.length} / ${actual.length}): ` +
+            `${names[0]} ${expected[i]}, ${names[1]} ${actual[i]}`);
   }
-  return '';
 }
 
 // Commands before the roll are level. How many come before the roll depends
@@ -75,20 +73,17 @@ function checkOwnNumbering(trace) {
 const linux = readTrace(process.argv[2]);
 const wine = readTrace(process.argv[3]);
 
-const programDifference = firstDifference(kExpectedCalls, linux.program, ['expected', 'Linux']);
-if (programDifference) problem(`Linux calls are not the program's sequence: ${programDifference}`);
+expectSame('Linux calls are not the program\'s sequence:', kExpectedCalls, linux.program,
+           ['expected', 'Linux']);
 checkOwnNumbering(linux);
 checkOwnNumbering(wine);
-
-const callDifference = firstDifference(linux.calls, wine.calls);
-if (callDifference) problem(`calls differ ${callDifference}`);
+expectSame('calls differ', linux.calls, wine.calls);
 
 const linuxCameras = afterLevelStart(linux);
 const wineCameras = afterLevelStart(wine);
 const distinct = new Set(linux.headingBits).size;
 if (distinct < 10) problem(`Linux camera headings vary too little to compare (${distinct} values)`);
-const cameraDifference = firstDifference(linuxCameras, wineCameras);
-if (cameraDifference) problem(`camera commands after the level start differ ${cameraDifference}`);
+expectSame('camera commands after the level start differ', linuxCameras, wineCameras);
 
 for (const text of problems) console.log(`FAIL ${text}`);
 if (problems.length > 0) process.exit(1);

@@ -1,7 +1,8 @@
-# Sourced by the inspection self-tests. expect_rejection NAME EXPECTED_TEXT
-# COMMAND...: the command must exit 1 and print EXPECTED_TEXT; counts a
-# failure in $failures otherwise.
-failures=0
+# Sourced by the inspection self-tests, with shell_checks.sh's $work and
+# fail. expect_rejection NAME EXPECTED_TEXT COMMAND...: the command must
+# exit 1 and print EXPECTED_TEXT, or the check fails.
+# shellcheck source-path=SCRIPTDIR source=../support/shell_checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 expect_rejection() {
   local name=$1 expected=$2
   shift 2
@@ -9,9 +10,8 @@ expect_rejection() {
   out=$("$@" 2>&1)
   status=$?
   if [[ $status -ne 1 ]] || ! grep -qF -- "$expected" <<<"$out"; then
-    echo "FAIL $name: status $status, wanted 1 and \"$expected\"; output:"
+    fail "$name: status $status, wanted 1 and \"$expected\"; output:"
     sed 's/^/  /' <<<"$out"
-    failures=$((failures + 1))
   else
     echo "ok   $name"
   fi

@@ -10,8 +10,6 @@ set -euo pipefail
 objdump=$1
 dll=$2
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 label=dll
 source "$here/pe_checks.sh"
@@ -29,7 +27,7 @@ exports=$(awk '
   inside && /^\t\[/ { print $NF; next }
   { inside = 0 }
 ' "$work/headers" | LC_ALL=C sort)
-same_list "exported names" "$(simconnect_operations)" "$exports"
+same_list "exported names" "$operations" "$exports"
 awk '$1 == "Name" && $3 == "SimConnect.dll" { found = 1 } END { exit !found }' "$work/headers" ||
   fault "the export directory does not name SimConnect.dll"
 

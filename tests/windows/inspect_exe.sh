@@ -20,8 +20,6 @@ objcopy=$2
 exe=$3
 def=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 label=exe
 source "$here/pe_checks.sh"
@@ -48,7 +46,7 @@ if ((direct)); then
 else
   same_list "imported DLLs" "$(printf '%s\n' KERNEL32.dll SimConnect.dll WINMM.DLL msvcrt.dll)" "$dlls"
   simconnect=$(awk -F'\t' '$1 == "SimConnect.dll" { print $2 }' "$work/imports" | LC_ALL=C sort)
-  same_list "SimConnect.dll imports" "$(simconnect_operations)" "$simconnect"
+  same_list "SimConnect.dll imports" "$operations" "$simconnect"
   manifest_mode=
 fi
 

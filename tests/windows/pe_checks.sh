@@ -1,9 +1,11 @@
-# Shared by inspect_exe.sh and inspect_dll.sh (sourced, not run): counting
-# faults, comparing lists, reading objdump's headers, the PE32 i386 checks,
-# and the SimConnect operations the program calls, read from the .def. The
-# sourcing script sets `label` (the word before each fault) and `work` (a
-# scratch folder) first.
+# Shared by inspect_exe.sh, inspect_dll.sh and check_manifest.sh (sourced,
+# not run): shell_checks.sh's scratch folder $work, counting faults,
+# comparing lists, reading objdump's headers, the PE32 i386 checks, and the
+# SimConnect operations the program calls, read from the .def. The
+# sourcing script sets `label` (the word before each fault) first.
 
+# shellcheck source-path=SCRIPTDIR source=../support/shell_checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 faults=0
 fault() {
   echo "$label: $*"
@@ -45,30 +47,22 @@ imported_dlls() {
 default_simconnect_def=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../hostlink/win32" && pwd)/SimConnect.def
 
 # read_operations [DEF]: the entries of DEF's EXPORTS (the default .def when
-# DEF is empty) into $work/operations, sorted, without the stdcall @N that
-# -k and --kill-at drop: the names the exe imports and the DLL exports.
+# DEF is empty) into $operations, sorted, without the stdcall @N that -k and
+# --kill-at drop: the names the exe imports and the DLL exports.
 read_operations() {
   local def=${1:-$default_simconnect_def}
-  LC_ALL=C awk '{ sub(/\r$/, ""); sub(/;.*/, "") }
+  operations=$(LC_ALL=C awk '{ sub(/\r$/, ""); sub(/;.*/, "") }
                 NF == 0 { next }
                 toupper($1) == "EXPORTS" { exports = 1; next }
-                exports { sub(/@[0-9]+$/, "", $1); print $1 }' "$def" |
-    LC_ALL=C sort >"$work/operations"
-  [[ -s "$work/operations" ]] || {
+                exports { sub(/@[0-9]+$/, "", $1); print $1 }' "$def" | LC_ALL=C sort)
+  [[ -n $operations ]] || {
     echo "$label: no SimConnect operations in the EXPORTS of $def"
     exit 1
   }
 }
 
-# The SimConnect operations, sorted, as read_operations read them.
-simconnect_operations() {
-  cat "$work/operations"
-}
-
 # Exits 1 after any fault, else says the file is fine.
 finish() {
-  if ((faults)); then
-    exit 1
-  fi
+  ((faults == 0)) || exit 1
   echo "$label: ok"
 }

@@ -34,9 +34,8 @@ std::string Text(std::vector<char>* info, const char* field) {
 
 std::string Dotted(DWORD high, DWORD low) {
   char text[64];
-  std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", static_cast<unsigned long>(HIWORD(high)),
-                static_cast<unsigned long>(LOWORD(high)), static_cast<unsigned long>(HIWORD(low)),
-                static_cast<unsigned long>(LOWORD(low)));
+  std::snprintf(text, sizeof text, "%hu.%hu.%hu.%hu", HIWORD(high), LOWORD(high), HIWORD(low),
+                LOWORD(low));
   return text;
 }
 
@@ -74,15 +73,13 @@ int main(int argc, char** argv) {
 
   // The string block Explorer shows must be the one the translation names.
   WORD* translation = nullptr;
-  if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
-                      reinterpret_cast<void**>(&translation), &length) ||
-      length < 4) {
-    Expect("translation", "(missing)", "0409 04b0");
-  } else {
-    char text[16];
+  char text[16] = "(missing)";
+  if (VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                     reinterpret_cast<void**>(&translation), &length) &&
+      length >= 4) {
     std::snprintf(text, sizeof text, "%04x %04x", translation[0], translation[1]);
-    Expect("translation", text, "0409 04b0");
   }
+  Expect("translation", text, "0409 04b0");
   Expect("FileVersion", Text(&info, "FileVersion"), version);
   Expect("ProductVersion", Text(&info, "ProductVersion"), version);
   Expect("ProductName", Text(&info, "ProductName"), "Vantilo");

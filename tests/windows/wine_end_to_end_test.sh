@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
-# vantilo.exe under Wine against the native stand-in simulator, beside the
-# Linux vantilo against the same scenario. The exe finds the stand-in
-# SimConnect.dll only as the side-by-side assembly installed in a Wine
-# prefix of this test's own, and the stand-in through SimConnect.cfg in its
-# working folder. Both programs must print the same text (Wine's CRLF line
-# ends aside), end with status 0, and leave the same trace of calls and
-# camera commands; with no simulator listening both must say so. The two
-# traces stay in end_to_end_traces/ of the working folder (ctest's: the
-# build tree's tests/windows), linux.trace and wine.trace, for
-# scripts/test-windows.sh --plot to draw.
+# vantilo.exe under Wine and the Linux vantilo, each against the native
+# stand-in simulator with one scenario. The exe finds the stand-in
+# SimConnect.dll only as the side-by-side assembly in this test's own Wine
+# prefix, and the stand-in through SimConnect.cfg in its working folder.
+# Both must print the same text (Wine's CRLF line ends aside), end with
+# status 0 and leave the same calls and camera commands in their traces;
+# with no simulator listening both must say so. The traces, linux.trace and
+# wine.trace, stay in end_to_end_traces/ of the working folder (ctest's: the
+# build tree's tests/windows) for scripts/test-windows.sh --plot to draw.
 # Then vantilo-direct.exe, which needs no SimConnect client, finds the
 # stand-in each way it can (table below).
 # Usage: wine_end_to_end_test.sh WINEPREFIX EXE DLL ASSEMBLY_MANIFEST NODE NATIVE_BUILD_DIR
@@ -31,22 +30,13 @@ relay=${8:-}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../support/programs.sh
 source "$here/../support/programs.sh"
-work=$(mktemp -d)
+# shellcheck source-path=SCRIPTDIR source=../support/shell_checks.sh
+source "$here/../support/shell_checks.sh"
+relay_pid=
+trap 'kill $standin_pid $relay_pid 2>/dev/null; rm -rf "$work"' EXIT
 traces=$PWD/end_to_end_traces
 rm -rf "$traces"
 mkdir -p "$traces"
-standin_pid=
-relay_pid=
-cleanup() {
-  kill $standin_pid $relay_pid 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
 
 if [[ -z "$native" || ! -x "$native/vantilo" || ! -x "$native/vantilo-standin" ]]; then
   echo "FAIL no native build: this test needs the Linux vantilo and vantilo-standin in" \

@@ -1,8 +1,6 @@
-// The host link's Windows parts, run under Wine: the Winsock connection
-// against a loopback listener made here (connect with keepalive on, refused
-// connect, sends, reads that never wait, end of stream, a peer that stops
-// reading), the same of a named pipe served here and the wait for a busy
-// one, and the lookup of SimConnect.cfg beside the program.
+// The host link's Windows parts, run under Wine: the Winsock connection to
+// a loopback listener made here, the same of a named pipe served here, and
+// the lookup of SimConnect.cfg beside the program.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -29,6 +27,8 @@ using vantilo_net::LinkSettings;
 using vantilo_net::RecordSplitter;
 using vantilo_net::SendResult;
 
+const Bytes kQuit = {12, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};  // a quit record
+
 // A listening socket on 127.0.0.1 with a port chosen by the system, and the
 // one connection it accepts. Every wait is bounded by five seconds.
 class LoopbackListener {
@@ -40,7 +40,6 @@ class LoopbackListener {
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
     int length = sizeof address;
     if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
         listen(listener_, 1) == 0 &&
@@ -126,20 +125,21 @@ bool ReadInto(Connection* connection, RecordSplitter* splitter) {
   return open;
 }
 
-// Reads until the splitter holds a whole record, with a 5 s safety bound.
-bool ReadUntilRecord(Connection* connection, RecordSplitter* splitter,
-                     vantilo_net::AlignedRecord* record) {
+// Reads until the splitter holds a whole record, with a 5 s safety bound:
+// the record's bytes, or none if the stream ends or none comes.
+Bytes NextRecord(Connection* connection, RecordSplitter* splitter) {
+  vantilo_net::AlignedRecord record;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (std::chrono::steady_clock::now() < deadline) {
     if (!ReadInto(connection, splitter)) {
-      return false;
+      return {};
     }
-    if (splitter->Next(record) == RecordSplitter::Status::kRecord) {
-      return true;
+    if (splitter->Next(&record) == RecordSplitter::Status::kRecord) {
+      return Bytes(record.Bytes(), record.Bytes() + record.Size());
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  return false;
+  return {};
 }
 
 TEST(WinsockConnection, SendsAndReadsWithoutWaitingThenSeesTheEndOfStream) {
@@ -168,14 +168,11 @@ TEST(WinsockConnection, SendsAndReadsWithoutWaitingThenSeesTheEndOfStream) {
   ASSERT_EQ(connection.Send(packet), SendResult::kSent);
   EXPECT_EQ(listener.Receive(packet.size()), packet);
 
-  // A quit record (12 bytes) and the first half of a second one.
-  const Bytes quit = {12, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
-  Bytes stream = quit;
-  stream.insert(stream.end(), quit.begin(), quit.begin() + 6);
+  // A quit record and the first half of a second one.
+  Bytes stream = kQuit;
+  stream.insert(stream.end(), kQuit.begin(), kQuit.begin() + 6);
   ASSERT_TRUE(listener.SendBytes(stream));
-  vantilo_net::AlignedRecord record;
-  ASSERT_TRUE(ReadUntilRecord(&connection, &splitter, &record));
-  EXPECT_EQ(Bytes(record.Bytes(), record.Bytes() + record.Size()), quit);
+  ASSERT_EQ(NextRecord(&connection, &splitter), kQuit);
 
   // The server closes: once its bytes are read, the read reports the end.
   listener.CloseAccepted();
@@ -193,18 +190,16 @@ TEST(WinsockConnection, SendsAndReadsWithoutWaitingThenSeesTheEndOfStream) {
 }
 
 TEST(WinsockConnection, RefusedConnectFailsSayingWhere) {
-  std::uint16_t freePort = 0;
+  LinkSettings settings;
   {
     LoopbackListener listener;  // closed again: nothing listens on its port
-    freePort = listener.port();
+    settings = listener.Settings();
   }
-  ASSERT_NE(freePort, 0);
-  LinkSettings settings;
-  settings.port = freePort;
+  ASSERT_NE(settings.port, 0);
   Connection connection;
   std::string problem;
   EXPECT_FALSE(connection.Connect(settings, &problem));
-  EXPECT_EQ(problem, "connect to 127.0.0.1:" + std::to_string(freePort) +
+  EXPECT_EQ(problem, "connect to 127.0.0.1:" + std::to_string(settings.port) +
                          ": connection refused");  // WSAECONNREFUSED
   EXPECT_FALSE(connection.IsOpen());
 }
@@ -244,12 +239,9 @@ TEST(PipeConnection, ReadsWithoutWaitingBoundsSendsWaitsWhenBusyAndSeesTheBreak)
   ASSERT_TRUE(first.Connect(settings, &problem)) << problem;
   RecordSplitter splitter;
   EXPECT_TRUE(ReadInto(&first, &splitter));  // nothing there: at once
-  const Bytes quit = {12, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
   DWORD written = 0;
-  ASSERT_TRUE(WriteFile(server, quit.data(), 12, &written, nullptr));
-  vantilo_net::AlignedRecord record;
-  ASSERT_TRUE(ReadUntilRecord(&first, &splitter, &record));
-  EXPECT_EQ(Bytes(record.Bytes(), record.Bytes() + record.Size()), quit);
+  ASSERT_TRUE(WriteFile(server, kQuit.data(), 12, &written, nullptr));
+  ASSERT_EQ(NextRecord(&first, &splitter), kQuit);
   std::string why;
   EXPECT_EQ(first.Send(Bytes(1u << 20, 0xAB), &why), SendResult::kTimedOut);
   EXPECT_EQ(why, "timed out");
@@ -267,7 +259,7 @@ TEST(PipeConnection, ReadsWithoutWaitingBoundsSendsWaitsWhenBusyAndSeesTheBreak)
   serveAgain.join();
   CloseHandle(server);
   EXPECT_FALSE(ReadInto(&second, &splitter));
-  EXPECT_EQ(second.Send(quit, &why), SendResult::kFailed);
+  EXPECT_EQ(second.Send(kQuit, &why), SendResult::kFailed);
 }
 
 // Runs the body in a fresh empty current folder, so only the file beside
@@ -275,12 +267,11 @@ TEST(PipeConnection, ReadsWithoutWaitingBoundsSendsWaitsWhenBusyAndSeesTheBreak)
 class ProgramFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char saved[MAX_PATH];
-    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, saved), 0u);
-    saved_ = saved;
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    empty_ = std::string(temp) + "vantilo-empty-" + std::to_string(GetCurrentProcessId());
+    char path[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, path), 0u);
+    saved_ = path;
+    ASSERT_GT(GetTempPathA(MAX_PATH, path), 0u);
+    empty_ = std::string(path) + "vantilo-empty-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryA(empty_.c_str(), nullptr));
     ASSERT_TRUE(SetCurrentDirectoryA(empty_.c_str()));
   }
