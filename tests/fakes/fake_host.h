@@ -71,7 +71,6 @@ std::string HandleText(HANDLE h);
 const int kMaxDispatchCalls = 100000;
 
 // Record builders, bytes as the host lays them out.
-std::vector<std::uint8_t> Header(DWORD size, DWORD id);
 std::vector<std::uint8_t> ExceptionRecord(DWORD code, DWORD sendId = 0, DWORD index = 0);
 std::vector<std::uint8_t> OpenRecord(const std::string& name, DWORD versionMajor);
 std::vector<std::uint8_t> OpenRecordRawName(const char (&name)[256], DWORD versionMajor);
