@@ -90,10 +90,8 @@ TEST_F(Records, ExceptionReportWithItsIdSigned) {
 }
 
 TEST_F(Records, UnknownEventIdsDoNothing) {
-  std::vector<DWORD> ids = {3, 19, 22, 100, 0xFFFFFFFFu};
-  for (DWORD id = 4; id <= 17; ++id) {
-    ids.push_back(id);
-  }
+  const DWORD ids[] = {3,  4,  5,  6,  7,  8,  9,  10,  11,         12,
+                       13, 14, 15, 16, 17, 19, 22, 100, 0xFFFFFFFFu};
   for (DWORD id : ids) {
     SCOPED_TRACE(id);
     EXPECT_EQ(Printed(fake::EventRecord(id, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D)), "");

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -25,18 +26,14 @@ class ProgramTest : public ::testing::Test {
   }
 
   // Hands the first cbData bytes of a record to CameraDispatch from a heap
-  // block of exactly cbData bytes, at the given offset from an 8-byte
+  // block that ends right after them, misalign bytes past an 8-byte
   // boundary, so a read past the count or a misaligned read shows.
-  static void Dispatch(const std::vector<std::uint8_t>& bytes, DWORD cbData, std::size_t misalign) {
-    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[cbData + misalign + 1]);
+  static void Dispatch(const std::vector<std::uint8_t>& bytes, DWORD cbData,
+                       std::size_t misalign = 0) {
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[misalign + cbData]);
     std::uint8_t* start = block.get() + misalign;
-    std::memcpy(start, bytes.data(), cbData < bytes.size() ? cbData : bytes.size());
+    std::memcpy(start, bytes.data(), std::min<std::size_t>(cbData, bytes.size()));
     CameraDispatch(reinterpret_cast<SIMCONNECT_RECV*>(start), cbData, nullptr);
-  }
-  static void Dispatch(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
-    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[cbData]);
-    std::memcpy(block.get(), bytes.data(), cbData < bytes.size() ? cbData : bytes.size());
-    CameraDispatch(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), cbData, nullptr);
   }
   static void Dispatch(const std::vector<std::uint8_t>& bytes) {
     Dispatch(bytes, static_cast<DWORD>(bytes.size()));
@@ -64,7 +61,11 @@ class ProgramTest : public ::testing::Test {
   }
 
   static void Frame(double bank) { Dispatch(fake::DataRecord(REQUEST_ATTITUDE, 0.1, bank)); }
-  static void Tick() { Dispatch(fake::EventRecord(EVENT_1SEC)); }
+  static void Tick(int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      Dispatch(fake::EventRecord(EVENT_1SEC));
+    }
+  }
   static void Hat() { Dispatch(fake::EventRecord(EVENT_POV, 0)); }
   static void View(DWORD kind) { Dispatch(fake::EventRecord(EVENT_VIEW, kind)); }
   static void MenuPause() { Dispatch(fake::EventRecord(EVENT_MENU_PAUSE, 0)); }
