@@ -57,10 +57,7 @@ State& S() {
 int handleTag;  // its address is the handle the fake gives out
 
 std::string Str(const char* text) {
-  if (text == nullptr) {
-    return "null";
-  }
-  return std::string("\"") + text + "\"";
+  return text == nullptr ? "null" : std::string("\"") + text + "\"";
 }
 
 std::string Num(std::uint64_t value) { return std::to_string(value); }
@@ -118,6 +115,12 @@ std::vector<std::uint8_t> Words(DWORD size, DWORD id, std::initializer_list<DWOR
   std::vector<std::uint8_t> bytes(size, 0);
   std::memcpy(bytes.data(), all.data(), all.size() * sizeof(DWORD));
   return bytes;
+}
+
+// The virtual clock's Sleep: recorded, and it costs no real time.
+void VirtualSleep(DWORD ms) {
+  Record("Sleep", {Num(ms)});
+  S().clockMs += ms;
 }
 
 void Deliver(const Pending& record, DispatchProc proc, void* context) {
@@ -254,6 +257,7 @@ using fake::Num;
 using fake::Record;
 using fake::S;
 using fake::Str;
+using fake::VirtualSleep;
 
 extern "C" {
 
@@ -364,16 +368,6 @@ HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE h, float x, floa
 }
 
 }  // extern "C"
-
-namespace {
-
-// The virtual clock's Sleep: recorded, and it costs no real time.
-void VirtualSleep(DWORD dwMilliseconds) {
-  Record("Sleep", {Num(dwMilliseconds)});
-  S().clockMs += dwMilliseconds;
-}
-
-}  // namespace
 
 #if defined(_WIN32)
 // The program calls Sleep as windows.h declares it: through kernel32's

@@ -1,6 +1,6 @@
 // Helpers shared by the program's tests: a fresh program and fake host per
-// test, records handed straight to CameraDispatch, and the camera commands
-// the fake host received.
+// test, records handed straight to CameraDispatch, the camera commands the
+// fake host received, and whole runs of the program's entry.
 #ifndef VANTILO_TESTS_PROGRAM_TEST_SUPPORT_H
 #define VANTILO_TESTS_PROGRAM_TEST_SUPPORT_H
 
@@ -15,6 +15,7 @@
 
 #include "control/camera_controller.h"
 #include "control/identifiers.h"
+#include "run/main_routine.h"
 #include "tests/fakes/fake_host.h"
 
 class ProgramTest : public ::testing::Test {
@@ -78,6 +79,32 @@ class ProgramTest : public ::testing::Test {
     std::size_t before = CommandCount();
     Frame(0.2);
     return CommandCount() == before + 1;
+  }
+};
+
+// The program's entry as a process starts it, with no connection held.
+class ProgramRun : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    hSimConnect = nullptr;
+  }
+  // Runs the program entry with these arguments; returns what it printed.
+  static std::string Run(std::vector<std::string> args, int* status) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+      argv.push_back(&arg[0]);
+    }
+    argv.push_back(nullptr);
+    fake::CaptureConsole();
+    *status = ProgramEntry(static_cast<int>(args.size()), argv.data());
+    return fake::ReleaseConsole();
+  }
+  static std::string Run() {
+    int status = -1;
+    std::string out = Run({"vantilo"}, &status);
+    EXPECT_EQ(status, 0);
+    return out;
   }
 };
 
