@@ -1,6 +1,6 @@
 // The fake host's state, its SimConnect operations and Sleep, and the
-// record builders. Records are handed over from a heap block of exactly the
-// byte count given, so AddressSanitizer sees any read past it.
+// record builders. Records are handed over from a heap block of exactly
+// their size, so AddressSanitizer sees any read past it.
 #include "tests/fakes/fake_host.h"
 
 #include <algorithm>
@@ -23,11 +23,6 @@
 namespace fake {
 namespace {
 
-struct Pending {
-  std::vector<std::uint8_t> bytes;
-  DWORD cbData;
-};
-
 // Standard output redirected into a temporary file; taken is how much of
 // the file the timeline holds already.
 struct Console {
@@ -41,7 +36,7 @@ struct State {
   std::vector<Call> calls;
   std::vector<std::string> timeline;
   Console console;
-  std::deque<Pending> pending;
+  std::deque<std::vector<std::uint8_t>> pending;
   std::function<void(int)> hook;
   Delivery delivery = Delivery::OnePerCall;
   HRESULT openResult = 0;
@@ -123,11 +118,10 @@ void VirtualSleep(DWORD ms) {
   S().clockMs += ms;
 }
 
-void Deliver(const Pending& record, DispatchProc proc, void* context) {
-  std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[record.cbData]());
-  std::memcpy(block.get(), record.bytes.data(),
-              std::min<std::size_t>(record.bytes.size(), record.cbData));
-  proc(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), record.cbData, context);
+void Deliver(const std::vector<std::uint8_t>& record, DispatchProc proc, void* context) {
+  std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[record.size()]);
+  std::memcpy(block.get(), record.data(), record.size());
+  proc(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), static_cast<DWORD>(record.size()), context);
 }
 
 }  // namespace
@@ -187,21 +181,15 @@ std::vector<Call> CallsNamed(const std::string& name) {
 
 void SetDelivery(Delivery delivery) { S().delivery = delivery; }
 void FailOpen(HRESULT result) { S().openResult = result; }
-void QueueRecord(const std::vector<std::uint8_t>& bytes) {
-  QueueRecord(bytes, static_cast<DWORD>(bytes.size()));
-}
-void QueueRecord(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
-  S().pending.push_back(Pending{bytes, cbData});
-}
+void QueueRecord(const std::vector<std::uint8_t>& bytes) { S().pending.push_back(bytes); }
 void OnDispatch(std::function<void(int)> hook) { S().hook = std::move(hook); }
 std::uint64_t NowMs() { return S().clockMs; }
 HANDLE Handle() { return &handleTag; }
 std::string HandleText(HANDLE h) {
-  if (h == Handle()) {
-    return std::string();
+  char text[32] = "";
+  if (h != Handle()) {
+    std::snprintf(text, sizeof text, "%p", h);
   }
-  char text[32];
-  std::snprintf(text, sizeof text, "%p", h);
   return text;
 }
 std::uint32_t Bits(float value) {
@@ -251,13 +239,7 @@ std::vector<std::uint8_t> DataRecord(DWORD requestId, double pitch, double bank)
 
 }  // namespace fake
 
-using fake::Flt;
-using fake::HandleText;
-using fake::Num;
-using fake::Record;
-using fake::S;
-using fake::Str;
-using fake::VirtualSleep;
+using namespace fake;
 
 extern "C" {
 
@@ -265,7 +247,7 @@ extern "C" {
 HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* ph, LPCSTR name, HWND window, DWORD message,
                                         HANDLE event, DWORD configIndex) {
   if (S().openResult >= 0 && ph != nullptr) {
-    *ph = fake::Handle();
+    *ph = Handle();
   }
   Record("Open", {ph == nullptr ? "null" : "", Str(name), window == nullptr ? "null" : "window",
                   Num(message), event == nullptr ? "null" : "event", Num(configIndex)});
@@ -275,9 +257,9 @@ HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* ph, LPCSTR name, HWND window, DW
 HRESULT SIMCONNECT_CALL SimConnect_Close(HANDLE h) { return Record("Close", {HandleText(h)}); }
 
 HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE h, DispatchProc proc, void* context) {
-  fake::State& s = S();
+  State& s = S();
   int number = s.dispatchCalls++;
-  if (s.dispatchCalls > fake::kMaxDispatchCalls) {
+  if (s.dispatchCalls > kMaxDispatchCalls) {
     std::fprintf(stderr, "fake host: %d dispatch calls and the program has not quit\n",
                  s.dispatchCalls);
     std::abort();
@@ -288,10 +270,10 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE h, DispatchProc proc, voi
     s.hook(number);
   }
   while (!s.pending.empty()) {
-    fake::Pending record = s.pending.front();
+    std::vector<std::uint8_t> record = s.pending.front();
     s.pending.pop_front();
-    fake::Deliver(record, proc, context);
-    if (s.delivery == fake::Delivery::OnePerCall) {
+    Deliver(record, proc, context);
+    if (s.delivery == Delivery::OnePerCall) {
       break;
     }
   }

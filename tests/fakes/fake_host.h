@@ -15,11 +15,11 @@
 
 namespace fake {
 
-// One recorded call, its line as the golden file tests/program/registration.txt
-// writes it: the name without SimConnect_, then the arguments after the
-// handle (left out when it is the one the open gave out), texts in quotes,
-// floats to nine significant digits, which give back their exact value:
-// MenuAddSubItem 19 "Pause" 21 12345, CameraSetRelative6DOF 0 0 0 8 0 -28.648735.
+// One recorded call, its line as tests/program/registration.txt writes it:
+// the name without SimConnect_, then the arguments after the handle (left
+// out when it is the one the open gave out), texts in quotes, floats to nine
+// significant digits, which give back their exact value: MenuAddSubItem 19
+// "Pause" 21 12345, CameraSetRelative6DOF 0 0 0 8 0 -28.648735.
 struct Call {
   std::string name;  // "MenuAddSubItem", "Sleep"
   std::string line;
@@ -51,10 +51,8 @@ std::string ReleaseConsole();
 void SetDelivery(Delivery delivery);
 void FailOpen(HRESULT result);
 
-// Queues a record for a later SimConnect_CallDispatch; cbData is the byte
-// count handed over, the size of the bytes unless given.
+// Queues a record for a later SimConnect_CallDispatch.
 void QueueRecord(const std::vector<std::uint8_t>& bytes);
-void QueueRecord(const std::vector<std::uint8_t>& bytes, DWORD cbData);
 
 // Runs at the start of every SimConnect_CallDispatch with its 0-based
 // number, before records are delivered; lets a test queue records at a
