@@ -23,12 +23,11 @@
 namespace fake {
 namespace {
 
-// Standard output redirected into a temporary file; taken is how much of
-// the file the timeline holds already.
+// Standard output redirected into a temporary file; text is what the
+// timeline holds of it already.
 struct Console {
   std::FILE* file = nullptr;
   int savedStdout = -1;
-  long taken = 0;
   std::string text;
 };
 
@@ -74,15 +73,15 @@ void TakeConsole() {
   }
   std::fflush(stdout);
   std::fseek(console.file, 0, SEEK_END);
+  const long taken = static_cast<long>(console.text.size());
   const long end = std::ftell(console.file);
-  if (end <= console.taken) {
+  if (end <= taken) {
     return;
   }
-  std::string chunk(static_cast<std::size_t>(end - console.taken), '\0');
-  std::fseek(console.file, console.taken, SEEK_SET);
+  std::string chunk(static_cast<std::size_t>(end - taken), '\0');
+  std::fseek(console.file, taken, SEEK_SET);
   chunk.resize(std::fread(&chunk[0], 1, chunk.size(), console.file));
   std::fseek(console.file, 0, SEEK_END);
-  console.taken = end;
   console.text += chunk;
   S().timeline.push_back("stdout: " + chunk);
 }
@@ -146,7 +145,6 @@ void CaptureConsole() {
   }
   console.savedStdout = dup(1);
   dup2(fileno(console.file), 1);
-  console.taken = 0;
   console.text.clear();
 }
 
@@ -160,7 +158,6 @@ std::string ReleaseConsole() {
   close(console.savedStdout);
   std::fclose(console.file);
   console.file = nullptr;
-  console.savedStdout = -1;
   return console.text;
 }
 const std::vector<Call>& Calls() { return S().calls; }
