@@ -35,7 +35,7 @@ struct State {
   std::vector<Call> calls;
   std::vector<std::string> timeline;
   Console console;
-  std::deque<std::vector<std::uint8_t>> pending;
+  std::deque<Bytes> pending;
   std::function<void(int)> hook;
   Delivery delivery = Delivery::OnePerCall;
   HRESULT openResult = 0;
@@ -103,10 +103,10 @@ HRESULT Record(const char* name, std::initializer_list<std::string> args,
 
 // A record of size bytes: the header (protocol 2, that of the 10.0.60905
 // client), then these words from byte 12 on, zeros after them.
-std::vector<std::uint8_t> Words(DWORD size, DWORD id, std::initializer_list<DWORD> words) {
+Bytes Words(DWORD size, DWORD id, std::initializer_list<DWORD> words) {
   std::vector<DWORD> all = {size, 2, id};
   all.insert(all.end(), words);
-  std::vector<std::uint8_t> bytes(size, 0);
+  Bytes bytes(size, 0);
   std::memcpy(bytes.data(), all.data(), all.size() * sizeof(DWORD));
   return bytes;
 }
@@ -117,7 +117,7 @@ void VirtualSleep(DWORD ms) {
   S().clockMs += ms;
 }
 
-void Deliver(const std::vector<std::uint8_t>& record, DispatchProc proc, void* context) {
+void Deliver(const Bytes& record, DispatchProc proc, void* context) {
   std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[record.size()]);
   std::memcpy(block.get(), record.data(), record.size());
   proc(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), static_cast<DWORD>(record.size()), context);
@@ -178,7 +178,7 @@ std::vector<Call> CallsNamed(const std::string& name) {
 
 void SetDelivery(Delivery delivery) { S().delivery = delivery; }
 void FailOpen(HRESULT result) { S().openResult = result; }
-void QueueRecord(const std::vector<std::uint8_t>& bytes) { S().pending.push_back(bytes); }
+void QueueRecord(const Bytes& bytes) { S().pending.push_back(bytes); }
 void OnDispatch(std::function<void(int)> hook) { S().hook = std::move(hook); }
 std::uint64_t NowMs() { return S().clockMs; }
 HANDLE Handle() { return &handleTag; }
@@ -195,40 +195,40 @@ std::uint32_t Bits(float value) {
   return bits;
 }
 
-std::vector<std::uint8_t> ExceptionRecord(DWORD code, DWORD sendId, DWORD index) {
+Bytes ExceptionRecord(DWORD code, DWORD sendId, DWORD index) {
   return Words(24, SIMCONNECT_RECV_ID_EXCEPTION, {code, sendId, index});
 }
 
-std::vector<std::uint8_t> OpenRecordRawName(const char (&name)[256], DWORD versionMajor) {
+Bytes OpenRecordRawName(const char (&name)[256], DWORD versionMajor) {
   // The name, then the application's version and build, and the client's.
-  std::vector<std::uint8_t> bytes = Words(308, SIMCONNECT_RECV_ID_OPEN, {});
+  Bytes bytes = Words(308, SIMCONNECT_RECV_ID_OPEN, {});
   const DWORD versions[] = {versionMajor, 0, 60905, 0, 10, 0, 60905};
   std::memcpy(&bytes[12], name, 256);
   std::memcpy(&bytes[268], versions, sizeof versions);
   return bytes;
 }
 
-std::vector<std::uint8_t> OpenRecord(const std::string& name, DWORD versionMajor) {
+Bytes OpenRecord(const std::string& name, DWORD versionMajor) {
   char field[256] = {};
   std::memcpy(field, name.data(), name.size() < 255 ? name.size() : 255);
   return OpenRecordRawName(field, versionMajor);
 }
 
-std::vector<std::uint8_t> QuitRecord() { return Words(12, SIMCONNECT_RECV_ID_QUIT, {}); }
+Bytes QuitRecord() { return Words(12, SIMCONNECT_RECV_ID_QUIT, {}); }
 
-std::vector<std::uint8_t> EventRecord(DWORD eventId, DWORD data, DWORD groupId) {
+Bytes EventRecord(DWORD eventId, DWORD data, DWORD groupId) {
   return Words(24, SIMCONNECT_RECV_ID_EVENT, {groupId, eventId, data});
 }
 
-std::vector<std::uint8_t> FrameRecord(float frameRate, float simSpeed) {
+Bytes FrameRecord(float frameRate, float simSpeed) {
   return Words(32, SIMCONNECT_RECV_ID_EVENT_FRAME,
                {SIMCONNECT_UNUSED, 3, 0, Bits(frameRate), Bits(simSpeed)});
 }
 
 // Request, object, definition 0, flags 0, entry 1 of 1, two datums.
-std::vector<std::uint8_t> DataRecord(DWORD requestId, double pitch, double bank) {
-  std::vector<std::uint8_t> bytes = Words(56, SIMCONNECT_RECV_ID_SIMOBJECT_DATA,
-                                          {requestId, SIMCONNECT_OBJECT_ID_USER, 0, 0, 1, 1, 2});
+Bytes DataRecord(DWORD requestId, double pitch, double bank) {
+  Bytes bytes = Words(56, SIMCONNECT_RECV_ID_SIMOBJECT_DATA,
+                      {requestId, SIMCONNECT_OBJECT_ID_USER, 0, 0, 1, 1, 2});
   std::memcpy(&bytes[40], &pitch, sizeof pitch);
   std::memcpy(&bytes[48], &bank, sizeof bank);
   return bytes;
@@ -267,7 +267,7 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE h, DispatchProc proc, voi
     s.hook(number);
   }
   while (!s.pending.empty()) {
-    std::vector<std::uint8_t> record = s.pending.front();
+    Bytes record = s.pending.front();
     s.pending.pop_front();
     Deliver(record, proc, context);
     if (s.delivery == Delivery::OnePerCall) {

@@ -104,7 +104,7 @@ TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {
   const std::string command = "CameraSetRelative6DOF 0 0 0 8 0 ";
   fake::SetDelivery(fake::Delivery::AllPerCall);
   // The last two come after the exit in the same dispatch: they are still handled.
-  for (const std::vector<std::uint8_t>& record :
+  for (const fake::Bytes& record :
        {fake::OpenRecord("Microsoft Flight Simulator X", 10),
         fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5), fake::EventRecord(EVENT_1SEC),
         fake::FrameRecord(60.0f, 1.0f), fake::EventRecord(EVENT_SIM_PAUSE, 1),

@@ -29,24 +29,23 @@ class ProgramTest : public ::testing::Test {
   // Hands the first cbData bytes of a record to CameraDispatch from a heap
   // block that ends right after them, misalign bytes past an 8-byte
   // boundary, so a read past the count or a misaligned read shows.
-  static void Dispatch(const std::vector<std::uint8_t>& bytes, DWORD cbData,
-                       std::size_t misalign = 0) {
+  static void Dispatch(const fake::Bytes& bytes, DWORD cbData, std::size_t misalign = 0) {
     std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[misalign + cbData]);
     std::uint8_t* start = block.get() + misalign;
     std::memcpy(start, bytes.data(), std::min<std::size_t>(cbData, bytes.size()));
     CameraDispatch(reinterpret_cast<SIMCONNECT_RECV*>(start), cbData, nullptr);
   }
-  static void Dispatch(const std::vector<std::uint8_t>& bytes) {
+  static void Dispatch(const fake::Bytes& bytes) {
     Dispatch(bytes, static_cast<DWORD>(bytes.size()));
   }
 
   // Dispatches and returns what the controller printed meanwhile.
-  static std::string Printed(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
+  static std::string Printed(const fake::Bytes& bytes, DWORD cbData) {
     fake::CaptureConsole();
     Dispatch(bytes, cbData);
     return fake::ReleaseConsole();
   }
-  static std::string Printed(const std::vector<std::uint8_t>& bytes) {
+  static std::string Printed(const fake::Bytes& bytes) {
     return Printed(bytes, static_cast<DWORD>(bytes.size()));
   }
 
