@@ -117,12 +117,6 @@ void VirtualSleep(DWORD ms) {
   S().clockMs += ms;
 }
 
-void Deliver(const Bytes& record, DispatchProc proc, void* context) {
-  std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[record.size()]);
-  std::memcpy(block.get(), record.data(), record.size());
-  proc(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), static_cast<DWORD>(record.size()), context);
-}
-
 }  // namespace
 
 void Reset() {
@@ -267,9 +261,12 @@ HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE h, DispatchProc proc, voi
     s.hook(number);
   }
   while (!s.pending.empty()) {
-    Bytes record = s.pending.front();
+    const Bytes record = s.pending.front();
     s.pending.pop_front();
-    Deliver(record, proc, context);
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[record.size()]);
+    std::memcpy(block.get(), record.data(), record.size());
+    proc(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), static_cast<DWORD>(record.size()),
+         context);
     if (s.delivery == Delivery::OnePerCall) {
       break;
     }
