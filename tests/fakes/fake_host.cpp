@@ -1,12 +1,14 @@
 // The fake host's state, its SimConnect operations and Sleep, and the
-// record builders. Records are handed over from a heap block of exactly the
-// byte count given, so AddressSanitizer sees any read past it.
+// record builders. Records are handed over from a heap block of exactly
+// their size, so AddressSanitizer sees any read past it.
 #include "tests/fakes/fake_host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <memory>
 #include <utility>
 
@@ -14,36 +16,18 @@
 
 #if defined(_WIN32)
 #include <io.h>
-#define FAKE_DUP _dup
-#define FAKE_DUP2 _dup2
-#define FAKE_CLOSE _close
-#define FAKE_LSEEK _lseek
-#define FAKE_READ _read
-#define FAKE_FILENO _fileno
 #else
 #include <unistd.h>
-#define FAKE_DUP dup
-#define FAKE_DUP2 dup2
-#define FAKE_CLOSE close
-#define FAKE_LSEEK lseek
-#define FAKE_READ read
-#define FAKE_FILENO fileno
 #endif
 
 namespace fake {
 namespace {
 
-struct Pending {
-  std::vector<std::uint8_t> bytes;
-  DWORD cbData;
-};
-
-// Standard output redirected into a temporary file; taken is how much of
-// the file the timeline holds already.
+// Standard output redirected into a temporary file; text is what the
+// timeline holds of it already.
 struct Console {
   std::FILE* file = nullptr;
   int savedStdout = -1;
-  long taken = 0;
   std::string text;
 };
 
@@ -51,7 +35,7 @@ struct State {
   std::vector<Call> calls;
   std::vector<std::string> timeline;
   Console console;
-  std::deque<Pending> pending;
+  std::deque<Bytes> pending;
   std::function<void(int)> hook;
   Delivery delivery = Delivery::OnePerCall;
   HRESULT openResult = 0;
@@ -67,10 +51,7 @@ State& S() {
 int handleTag;  // its address is the handle the fake gives out
 
 std::string Str(const char* text) {
-  if (text == nullptr) {
-    return "null";
-  }
-  return std::string("\"") + text + "\"";
+  return text == nullptr ? "null" : std::string("\"") + text + "\"";
 }
 
 std::string Num(std::uint64_t value) { return std::to_string(value); }
@@ -83,23 +64,24 @@ std::string Flt(float value) {
 }
 
 // Moves what the program printed since the last look into the timeline.
+// The file shares its offset with standard output: it is left at the end,
+// where the program's next write goes.
 void TakeConsole() {
   Console& console = S().console;
   if (console.file == nullptr) {
     return;
   }
   std::fflush(stdout);
-  int fd = FAKE_FILENO(console.file);
-  long end = static_cast<long>(FAKE_LSEEK(fd, 0, SEEK_END));
-  if (end <= console.taken) {
+  std::fseek(console.file, 0, SEEK_END);
+  const long taken = static_cast<long>(console.text.size());
+  const long end = std::ftell(console.file);
+  if (end <= taken) {
     return;
   }
-  std::string chunk(static_cast<std::size_t>(end - console.taken), '\0');
-  FAKE_LSEEK(fd, console.taken, SEEK_SET);
-  long got = static_cast<long>(FAKE_READ(fd, &chunk[0], static_cast<unsigned>(chunk.size())));
-  chunk.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  FAKE_LSEEK(fd, 0, SEEK_END);  // the program's next write goes after it
-  console.taken = end;
+  std::string chunk(static_cast<std::size_t>(end - taken), '\0');
+  std::fseek(console.file, taken, SEEK_SET);
+  chunk.resize(std::fread(&chunk[0], 1, chunk.size(), console.file));
+  std::fseek(console.file, 0, SEEK_END);
   console.text += chunk;
   S().timeline.push_back("stdout: " + chunk);
 }
@@ -119,31 +101,26 @@ HRESULT Record(const char* name, std::initializer_list<std::string> args,
   return 0;
 }
 
-void Put(std::vector<std::uint8_t>& bytes, std::size_t offset, const void* value, std::size_t n) {
-  if (bytes.size() < offset + n) {
-    bytes.resize(offset + n);
-  }
-  std::memcpy(bytes.data() + offset, value, n);
+// A record of size bytes: the header (protocol 2, that of the 10.0.60905
+// client), then these words from byte 12 on, zeros after them.
+Bytes Words(DWORD size, DWORD id, std::initializer_list<DWORD> words) {
+  std::vector<DWORD> all = {size, 2, id};
+  all.insert(all.end(), words);
+  Bytes bytes(size, 0);
+  std::memcpy(bytes.data(), all.data(), all.size() * sizeof(DWORD));
+  return bytes;
 }
 
-void PutDword(std::vector<std::uint8_t>& bytes, std::size_t offset, DWORD value) {
-  Put(bytes, offset, &value, sizeof value);
-}
-
-void Deliver(const Pending& record, DispatchProc proc, void* context) {
-  std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[record.cbData]);
-  std::size_t n = record.bytes.size() < record.cbData ? record.bytes.size() : record.cbData;
-  std::memset(block.get(), 0, record.cbData);
-  std::memcpy(block.get(), record.bytes.data(), n);
-  proc(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), record.cbData, context);
+// The virtual clock's Sleep: recorded, and it costs no real time.
+void VirtualSleep(DWORD ms) {
+  Record("Sleep", {Num(ms)});
+  S().clockMs += ms;
 }
 
 }  // namespace
 
 void Reset() {
-  if (S().console.file != nullptr) {
-    ReleaseConsole();
-  }
+  ReleaseConsole();
   S() = State();
 }
 
@@ -160,9 +137,8 @@ void CaptureConsole() {
     std::fprintf(stderr, "fake host: no temporary file for the console\n");
     std::abort();
   }
-  console.savedStdout = FAKE_DUP(1);
-  FAKE_DUP2(FAKE_FILENO(console.file), 1);
-  console.taken = 0;
+  console.savedStdout = dup(1);
+  dup2(fileno(console.file), 1);
   console.text.clear();
 }
 
@@ -172,51 +148,39 @@ std::string ReleaseConsole() {
     return std::string();
   }
   TakeConsole();
-  std::fflush(stdout);
-  FAKE_DUP2(console.savedStdout, 1);
-  FAKE_CLOSE(console.savedStdout);
+  dup2(console.savedStdout, 1);
+  close(console.savedStdout);
   std::fclose(console.file);
   console.file = nullptr;
-  console.savedStdout = -1;
   return console.text;
 }
 const std::vector<Call>& Calls() { return S().calls; }
 
 std::vector<std::string> CallLines() {
-  std::vector<std::string> lines;
-  for (const Call& call : S().calls) {
-    lines.push_back(call.line);
-  }
+  std::vector<std::string> lines(S().calls.size());
+  std::transform(S().calls.begin(), S().calls.end(), lines.begin(),
+                 [](const Call& call) { return call.line; });
   return lines;
 }
 
 std::vector<Call> CallsNamed(const std::string& name) {
   std::vector<Call> found;
-  for (const Call& call : S().calls) {
-    if (call.name == name) {
-      found.push_back(call);
-    }
-  }
+  std::copy_if(S().calls.begin(), S().calls.end(), std::back_inserter(found),
+               [&](const Call& call) { return call.name == name; });
   return found;
 }
 
 void SetDelivery(Delivery delivery) { S().delivery = delivery; }
 void FailOpen(HRESULT result) { S().openResult = result; }
-void QueueRecord(const std::vector<std::uint8_t>& bytes) {
-  QueueRecord(bytes, static_cast<DWORD>(bytes.size()));
-}
-void QueueRecord(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
-  S().pending.push_back(Pending{bytes, cbData});
-}
+void QueueRecord(const Bytes& bytes) { S().pending.push_back(bytes); }
 void OnDispatch(std::function<void(int)> hook) { S().hook = std::move(hook); }
 std::uint64_t NowMs() { return S().clockMs; }
 HANDLE Handle() { return &handleTag; }
 std::string HandleText(HANDLE h) {
-  if (h == Handle()) {
-    return std::string();
+  char text[32] = "";
+  if (h != Handle()) {
+    std::snprintf(text, sizeof text, "%p", h);
   }
-  char text[32];
-  std::snprintf(text, sizeof text, "%p", h);
   return text;
 }
 std::uint32_t Bits(float value) {
@@ -225,230 +189,161 @@ std::uint32_t Bits(float value) {
   return bits;
 }
 
-std::vector<std::uint8_t> Header(DWORD size, DWORD id) {
-  std::vector<std::uint8_t> bytes(size, 0);
-  PutDword(bytes, 0, size);
-  PutDword(bytes, 4, 2);  // protocol of the 10.0.60905 client
-  PutDword(bytes, 8, id);
+Bytes ExceptionRecord(DWORD code, DWORD sendId, DWORD index) {
+  return Words(24, SIMCONNECT_RECV_ID_EXCEPTION, {code, sendId, index});
+}
+
+Bytes OpenRecordRawName(const char (&name)[256], DWORD versionMajor) {
+  // The name, then the application's version and build, and the client's.
+  Bytes bytes = Words(308, SIMCONNECT_RECV_ID_OPEN, {});
+  const DWORD versions[] = {versionMajor, 0, 60905, 0, 10, 0, 60905};
+  std::memcpy(&bytes[12], name, 256);
+  std::memcpy(&bytes[268], versions, sizeof versions);
   return bytes;
 }
 
-std::vector<std::uint8_t> ExceptionRecord(DWORD code, DWORD sendId, DWORD index) {
-  std::vector<std::uint8_t> bytes = Header(24, SIMCONNECT_RECV_ID_EXCEPTION);
-  PutDword(bytes, 12, code);
-  PutDword(bytes, 16, sendId);
-  PutDword(bytes, 20, index);
-  return bytes;
-}
-
-std::vector<std::uint8_t> OpenRecordRawName(const char (&name)[256], DWORD versionMajor) {
-  std::vector<std::uint8_t> bytes = Header(308, SIMCONNECT_RECV_ID_OPEN);
-  Put(bytes, 12, name, 256);
-  PutDword(bytes, 268, versionMajor);
-  PutDword(bytes, 276, 60905);
-  PutDword(bytes, 284, 10);
-  PutDword(bytes, 292, 60905);
-  return bytes;
-}
-
-std::vector<std::uint8_t> OpenRecord(const std::string& name, DWORD versionMajor) {
+Bytes OpenRecord(const std::string& name, DWORD versionMajor) {
   char field[256] = {};
   std::memcpy(field, name.data(), name.size() < 255 ? name.size() : 255);
   return OpenRecordRawName(field, versionMajor);
 }
 
-std::vector<std::uint8_t> QuitRecord() { return Header(12, SIMCONNECT_RECV_ID_QUIT); }
+Bytes QuitRecord() { return Words(12, SIMCONNECT_RECV_ID_QUIT, {}); }
 
-std::vector<std::uint8_t> EventRecord(DWORD eventId, DWORD data, DWORD groupId) {
-  std::vector<std::uint8_t> bytes = Header(24, SIMCONNECT_RECV_ID_EVENT);
-  PutDword(bytes, 12, groupId);
-  PutDword(bytes, 16, eventId);
-  PutDword(bytes, 20, data);
-  return bytes;
+Bytes EventRecord(DWORD eventId, DWORD data, DWORD groupId) {
+  return Words(24, SIMCONNECT_RECV_ID_EVENT, {groupId, eventId, data});
 }
 
-std::vector<std::uint8_t> FrameRecord(float frameRate, float simSpeed) {
-  std::vector<std::uint8_t> bytes = Header(32, SIMCONNECT_RECV_ID_EVENT_FRAME);
-  PutDword(bytes, 12, SIMCONNECT_UNUSED);
-  PutDword(bytes, 16, 3);
-  Put(bytes, 24, &frameRate, sizeof frameRate);
-  Put(bytes, 28, &simSpeed, sizeof simSpeed);
-  return bytes;
+Bytes FrameRecord(float frameRate, float simSpeed) {
+  return Words(32, SIMCONNECT_RECV_ID_EVENT_FRAME,
+               {SIMCONNECT_UNUSED, 3, 0, Bits(frameRate), Bits(simSpeed)});
 }
 
-std::vector<std::uint8_t> DataRecord(DWORD requestId, double pitch, double bank) {
-  std::vector<std::uint8_t> bytes = Header(56, SIMCONNECT_RECV_ID_SIMOBJECT_DATA);
-  PutDword(bytes, 12, requestId);
-  PutDword(bytes, 16, SIMCONNECT_OBJECT_ID_USER);
-  PutDword(bytes, 20, 0);  // definition
-  PutDword(bytes, 28, 1);  // entry number
-  PutDword(bytes, 32, 1);  // out of
-  PutDword(bytes, 36, 2);  // datums
-  Put(bytes, 40, &pitch, sizeof pitch);
-  Put(bytes, 48, &bank, sizeof bank);
+// Request, object, definition 0, flags 0, entry 1 of 1, two datums.
+Bytes DataRecord(DWORD requestId, double pitch, double bank) {
+  Bytes bytes = Words(56, SIMCONNECT_RECV_ID_SIMOBJECT_DATA,
+                      {requestId, SIMCONNECT_OBJECT_ID_USER, 0, 0, 1, 1, 2});
+  std::memcpy(&bytes[40], &pitch, sizeof pitch);
+  std::memcpy(&bytes[48], &bank, sizeof bank);
   return bytes;
 }
 
 }  // namespace fake
 
-using fake::Flt;
-using fake::HandleText;
-using fake::Num;
-using fake::Record;
-using fake::S;
-using fake::Str;
+using namespace fake;
 
 extern "C" {
 
-HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* phSimConnect, LPCSTR szName, HWND hWnd,
-                                        DWORD UserEventWin32, HANDLE hEventHandle,
-                                        DWORD ConfigIndex) {
-  bool ok = S().openResult >= 0;
-  if (ok && phSimConnect != nullptr) {
-    *phSimConnect = fake::Handle();
+// Parameters in the order the header declares them; h is the connection.
+HRESULT SIMCONNECT_CALL SimConnect_Open(HANDLE* ph, LPCSTR name, HWND window, DWORD message,
+                                        HANDLE event, DWORD configIndex) {
+  if (S().openResult >= 0 && ph != nullptr) {
+    *ph = Handle();
   }
-  Record("Open",
-         {phSimConnect == nullptr ? "null" : "", Str(szName), hWnd == nullptr ? "null" : "window",
-          Num(UserEventWin32), hEventHandle == nullptr ? "null" : "event", Num(ConfigIndex)});
+  Record("Open", {ph == nullptr ? "null" : "", Str(name), window == nullptr ? "null" : "window",
+                  Num(message), event == nullptr ? "null" : "event", Num(configIndex)});
   return S().openResult;
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_Close(HANDLE hSimConnect) {
-  return Record("Close", {HandleText(hSimConnect)});
-}
+HRESULT SIMCONNECT_CALL SimConnect_Close(HANDLE h) { return Record("Close", {HandleText(h)}); }
 
-HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch,
-                                                void* pContext) {
-  fake::State& s = S();
+HRESULT SIMCONNECT_CALL SimConnect_CallDispatch(HANDLE h, DispatchProc proc, void* context) {
+  State& s = S();
   int number = s.dispatchCalls++;
-  if (s.dispatchCalls > fake::kMaxDispatchCalls) {
+  if (s.dispatchCalls > kMaxDispatchCalls) {
     std::fprintf(stderr, "fake host: %d dispatch calls and the program has not quit\n",
                  s.dispatchCalls);
     std::abort();
   }
-  Record("CallDispatch", {HandleText(hSimConnect), pfcnDispatch == nullptr ? "null" : "proc",
-                          pContext == nullptr ? "null" : "context"});
+  Record("CallDispatch", {HandleText(h), proc == nullptr ? "null" : "proc",
+                          context == nullptr ? "null" : "context"});
   if (s.hook) {
     s.hook(number);
   }
   while (!s.pending.empty()) {
-    fake::Pending record = s.pending.front();
+    const Bytes record = s.pending.front();
     s.pending.pop_front();
-    fake::Deliver(record, pfcnDispatch, pContext);
-    if (s.delivery == fake::Delivery::OnePerCall) {
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[record.size()]);
+    std::memcpy(block.get(), record.data(), record.size());
+    proc(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), static_cast<DWORD>(record.size()),
+         context);
+    if (s.delivery == Delivery::OnePerCall) {
       break;
     }
   }
   return 0;
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_MenuAddItem(HANDLE hSimConnect, const char* szMenuItem,
-                                               SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
-                                               DWORD dwData) {
-  return Record("MenuAddItem",
-                {HandleText(hSimConnect), Str(szMenuItem), Num(MenuEventID), Num(dwData)});
+HRESULT SIMCONNECT_CALL SimConnect_MenuAddItem(HANDLE h, const char* text, DWORD id, DWORD data) {
+  return Record("MenuAddItem", {HandleText(h), Str(text), Num(id), Num(data)});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE hSimConnect,
-                                                  SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
-                                                  const char* szMenuItem,
-                                                  SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID,
-                                                  DWORD dwData) {
-  return Record("MenuAddSubItem", {HandleText(hSimConnect), Num(MenuEventID), Str(szMenuItem),
-                                   Num(SubMenuEventID), Num(dwData)});
+HRESULT SIMCONNECT_CALL SimConnect_MenuAddSubItem(HANDLE h, DWORD id, const char* text, DWORD subId,
+                                                  DWORD data) {
+  return Record("MenuAddSubItem", {HandleText(h), Num(id), Str(text), Num(subId), Num(data)});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE hSimConnect,
-                                                  SIMCONNECT_CLIENT_EVENT_ID MenuEventID) {
-  return Record("MenuDeleteItem", {HandleText(hSimConnect), Num(MenuEventID)});
+HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteItem(HANDLE h, DWORD id) {
+  return Record("MenuDeleteItem", {HandleText(h), Num(id)});
 }
 
-HRESULT SIMCONNECT_CALL
-SimConnect_MenuDeleteSubItem(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID MenuEventID,
-                             const SIMCONNECT_CLIENT_EVENT_ID SubMenuEventID) {
-  return Record("MenuDeleteSubItem",
-                {HandleText(hSimConnect), Num(MenuEventID), Num(SubMenuEventID)});
+HRESULT SIMCONNECT_CALL SimConnect_MenuDeleteSubItem(HANDLE h, DWORD id, const DWORD subId) {
+  return Record("MenuDeleteSubItem", {HandleText(h), Num(id), Num(subId)});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect,
-                                                            SIMCONNECT_CLIENT_EVENT_ID EventID,
-                                                            const char* EventName) {
-  return Record("MapClientEventToSimEvent",
-                {HandleText(hSimConnect), Num(EventID), Str(EventName)});
+HRESULT SIMCONNECT_CALL SimConnect_MapClientEventToSimEvent(HANDLE h, DWORD id, const char* name) {
+  return Record("MapClientEventToSimEvent", {HandleText(h), Num(id), Str(name)});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_MapInputEventToClientEvent(
-    HANDLE hSimConnect, SIMCONNECT_INPUT_GROUP_ID GroupID, const char* szInputDefinition,
-    SIMCONNECT_CLIENT_EVENT_ID DownEventID, DWORD DownValue, SIMCONNECT_CLIENT_EVENT_ID UpEventID,
-    DWORD UpValue, BOOL bMaskable) {
-  return Record(
-      "MapInputEventToClientEvent",
-      {HandleText(hSimConnect), Num(GroupID), Str(szInputDefinition), Num(DownEventID),
-       Num(DownValue), Num(UpEventID), Num(UpValue), std::to_string(static_cast<int>(bMaskable))});
+HRESULT SIMCONNECT_CALL SimConnect_MapInputEventToClientEvent(HANDLE h, DWORD group,
+                                                              const char* input, DWORD downId,
+                                                              DWORD downValue, DWORD upId,
+                                                              DWORD upValue, BOOL maskable) {
+  return Record("MapInputEventToClientEvent",
+                {HandleText(h), Num(group), Str(input), Num(downId), Num(downValue), Num(upId),
+                 Num(upValue), std::to_string(static_cast<int>(maskable))});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_AddClientEventToNotificationGroup(
-    HANDLE hSimConnect, SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
-    SIMCONNECT_CLIENT_EVENT_ID EventID, BOOL bMaskable) {
+HRESULT SIMCONNECT_CALL SimConnect_AddClientEventToNotificationGroup(HANDLE h, DWORD group,
+                                                                     DWORD id, BOOL maskable) {
   return Record("AddClientEventToNotificationGroup",
-                {HandleText(hSimConnect), Num(GroupID), Num(EventID),
-                 std::to_string(static_cast<int>(bMaskable))});
+                {HandleText(h), Num(group), Num(id), std::to_string(static_cast<int>(maskable))});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_SetInputGroupState(HANDLE hSimConnect,
-                                                      SIMCONNECT_INPUT_GROUP_ID GroupID,
-                                                      DWORD dwState) {
-  return Record("SetInputGroupState", {HandleText(hSimConnect), Num(GroupID), Num(dwState)});
+HRESULT SIMCONNECT_CALL SimConnect_SetInputGroupState(HANDLE h, DWORD group, DWORD state) {
+  return Record("SetInputGroupState", {HandleText(h), Num(group), Num(state)});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect,
-                                                          SIMCONNECT_CLIENT_EVENT_ID EventID,
-                                                          const char* SystemEventName) {
-  return Record("SubscribeToSystemEvent",
-                {HandleText(hSimConnect), Num(EventID), Str(SystemEventName)});
+HRESULT SIMCONNECT_CALL SimConnect_SubscribeToSystemEvent(HANDLE h, DWORD id, const char* name) {
+  return Record("SubscribeToSystemEvent", {HandleText(h), Num(id), Str(name)});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE hSimConnect,
-                                                       SIMCONNECT_DATA_DEFINITION_ID DefineID,
-                                                       const char* DatumName, const char* UnitsName,
-                                                       SIMCONNECT_DATATYPE DatumType,
-                                                       float fEpsilon, DWORD DatumID) {
+HRESULT SIMCONNECT_CALL SimConnect_AddToDataDefinition(HANDLE h, DWORD define, const char* datum,
+                                                       const char* units, SIMCONNECT_DATATYPE type,
+                                                       float epsilon, DWORD datumId) {
   return Record("AddToDataDefinition",
-                {HandleText(hSimConnect), Num(DefineID), Str(DatumName), Str(UnitsName),
-                 Num(static_cast<DWORD>(DatumType)), Flt(fEpsilon), Num(DatumID)},
-                {fEpsilon});
+                {HandleText(h), Num(define), Str(datum), Str(units), Num(static_cast<DWORD>(type)),
+                 Flt(epsilon), Num(datumId)},
+                {epsilon});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_RequestDataOnSimObject(
-    HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
-    SIMCONNECT_DATA_DEFINITION_ID DefineID, SIMCONNECT_OBJECT_ID ObjectID, SIMCONNECT_PERIOD Period,
-    SIMCONNECT_DATA_REQUEST_FLAG Flags, DWORD origin, DWORD interval, DWORD limit) {
-  return Record("RequestDataOnSimObject", {HandleText(hSimConnect), Num(RequestID), Num(DefineID),
-                                           Num(ObjectID), Num(static_cast<DWORD>(Period)),
-                                           Num(Flags), Num(origin), Num(interval), Num(limit)});
+HRESULT SIMCONNECT_CALL SimConnect_RequestDataOnSimObject(HANDLE h, DWORD request, DWORD define,
+                                                          DWORD object, SIMCONNECT_PERIOD period,
+                                                          DWORD flags, DWORD origin, DWORD interval,
+                                                          DWORD limit) {
+  return Record("RequestDataOnSimObject", {HandleText(h), Num(request), Num(define), Num(object),
+                                           Num(static_cast<DWORD>(period)), Num(flags), Num(origin),
+                                           Num(interval), Num(limit)});
 }
 
-HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE hSimConnect, float fDeltaX,
-                                                         float fDeltaY, float fDeltaZ,
-                                                         float fPitchDeg, float fBankDeg,
-                                                         float fHeadingDeg) {
+HRESULT SIMCONNECT_CALL SimConnect_CameraSetRelative6DOF(HANDLE h, float x, float y, float z,
+                                                         float pitch, float bank, float heading) {
   return Record("CameraSetRelative6DOF",
-                {HandleText(hSimConnect), Flt(fDeltaX), Flt(fDeltaY), Flt(fDeltaZ), Flt(fPitchDeg),
-                 Flt(fBankDeg), Flt(fHeadingDeg)},
-                {fDeltaX, fDeltaY, fDeltaZ, fPitchDeg, fBankDeg, fHeadingDeg});
+                {HandleText(h), Flt(x), Flt(y), Flt(z), Flt(pitch), Flt(bank), Flt(heading)},
+                {x, y, z, pitch, bank, heading});
 }
 
 }  // extern "C"
-
-namespace {
-
-// The virtual clock's Sleep: recorded, and it costs no real time.
-void VirtualSleep(DWORD dwMilliseconds) {
-  Record("Sleep", {Num(dwMilliseconds)});
-  S().clockMs += dwMilliseconds;
-}
-
-}  // namespace
 
 #if defined(_WIN32)
 // The program calls Sleep as windows.h declares it: through kernel32's

@@ -15,11 +15,13 @@
 
 namespace fake {
 
-// One recorded call, its line as the golden file tests/program/registration.txt
-// writes it: the name without SimConnect_, then the arguments after the
-// handle (left out when it is the one the open gave out), texts in quotes,
-// floats to nine significant digits, which give back their exact value:
-// MenuAddSubItem 19 "Pause" 21 12345, CameraSetRelative6DOF 0 0 0 8 0 -28.648735.
+using Bytes = std::vector<std::uint8_t>;
+
+// One recorded call, its line as tests/program/registration.txt writes it:
+// the name without SimConnect_, then the arguments after the handle (left
+// out when it is the one the open gave out), texts in quotes, floats to nine
+// significant digits, which give back their exact value: MenuAddSubItem 19
+// "Pause" 21 12345, CameraSetRelative6DOF 0 0 0 8 0 -28.648735.
 struct Call {
   std::string name;  // "MenuAddSubItem", "Sleep"
   std::string line;
@@ -51,10 +53,8 @@ std::string ReleaseConsole();
 void SetDelivery(Delivery delivery);
 void FailOpen(HRESULT result);
 
-// Queues a record for a later SimConnect_CallDispatch; cbData is the byte
-// count handed over, the size of the bytes unless given.
-void QueueRecord(const std::vector<std::uint8_t>& bytes);
-void QueueRecord(const std::vector<std::uint8_t>& bytes, DWORD cbData);
+// Queues a record for a later SimConnect_CallDispatch.
+void QueueRecord(const Bytes& bytes);
 
 // Runs at the start of every SimConnect_CallDispatch with its 0-based
 // number, before records are delivered; lets a test queue records at a
@@ -71,14 +71,13 @@ std::string HandleText(HANDLE h);
 const int kMaxDispatchCalls = 100000;
 
 // Record builders, bytes as the host lays them out.
-std::vector<std::uint8_t> Header(DWORD size, DWORD id);
-std::vector<std::uint8_t> ExceptionRecord(DWORD code, DWORD sendId = 0, DWORD index = 0);
-std::vector<std::uint8_t> OpenRecord(const std::string& name, DWORD versionMajor);
-std::vector<std::uint8_t> OpenRecordRawName(const char (&name)[256], DWORD versionMajor);
-std::vector<std::uint8_t> QuitRecord();
-std::vector<std::uint8_t> EventRecord(DWORD eventId, DWORD data = 0, DWORD groupId = 0);
-std::vector<std::uint8_t> FrameRecord(float frameRate, float simSpeed);
-std::vector<std::uint8_t> DataRecord(DWORD requestId, double pitch, double bank);
+Bytes ExceptionRecord(DWORD code, DWORD sendId = 0, DWORD index = 0);
+Bytes OpenRecord(const std::string& name, DWORD versionMajor);
+Bytes OpenRecordRawName(const char (&name)[256], DWORD versionMajor);
+Bytes QuitRecord();
+Bytes EventRecord(DWORD eventId, DWORD data = 0, DWORD groupId = 0);
+Bytes FrameRecord(float frameRate, float simSpeed);
+Bytes DataRecord(DWORD requestId, double pitch, double bank);
 
 std::uint32_t Bits(float value);
 

@@ -71,9 +71,7 @@ Bytes Header(std::uint32_t size) {
 
 Bytes RandomBytes(std::size_t count, std::mt19937& random) {
   Bytes bytes(count);
-  for (std::uint8_t& byte : bytes) {
-    byte = static_cast<std::uint8_t>(random());
-  }
+  std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<std::uint8_t>(random()); });
   return bytes;
 }
 

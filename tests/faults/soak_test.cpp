@@ -44,11 +44,10 @@ std::string HeadingBits(double bankRadians) {
   return text;
 }
 
-// The program's side of the trace: data records sent to it and camera
-// commands from it, paired in order (it answers in order). The stand-in's
-// own count of frames without a command is not used: it counts a frame
-// whose command came after the next frame began, which the 1 ms pause of
-// the program's loop makes common at 1000 fps; it is printed for the record.
+// Data records sent to the program and its camera commands, paired in
+// order, as it answers. The stand-in's own count of frames without a command
+// is only printed: it counts a command that came after the next frame began,
+// which the loop's 1 ms pause makes common at 1000 fps.
 struct Pairing {
   std::uint64_t records = 0, recordsBeforeExit = 0, dropped = 0, commands = 0;
   std::uint64_t mismatched = 0;  // a command whose heading is not its record's

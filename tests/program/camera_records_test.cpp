@@ -76,7 +76,7 @@ TEST_F(Records, ApplicationNameAndVersionAsPrinted) {
 
 // The exception report prints the exception's id signed, and changes nothing.
 TEST_F(Records, ExceptionReportWithItsIdSigned) {
-  const std::pair<std::vector<std::uint8_t>, const char*> rows[] = {
+  const std::pair<fake::Bytes, const char*> rows[] = {
       {fake::ExceptionRecord(SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, 12, 1), "7"},
       {fake::ExceptionRecord(0x80000000u), "-2147483648"},
       {fake::ExceptionRecord(0xFFFFFFFFu), "-1"},
@@ -90,10 +90,8 @@ TEST_F(Records, ExceptionReportWithItsIdSigned) {
 }
 
 TEST_F(Records, UnknownEventIdsDoNothing) {
-  std::vector<DWORD> ids = {3, 19, 22, 100, 0xFFFFFFFFu};
-  for (DWORD id = 4; id <= 17; ++id) {
-    ids.push_back(id);
-  }
+  const DWORD ids[] = {3,  4,  5,  6,  7,  8,  9,  10,  11,         12,
+                       13, 14, 15, 16, 17, 19, 22, 100, 0xFFFFFFFFu};
   for (DWORD id : ids) {
     SCOPED_TRACE(id);
     EXPECT_EQ(Printed(fake::EventRecord(id, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D)), "");
@@ -128,7 +126,7 @@ TEST_F(Records, OtherRecordKindsAreIgnored) {
       SCOPED_TRACE(kind);
       controllerState = start;
       // A body that would mean something to a handled kind: event 20, bank 0.5.
-      std::vector<std::uint8_t> record = fake::DataRecord(REQUEST_ATTITUDE, 0.1, 0.5);
+      fake::Bytes record = fake::DataRecord(REQUEST_ATTITUDE, 0.1, 0.5);
       record[8] = static_cast<std::uint8_t>(kind);
       record[9] = record[10] = record[11] = static_cast<std::uint8_t>(kind >> 8);
       record[16] = EVENT_MENU_EXIT;
@@ -145,7 +143,7 @@ TEST_F(Records, OtherRecordKindsAreIgnored) {
 // read past the byte count (AddressSanitizer builds check the reads).
 TEST_F(Records, TooShortForItsKindIsIgnored) {
   struct Row {
-    std::vector<std::uint8_t> record;
+    fake::Bytes record;
     DWORD needed;
   };
   const Row rows[] = {

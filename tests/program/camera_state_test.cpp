@@ -38,15 +38,12 @@ TEST_F(Suspension, VirtualCockpitViewReengagesAtOnceAndLeavesTheCount) {
 
 TEST_F(Suspension, SecondHatInputRestartsTheCount) {
   Hat();
-  Tick();
-  Tick();
+  Tick(2);
   Hat();
   EXPECT_EQ(controllerState.secondsSinceHat, 0);
   Hat();
   EXPECT_EQ(controllerState.secondsSinceHat, 0);
-  for (int tick = 1; tick <= 3; ++tick) {
-    Tick();
-  }
+  Tick(3);
   EXPECT_FALSE(controllerState.active);
   Tick();
   EXPECT_TRUE(controllerState.active);
@@ -70,9 +67,7 @@ TEST_F(Suspension, ViewsOtherThanVirtualCockpitSuspend) {
 }
 
 TEST_F(Suspension, PastTheThresholdEveryTickReengages) {
-  for (int tick = 0; tick < 4; ++tick) {
-    Tick();
-  }
+  Tick(4);
   View(SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D);
   EXPECT_FALSE(FrameSendsCommand());
   Tick();
@@ -83,9 +78,7 @@ TEST_F(Suspension, PastTheThresholdEveryTickReengages) {
 
 TEST_F(Suspension, TicksWithoutHatCountFromStart) {
   View(SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_ORTHOGONAL);
-  Tick();
-  Tick();
-  Tick();
+  Tick(3);
   EXPECT_FALSE(controllerState.active);
   Tick();
   EXPECT_TRUE(controllerState.active);
@@ -114,9 +107,7 @@ TEST_F(Pause, WhilePausedHatViewAndTicksStillChangeTheState) {
   EXPECT_TRUE(controllerState.active);
   View(SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_2D);
   EXPECT_FALSE(controllerState.active);
-  for (int tick = 0; tick < 3; ++tick) {
-    Tick();
-  }
+  Tick(3);
   EXPECT_TRUE(controllerState.active);
   EXPECT_TRUE(controllerState.paused);
   EXPECT_FALSE(FrameSendsCommand());

@@ -4,14 +4,14 @@
 // once each, right before the first dispatch and right after the last pause.
 #include <windows.h>
 
-#include "run/main_routine.h"
+#include <algorithm>
+
 #include "tests/program/program_test_support.h"
 
 namespace {
 
 struct TimerCall {
-  std::string name;
-  UINT period;
+  std::string line;             // "timeBeginPeriod 1"
   std::size_t hostCallsBefore;  // fake host calls made before this one
 };
 
@@ -20,15 +20,12 @@ std::vector<TimerCall>& TimerCalls() {
   return calls;
 }
 
-MMRESULT WINAPI RecordBegin(UINT period) {
-  TimerCalls().push_back({"timeBeginPeriod", period, fake::Calls().size()});
+MMRESULT Recorded(const std::string& name, UINT period) {
+  TimerCalls().push_back({name + " " + std::to_string(period), fake::Calls().size()});
   return TIMERR_NOERROR;
 }
-
-MMRESULT WINAPI RecordEnd(UINT period) {
-  TimerCalls().push_back({"timeEndPeriod", period, fake::Calls().size()});
-  return TIMERR_NOERROR;
-}
+MMRESULT WINAPI RecordBegin(UINT period) { return Recorded("timeBeginPeriod", period); }
+MMRESULT WINAPI RecordEnd(UINT period) { return Recorded("timeEndPeriod", period); }
 
 }  // namespace
 
@@ -41,29 +38,16 @@ MMRESULT(WINAPI* endPeriodImport)(UINT) = RecordEnd;
 
 namespace {
 
-class FineTimer : public ProgramTest {
+class FineTimer : public ProgramRun {
  protected:
   void SetUp() override {
-    ProgramTest::SetUp();
-    hSimConnect = nullptr;
+    ProgramRun::SetUp();
     TimerCalls().clear();
   }
-  static void RunProgram() {
-    char name[] = "vantilo";
-    char* argv[] = {name, nullptr};
-    fake::CaptureConsole();
-    EXPECT_EQ(ProgramEntry(1, argv), 0);
-    fake::ReleaseConsole();
-  }
   // The position of the first call with this line in the fake's record.
-  static std::size_t IndexOf(const std::string& line, std::size_t from = 0) {
-    std::vector<std::string> lines = fake::CallLines();
-    for (std::size_t i = from; i < lines.size(); ++i) {
-      if (lines[i] == line) {
-        return i;
-      }
-    }
-    return lines.size();
+  static std::size_t IndexOf(const std::string& line) {
+    const std::vector<std::string> lines = fake::CallLines();
+    return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
   }
 };
 
@@ -73,12 +57,10 @@ TEST_F(FineTimer, OneMillisecondAroundTheLoop) {
       fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
     }
   });
-  RunProgram();
+  Run();
   ASSERT_EQ(TimerCalls().size(), 2u);
-  EXPECT_EQ(TimerCalls()[0].name, "timeBeginPeriod");
-  EXPECT_EQ(TimerCalls()[0].period, 1u);
-  EXPECT_EQ(TimerCalls()[1].name, "timeEndPeriod");
-  EXPECT_EQ(TimerCalls()[1].period, 1u);
+  EXPECT_EQ(TimerCalls()[0].line, "timeBeginPeriod 1");
+  EXPECT_EQ(TimerCalls()[1].line, "timeEndPeriod 1");
 
   // Begun after the data request, before the first dispatch.
   std::size_t firstDispatch = IndexOf("CallDispatch proc null");
@@ -93,7 +75,7 @@ TEST_F(FineTimer, OneMillisecondAroundTheLoop) {
 
 TEST_F(FineTimer, NotRequestedWhenTheOpenFails) {
   fake::FailOpen(static_cast<HRESULT>(0x80004005u));
-  RunProgram();
+  Run();
   EXPECT_TRUE(TimerCalls().empty());
   EXPECT_EQ(fake::CallLines().back(), "Sleep 2000");
 }

@@ -2,8 +2,6 @@
 // registration and tear-down calls with every argument as the golden file
 // registration.txt holds them, the loop and the final pause, with console
 // text and host calls on one timeline.
-#include "run/main_routine.h"
-
 #include <cstdlib>
 #include <fstream>
 
@@ -33,29 +31,8 @@ void WriteGolden(const std::vector<std::string>& lines) {
   }
 }
 
-class MainRoutine : public ProgramTest {
+class MainRoutine : public ProgramRun {
  protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    hSimConnect = nullptr;
-  }
-  // Runs the program entry with these arguments; returns what it printed.
-  static std::string Run(std::vector<std::string> args, int* status) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-      argv.push_back(&arg[0]);
-    }
-    argv.push_back(nullptr);
-    fake::CaptureConsole();
-    *status = ProgramEntry(static_cast<int>(args.size()), argv.data());
-    return fake::ReleaseConsole();
-  }
-  static std::string Run() {
-    int status = -1;
-    std::string out = Run({"vantilo"}, &status);
-    EXPECT_EQ(status, 0);
-    return out;
-  }
   // The golden file's calls with middle in place of the Loop line, then the
   // final pause.
   static std::vector<std::string> Expected(const std::vector<std::string>& middle) {
@@ -81,9 +58,7 @@ class MainRoutine : public ProgramTest {
 
 TEST_F(MainRoutine, FailedOpenPrintsTheMessagePausesAndCallsNothingElse) {
   fake::FailOpen(static_cast<HRESULT>(0x80004005u));
-  int status = -1;
-  std::string out = Run({"vantilo"}, &status);
-  EXPECT_EQ(status, 0);
+  std::string out = Run();
   const std::string noSimulator = support::ConsoleText("no simulator");
   EXPECT_EQ(out, kBanner + noSimulator);
   EXPECT_EQ(fake::Timeline(),
@@ -128,20 +103,17 @@ TEST_F(MainRoutine, QuitDuringADispatchEndsTheLoopAfterThatPassesPause) {
 TEST_F(MainRoutine, SessionPrintsReportsAndSendsCommandsInOrder) {
   const std::string command = "CameraSetRelative6DOF 0 0 0 8 0 ";
   fake::SetDelivery(fake::Delivery::AllPerCall);
-  fake::QueueRecord(fake::OpenRecord("Microsoft Flight Simulator X", 10));
-  fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5));
-  fake::QueueRecord(fake::EventRecord(EVENT_1SEC));
-  fake::QueueRecord(fake::FrameRecord(60.0f, 1.0f));
-  fake::QueueRecord(fake::EventRecord(EVENT_SIM_PAUSE, 1));
-  fake::QueueRecord(
-      fake::EventRecord(EVENT_VIEW, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_VIRTUAL));
-  fake::QueueRecord(fake::EventRecord(EVENT_MENU_PAUSE));
-  fake::QueueRecord(fake::EventRecord(EVENT_MENU_PAUSE));
-  fake::QueueRecord(fake::ExceptionRecord(7));
-  fake::QueueRecord(fake::EventRecord(EVENT_MENU_EXIT));
-  // Records after the exit in the same dispatch are still handled.
-  fake::QueueRecord(fake::DataRecord(REQUEST_ATTITUDE, 0.0, -1.0));
-  fake::QueueRecord(fake::EventRecord(EVENT_POV));
+  // The last two come after the exit in the same dispatch: they are still handled.
+  for (const fake::Bytes& record :
+       {fake::OpenRecord("Microsoft Flight Simulator X", 10),
+        fake::DataRecord(REQUEST_ATTITUDE, 0.0, 0.5), fake::EventRecord(EVENT_1SEC),
+        fake::FrameRecord(60.0f, 1.0f), fake::EventRecord(EVENT_SIM_PAUSE, 1),
+        fake::EventRecord(EVENT_VIEW, SIMCONNECT_VIEW_SYSTEM_EVENT_DATA_COCKPIT_VIRTUAL),
+        fake::EventRecord(EVENT_MENU_PAUSE), fake::EventRecord(EVENT_MENU_PAUSE),
+        fake::ExceptionRecord(7), fake::EventRecord(EVENT_MENU_EXIT),
+        fake::DataRecord(REQUEST_ATTITUDE, 0.0, -1.0), fake::EventRecord(EVENT_POV)}) {
+    fake::QueueRecord(record);
+  }
   std::string out = Run();
   const std::string connected = support::ConsoleText(
       "connected", {{"application", "Microsoft Flight Simulator X"}, {"version", "10"}});

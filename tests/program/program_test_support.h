@@ -1,11 +1,12 @@
 // Helpers shared by the program's tests: a fresh program and fake host per
-// test, records handed straight to CameraDispatch, and the camera commands
-// the fake host received.
+// test, records handed straight to CameraDispatch, the camera commands the
+// fake host received, and whole runs of the program's entry.
 #ifndef VANTILO_TESTS_PROGRAM_TEST_SUPPORT_H
 #define VANTILO_TESTS_PROGRAM_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "control/camera_controller.h"
 #include "control/identifiers.h"
+#include "run/main_routine.h"
 #include "tests/fakes/fake_host.h"
 
 class ProgramTest : public ::testing::Test {
@@ -25,30 +27,25 @@ class ProgramTest : public ::testing::Test {
   }
 
   // Hands the first cbData bytes of a record to CameraDispatch from a heap
-  // block of exactly cbData bytes, at the given offset from an 8-byte
+  // block that ends right after them, misalign bytes past an 8-byte
   // boundary, so a read past the count or a misaligned read shows.
-  static void Dispatch(const std::vector<std::uint8_t>& bytes, DWORD cbData, std::size_t misalign) {
-    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[cbData + misalign + 1]);
+  static void Dispatch(const fake::Bytes& bytes, DWORD cbData, std::size_t misalign = 0) {
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[misalign + cbData]);
     std::uint8_t* start = block.get() + misalign;
-    std::memcpy(start, bytes.data(), cbData < bytes.size() ? cbData : bytes.size());
+    std::memcpy(start, bytes.data(), std::min<std::size_t>(cbData, bytes.size()));
     CameraDispatch(reinterpret_cast<SIMCONNECT_RECV*>(start), cbData, nullptr);
   }
-  static void Dispatch(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
-    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[cbData]);
-    std::memcpy(block.get(), bytes.data(), cbData < bytes.size() ? cbData : bytes.size());
-    CameraDispatch(reinterpret_cast<SIMCONNECT_RECV*>(block.get()), cbData, nullptr);
-  }
-  static void Dispatch(const std::vector<std::uint8_t>& bytes) {
+  static void Dispatch(const fake::Bytes& bytes) {
     Dispatch(bytes, static_cast<DWORD>(bytes.size()));
   }
 
   // Dispatches and returns what the controller printed meanwhile.
-  static std::string Printed(const std::vector<std::uint8_t>& bytes, DWORD cbData) {
+  static std::string Printed(const fake::Bytes& bytes, DWORD cbData) {
     fake::CaptureConsole();
     Dispatch(bytes, cbData);
     return fake::ReleaseConsole();
   }
-  static std::string Printed(const std::vector<std::uint8_t>& bytes) {
+  static std::string Printed(const fake::Bytes& bytes) {
     return Printed(bytes, static_cast<DWORD>(bytes.size()));
   }
 
@@ -64,7 +61,11 @@ class ProgramTest : public ::testing::Test {
   }
 
   static void Frame(double bank) { Dispatch(fake::DataRecord(REQUEST_ATTITUDE, 0.1, bank)); }
-  static void Tick() { Dispatch(fake::EventRecord(EVENT_1SEC)); }
+  static void Tick(int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      Dispatch(fake::EventRecord(EVENT_1SEC));
+    }
+  }
   static void Hat() { Dispatch(fake::EventRecord(EVENT_POV, 0)); }
   static void View(DWORD kind) { Dispatch(fake::EventRecord(EVENT_VIEW, kind)); }
   static void MenuPause() { Dispatch(fake::EventRecord(EVENT_MENU_PAUSE, 0)); }
@@ -77,6 +78,32 @@ class ProgramTest : public ::testing::Test {
     std::size_t before = CommandCount();
     Frame(0.2);
     return CommandCount() == before + 1;
+  }
+};
+
+// The program's entry as a process starts it, with no connection held.
+class ProgramRun : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    hSimConnect = nullptr;
+  }
+  // Runs the program entry with these arguments; returns what it printed.
+  static std::string Run(std::vector<std::string> args, int* status) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+      argv.push_back(&arg[0]);
+    }
+    argv.push_back(nullptr);
+    fake::CaptureConsole();
+    *status = ProgramEntry(static_cast<int>(args.size()), argv.data());
+    return fake::ReleaseConsole();
+  }
+  static std::string Run() {
+    int status = -1;
+    std::string out = Run({"vantilo"}, &status);
+    EXPECT_EQ(status, 0);
+    return out;
   }
 };
 
