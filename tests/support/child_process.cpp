@@ -4,16 +4,17 @@
 // inherit each other's files or a test's sockets.
 #include "tests/support/child_process.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -37,13 +38,11 @@ double Seconds(const timeval& value) {
 std::vector<std::string> Environment(const std::vector<std::string>& extraEnv) {
   std::vector<std::string> all;
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    std::string text = *entry;
-    bool replaced = false;
-    for (const std::string& extra : extraEnv) {
-      const std::string name = extra.substr(0, extra.find('=') + 1);  // "NAME="
-      replaced = replaced || text.rfind(name, 0) == 0;
-    }
-    if (!replaced) {
+    const std::string text = *entry;
+    auto sameName = [&](const std::string& extra) {
+      return text.rfind(extra.substr(0, extra.find('=') + 1), 0) == 0;  // "NAME=" first
+    };
+    if (std::none_of(extraEnv.begin(), extraEnv.end(), sameName)) {
       all.push_back(text);
     }
   }
@@ -268,18 +267,9 @@ double CpuSeconds(pid_t pid) {
 }
 
 int OpenDescriptors(pid_t pid) {
-  DIR* folder = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
-  if (folder == nullptr) {
-    return -1;
-  }
-  int count = 0;
-  while (const dirent* entry = readdir(folder)) {
-    if (entry->d_name[0] != '.') {
-      ++count;
-    }
-  }
-  closedir(folder);
-  return count;
+  std::error_code error;
+  std::filesystem::directory_iterator entries("/proc/" + std::to_string(pid) + "/fd", error);
+  return error ? -1 : static_cast<int>(std::distance(entries, {}));
 }
 
 std::string SanitizerReport(const std::string& text) {

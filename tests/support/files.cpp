@@ -1,15 +1,10 @@
-// Temporary folders are flat (tests put only files in them), so removing
-// one is unlinking its entries and then the folder itself.
 #include "tests/support/files.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -17,9 +12,7 @@ namespace support {
 
 std::string FileText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 bool WriteFile(const std::string& path, const std::string& text) {
@@ -37,27 +30,18 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
-  if (DIR* folder = opendir(path_.c_str())) {
-    while (const dirent* entry = readdir(folder)) {
-      if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..") {
-        unlink(File(entry->d_name).c_str());
-      }
-    }
-    closedir(folder);
-  }
-  rmdir(path_.c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
 }
 
-WorkDir::WorkDir() {
-  std::vector<char> current(PATH_MAX);
-  if (getcwd(current.data(), current.size()) == nullptr || chdir(path().c_str()) != 0) {
-    throw std::runtime_error("cannot enter a temporary folder");
-  }
-  previous_ = current.data();
+WorkDir::WorkDir() : previous_(std::filesystem::current_path()) {
+  std::filesystem::current_path(path());
 }
 
 WorkDir::~WorkDir() {
-  if (chdir(previous_.c_str()) != 0) {
+  std::error_code error;
+  std::filesystem::current_path(previous_, error);
+  if (error) {
     std::abort();  // every later test would run in a removed folder
   }
 }
