@@ -2,22 +2,20 @@
 // test reads as the bytes sit on the wire; headers are built field by field.
 #include "tests/support/bytes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
 namespace support {
 
 Bytes FromHex(const std::string& hex) {
-  Bytes bytes;
-  std::string digits;
-  for (char c : hex) {
-    if (c != ' ' && c != '\n') {
-      digits.push_back(c);
-    }
-  }
+  std::string digits = hex;
+  digits.erase(std::remove(digits.begin(), digits.end(), ' '), digits.end());
+  digits.erase(std::remove(digits.begin(), digits.end(), '\n'), digits.end());
   if (digits.size() % 2 != 0) {
     throw std::invalid_argument("odd number of hex digits");
   }
+  Bytes bytes;
   for (std::size_t i = 0; i < digits.size(); i += 2) {
     bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
   }

@@ -14,7 +14,6 @@
 namespace support {
 
 using standin::Bytes;
-using standin::PutF32;
 using standin::PutText;
 using standin::PutU32;
 

@@ -59,8 +59,7 @@ bool EnterPrivateNetwork(std::string* why) {
 
 bool SetLoopbackUp(bool up, std::string* why) {
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  struct ifreq request;
-  std::memset(&request, 0, sizeof request);
+  ifreq request{};
   std::strcpy(request.ifr_name, "lo");
   bool done = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &request) == 0;
   if (done) {

@@ -77,11 +77,8 @@ bool ForEachLine(const std::string& path, const std::function<void(const std::st
   if (!file) {
     return false;
   }
-  std::string line;
-  while (std::getline(file, line)) {
-    if (file.eof()) {
-      break;  // no newline yet: the writer is still on it
-    }
+  // A last line without its newline is still being written.
+  for (std::string line; std::getline(file, line) && !file.eof();) {
     visit(line);
   }
   return true;
