@@ -1,5 +1,4 @@
-// Byte helpers (see bytes.h). Expected bytes are written as hex text, so a
-// test reads as the bytes sit on the wire; headers are built field by field.
+// Expected bytes are hex text, so a test reads as the bytes sit on the wire.
 #include "tests/support/bytes.h"
 
 #include <algorithm>

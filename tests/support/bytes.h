@@ -1,6 +1,5 @@
-// Byte helpers for the tests: hex text both ways, bounds-checked little-endian
-// reads, records and client packets with their headers. Appending words,
-// floats and text fields is the stand-in's own code (standin/wire/bytes.h).
+// Byte helpers for the tests: hex text both ways, bounds-checked reads,
+// records and packets with their headers; appending is standin/wire/bytes.h.
 #ifndef VANTILO_TESTS_SUPPORT_BYTES_H
 #define VANTILO_TESTS_SUPPORT_BYTES_H
 
@@ -30,12 +29,10 @@ std::string Hex(const std::string& spaced);
 // Hex of a 256-byte field holding text followed by NULs.
 std::string HexField256(const std::string& text);
 
-// The little-endian word or double at offset; throws std::out_of_range
-// when the bytes end before it.
+// The word or double at offset; std::out_of_range when the bytes end first.
 std::uint32_t Word(const Bytes& bytes, std::size_t offset);
 double Double(const Bytes& bytes, std::size_t offset);
 
-// The parts one after the other.
 Bytes Join(const std::vector<Bytes>& parts);
 
 // A record: 12-byte header (size, protocol 2, id) followed by body.

@@ -1,7 +1,6 @@
-// fork and exec with the output redirected to files; wait4 polled every few
-// milliseconds, so a deadline is kept without threads or signal handlers.
-// Every descriptor the parent opens is close-on-exec, so children never
-// inherit each other's files or a test's sockets.
+// wait4 is polled every few milliseconds: deadlines without threads or
+// signal handlers. Every descriptor the parent opens is close-on-exec, so
+// children never inherit each other's files or a test's sockets.
 #include "tests/support/child_process.h"
 
 #include <fcntl.h>
@@ -74,9 +73,8 @@ int OutputFile(std::string* path, std::vector<std::string>* temporary) {
   return fd;
 }
 
-// In the child, between fork and exec: only async-signal-safe calls. The
-// child gets SIGPIPE's default action, as from a shell, whatever this
-// process does with the signal.
+// Between fork and exec: async-signal-safe calls only. SIGPIPE gets its
+// default action, as from a shell, whatever this process does with it.
 [[noreturn]] void ExecChild(const std::vector<char*>& args, char** envp, const char* folder,
                             int out, int err) {
   struct sigaction byDefault {};

@@ -1,7 +1,6 @@
-// Client packets for tests that talk to the stand-in, one function per
-// SimConnect call, from the host link's encoder (the link and peer tests hold
-// its bytes against hand-written ones and node-simconnect's). Send ids are the
-// caller's, so a test can match exceptions to packets.
+// Client packets, one function per call, from the host link's encoder (the
+// link and peer tests hold it to hand-written and node-simconnect's bytes).
+// Send ids are the caller's, so a test can match exceptions to packets.
 #ifndef VANTILO_TESTS_SUPPORT_CLIENT_PACKETS_H
 #define VANTILO_TESTS_SUPPORT_CLIENT_PACKETS_H
 
@@ -25,9 +24,8 @@ Bytes RequestData(std::uint32_t sendId, std::uint32_t request, std::uint32_t def
                   std::uint32_t period);
 Bytes Camera(std::uint32_t sendId, float pitch, float bank, float heading);
 
-// The program's whole registration after Open, as its golden file
-// tests/program/registration.txt holds it, send ids from 2. With inputOn
-// false the input group stays off.
+// The program's registration after Open, as tests/program/registration.txt
+// holds it, send ids from 2; with inputOn false the input group stays off.
 Bytes ProgramRegistration(bool inputOn = true);
 // How many packets that registration is.
 std::size_t ProgramRegistrationPackets();

@@ -1,6 +1,5 @@
-// Files and folders of a test: whole-file reads and writes, temporary
-// folders removed with what they hold, a work folder made the current
-// directory (where the host link looks for SimConnect.cfg), temporary files.
+// Whole-file reads and writes, temporary folders and files, and a work
+// folder made the current one (where the host link finds SimConnect.cfg).
 #ifndef VANTILO_TESTS_SUPPORT_FILES_H
 #define VANTILO_TESTS_SUPPORT_FILES_H
 
@@ -13,8 +12,8 @@ std::string FileText(const std::string& path);
 // Creates or replaces the file; false when it cannot be written.
 bool WriteFile(const std::string& path, const std::string& text);
 
-// A fresh folder under /tmp; on destruction the files in it and the folder
-// are removed. Throws std::runtime_error when it cannot be made.
+// A fresh folder under /tmp, removed with what it holds; throws
+// std::runtime_error when it cannot be made.
 class TempFolder {
  public:
   TempFolder();
@@ -23,7 +22,6 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& path() const { return path_; }
-  // The path of a file in the folder.
   std::string File(const std::string& name) const { return path_ + "/" + name; }
 
  private:
@@ -45,12 +43,10 @@ class WorkDir : public TempFolder {
   std::string previous_;
 };
 
-// Writes folder/SimConnect.cfg, a [SimConnect] section pointing at
-// 127.0.0.1:port; false when it cannot be written.
+// Writes folder/SimConnect.cfg for 127.0.0.1:port; false when it cannot.
 bool WriteCfgForPort(const std::string& folder, int port);
 
-// Writes text to a fresh file in a folder of its own and returns its path;
-// both are removed when the test program ends.
+// A fresh file with text, in a folder of its own; both go when the program ends.
 std::string TempFile(const std::string& name, const std::string& text);
 
 }  // namespace support

@@ -1,6 +1,5 @@
-// The namespaces come from unshare(2) with the user mapped to root inside,
-// which gives the rights to configure the network and to bind-mount; the
-// loopback interface is switched with the SIOCSIFFLAGS ioctl.
+// unshare(2) with the user mapped to root inside gives the rights to
+// configure the network and to bind-mount.
 #include "tests/support/private_network.h"
 
 #include <fcntl.h>

@@ -1,6 +1,5 @@
-// Field lookup by a scan that tracks strings and nesting depth, so a name
-// inside a nested object (a packet's "args") is never taken for a top-level
-// field. Files are read line by line, so long traces need little memory.
+// The scan tracks strings and depth, so a name in a nested object (a
+// packet's "args") is never taken for a top-level field.
 #include "tests/support/trace_lines.h"
 
 #include <chrono>

@@ -1,6 +1,5 @@
-// The stand-in's trace as the tests read it: one JSON object per line,
-// a line's top-level fields looked up by name. Enough JSON for the trace's
-// own flat lines; no general parser.
+// The stand-in's trace, one JSON object per line, read field by field: enough
+// JSON for the trace's own flat lines, no general parser.
 #ifndef VANTILO_TESTS_SUPPORT_TRACE_LINES_H
 #define VANTILO_TESTS_SUPPORT_TRACE_LINES_H
 
@@ -14,8 +13,7 @@ namespace support {
 // empty when the line has no such field.
 std::string Field(const std::string& line, const std::string& name);
 
-// Calls visit with each whole line of the file (a line still being written
-// is left out); false when the file cannot be read.
+// Visits each whole line (not one still being written); false if unreadable.
 bool ForEachLine(const std::string& path, const std::function<void(const std::string&)>& visit);
 
 // Whole lines of the file that contain every one of the texts.
