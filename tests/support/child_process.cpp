@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -233,23 +231,15 @@ std::string DescribeEnd(const ChildResult& result) {
 }
 
 long ResidentKiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string word;
-  while (status >> word) {
-    if (word == "VmRSS:") {
-      long kib = -1;
-      status >> kib;
-      return kib;
-    }
-  }
-  return -1;
+  const std::string status = FileText("/proc/" + std::to_string(pid) + "/status");
+  const std::size_t at = status.find("VmRSS:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 
 double CpuSeconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::string text = FileText("/proc/" + std::to_string(pid) + "/stat");
   // Fields after the command's closing parenthesis: state is the 3rd, utime the 14th.
-  std::size_t at = text.rfind(')');
+  const std::size_t at = text.rfind(')');
   if (at == std::string::npos) {
     return -1.0;
   }
@@ -272,10 +262,9 @@ int OpenDescriptors(pid_t pid) {
 
 std::string SanitizerReport(const std::string& text) {
   for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"}) {
-    std::size_t at = text.find(marker);
+    const std::size_t at = text.find(marker);
     if (at != std::string::npos) {
-      std::size_t start = text.rfind('\n', at);
-      start = start == std::string::npos ? 0 : start + 1;
+      const std::size_t start = text.rfind('\n', at) + 1;  // 0 with no line before: npos + 1
       return text.substr(start, text.find('\n', at) - start);
     }
   }
