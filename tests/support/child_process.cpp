@@ -98,9 +98,7 @@ int OutputFile(std::string* path, std::vector<std::string>* temporary) {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
-  if (outReader_ >= 0) {
-    close(outReader_);
-  }
+  close(outReader_);  // none when CloseOutputPipe has closed it, or there is no pipe
   if (pid_ > 0) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
@@ -130,11 +128,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const ChildOption
   int err = OutputFile(&errPath_, &temporary_);
   if (out < 0 || err < 0 || argv.empty()) {
     error_ = "cannot create " + options.outPath + " or " + options.errPath;
-    for (int fd : {out, err}) {
-      if (fd >= 0) {
-        close(fd);
-      }
-    }
+    close(out);  // none for -1
+    close(err);
     return false;
   }
   // Everything the child needs is built before fork: only exec-safe calls after.
