@@ -78,15 +78,12 @@ Bytes NextFrame(int fd, Bytes* buffer, std::size_t smallest, Clock::time_point d
 
 // Reads until the peer closes: true then; false at the deadline.
 bool ReadToEnd(int fd, Bytes* into, Clock::time_point deadline) {
-  for (;;) {
-    int got = Receive(fd, into, deadline);
-    if (got == 0) {
-      return true;
-    }
+  for (int got; (got = Receive(fd, into, deadline)) != 0;) {
     if (got < 0 && MillisecondsLeft(deadline) == 0) {
       return false;
     }
   }
+  return true;
 }
 
 // Sends every byte by the deadline, waiting while the socket is full.
