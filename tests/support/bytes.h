@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,10 +41,9 @@ inline Bytes FromHex(const std::string& hex) {
 // Bytes -> lower-case hex with no blanks.
 inline std::string ToHex(const Bytes& bytes) {
   std::string hex;
-  char pair[3];
   for (std::uint8_t byte : bytes) {
-    std::snprintf(pair, sizeof pair, "%02x", byte);
-    hex += pair;
+    hex += "0123456789abcdef"[byte >> 4];
+    hex += "0123456789abcdef"[byte & 0xF];
   }
   return hex;
 }

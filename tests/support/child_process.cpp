@@ -197,12 +197,6 @@ ChildResult ChildProcess::WaitOrKill(Clock::time_point deadline) {
   return result_;
 }
 
-void ChildProcess::Signal(int signal) {
-  if (pid_ > 0) {
-    kill(pid_, signal);
-  }
-}
-
 void ChildProcess::CloseOutputPipe() {
   if (outReader_ < 0) {
     return;
@@ -214,15 +208,6 @@ void ChildProcess::CloseOutputPipe() {
   }
   close(outReader_);
   outReader_ = -1;
-}
-
-std::string ChildProcess::Stdout() const { return outPiped_ ? outTaken_ : FileText(outPath_); }
-
-std::string ChildProcess::Stderr() const { return FileText(errPath_); }
-
-std::string DescribeEnd(const ChildResult& result) {
-  std::string text = (result.exited ? "exit " : "signal ") + std::to_string(result.status);
-  return result.timedOut ? text + " (timed out)" : text;
 }
 
 long ResidentKiB(pid_t pid) {

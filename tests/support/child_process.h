@@ -4,12 +4,15 @@
 #ifndef VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
 #define VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
 
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "tests/support/files.h"
 
 namespace support {
 
@@ -57,15 +60,19 @@ class ChildProcess {
   int WaitForExit(int timeoutMs);
   // Waits for the end; at the deadline kills the child with SIGKILL.
   ChildResult WaitOrKill(Clock::time_point deadline);
-  void Signal(int signal);
+  void Signal(int signal) {
+    if (pid_ > 0) {
+      kill(pid_, signal);
+    }
+  }
 
   // With outPipe: takes what is written so far (Stdout() from then on) and
   // closes the read end, as `vantilo | head -c 10` does: no reader is left.
   void CloseOutputPipe();
 
   // Everything written so far (all of it once the child has exited).
-  std::string Stdout() const;
-  std::string Stderr() const;
+  std::string Stdout() const { return outPiped_ ? outTaken_ : FileText(outPath_); }
+  std::string Stderr() const { return FileText(errPath_); }
 
  protected:
   std::string error_;
@@ -85,7 +92,10 @@ class ChildProcess {
 };
 
 // One line describing how the child ended, e.g. "exit 0", "signal 9 (timed out)".
-std::string DescribeEnd(const ChildResult& result);
+inline std::string DescribeEnd(const ChildResult& result) {
+  std::string text = (result.exited ? "exit " : "signal ") + std::to_string(result.status);
+  return result.timedOut ? text + " (timed out)" : text;
+}
 
 // Resident memory (VmRSS) of a running process in KiB, or -1.
 long ResidentKiB(pid_t pid);
