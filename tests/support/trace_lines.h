@@ -22,12 +22,9 @@ inline std::size_t StringEnd(const std::string& line, std::size_t open) {
   return i;
 }
 
-// The value starting at line[start], up to where it ends.
+// The value starting at line[start] (at most line.size()), up to where it ends.
 inline std::string ValueAt(const std::string& line, std::size_t start) {
-  if (start >= line.size()) {
-    return "";
-  }
-  if (line[start] == '"') {
+  if (start < line.size() && line[start] == '"') {
     return line.substr(start + 1, StringEnd(line, start) - start - 1);
   }
   int depth = 0;
