@@ -1,21 +1,19 @@
-// fork and exec with the output redirected to files; wait4 polled every few
-// milliseconds, so a deadline is kept without threads or signal handlers.
-// Every descriptor the parent opens is close-on-exec, so children never
-// inherit each other's files or a test's sockets.
+// wait4 is polled every few milliseconds: deadlines without threads or
+// signal handlers. Every descriptor the parent opens is close-on-exec, so
+// children never inherit each other's files or a test's sockets.
 #include "tests/support/child_process.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -37,13 +35,11 @@ double Seconds(const timeval& value) {
 std::vector<std::string> Environment(const std::vector<std::string>& extraEnv) {
   std::vector<std::string> all;
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    std::string text = *entry;
-    bool replaced = false;
-    for (const std::string& extra : extraEnv) {
-      const std::string name = extra.substr(0, extra.find('=') + 1);  // "NAME="
-      replaced = replaced || text.rfind(name, 0) == 0;
-    }
-    if (!replaced) {
+    const std::string text = *entry;
+    auto sameName = [&](const std::string& extra) {
+      return text.rfind(extra.substr(0, extra.find('=') + 1), 0) == 0;  // "NAME=" first
+    };
+    if (std::none_of(extraEnv.begin(), extraEnv.end(), sameName)) {
       all.push_back(text);
     }
   }
@@ -75,9 +71,8 @@ int OutputFile(std::string* path, std::vector<std::string>* temporary) {
   return fd;
 }
 
-// In the child, between fork and exec: only async-signal-safe calls. The
-// child gets SIGPIPE's default action, as from a shell, whatever this
-// process does with the signal.
+// Between fork and exec: async-signal-safe calls only. SIGPIPE gets its
+// default action, as from a shell, whatever this process does with it.
 [[noreturn]] void ExecChild(const std::vector<char*>& args, char** envp, const char* folder,
                             int out, int err) {
   struct sigaction byDefault {};
@@ -103,9 +98,7 @@ int OutputFile(std::string* path, std::vector<std::string>* temporary) {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
-  if (outReader_ >= 0) {
-    close(outReader_);
-  }
+  close(outReader_);  // none when CloseOutputPipe has closed it, or there is no pipe
   if (pid_ > 0) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
@@ -135,11 +128,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const ChildOption
   int err = OutputFile(&errPath_, &temporary_);
   if (out < 0 || err < 0 || argv.empty()) {
     error_ = "cannot create " + options.outPath + " or " + options.errPath;
-    for (int fd : {out, err}) {
-      if (fd >= 0) {
-        close(fd);
-      }
-    }
+    close(out);  // none for -1
+    close(err);
     return false;
   }
   // Everything the child needs is built before fork: only exec-safe calls after.
@@ -207,12 +197,6 @@ ChildResult ChildProcess::WaitOrKill(Clock::time_point deadline) {
   return result_;
 }
 
-void ChildProcess::Signal(int signal) {
-  if (pid_ > 0) {
-    kill(pid_, signal);
-  }
-}
-
 void ChildProcess::CloseOutputPipe() {
   if (outReader_ < 0) {
     return;
@@ -226,33 +210,16 @@ void ChildProcess::CloseOutputPipe() {
   outReader_ = -1;
 }
 
-std::string ChildProcess::Stdout() const { return outPiped_ ? outTaken_ : FileText(outPath_); }
-
-std::string ChildProcess::Stderr() const { return FileText(errPath_); }
-
-std::string DescribeEnd(const ChildResult& result) {
-  std::string text = (result.exited ? "exit " : "signal ") + std::to_string(result.status);
-  return result.timedOut ? text + " (timed out)" : text;
-}
-
 long ResidentKiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string word;
-  while (status >> word) {
-    if (word == "VmRSS:") {
-      long kib = -1;
-      status >> kib;
-      return kib;
-    }
-  }
-  return -1;
+  const std::string status = FileText("/proc/" + std::to_string(pid) + "/status");
+  const std::size_t at = status.find("VmRSS:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 
 double CpuSeconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::string text = FileText("/proc/" + std::to_string(pid) + "/stat");
   // Fields after the command's closing parenthesis: state is the 3rd, utime the 14th.
-  std::size_t at = text.rfind(')');
+  const std::size_t at = text.rfind(')');
   if (at == std::string::npos) {
     return -1.0;
   }
@@ -268,26 +235,16 @@ double CpuSeconds(pid_t pid) {
 }
 
 int OpenDescriptors(pid_t pid) {
-  DIR* folder = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
-  if (folder == nullptr) {
-    return -1;
-  }
-  int count = 0;
-  while (const dirent* entry = readdir(folder)) {
-    if (entry->d_name[0] != '.') {
-      ++count;
-    }
-  }
-  closedir(folder);
-  return count;
+  std::error_code error;
+  std::filesystem::directory_iterator entries("/proc/" + std::to_string(pid) + "/fd", error);
+  return error ? -1 : static_cast<int>(std::distance(entries, {}));
 }
 
 std::string SanitizerReport(const std::string& text) {
   for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"}) {
-    std::size_t at = text.find(marker);
+    const std::size_t at = text.find(marker);
     if (at != std::string::npos) {
-      std::size_t start = text.rfind('\n', at);
-      start = start == std::string::npos ? 0 : start + 1;
+      const std::size_t start = text.rfind('\n', at) + 1;  // 0 with no line before: npos + 1
       return text.substr(start, text.find('\n', at) - start);
     }
   }

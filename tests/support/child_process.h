@@ -1,17 +1,18 @@
-// Child processes for the tests and the benchmarks: output in files (a pipe
-// nobody drains would block a chatty child; one is there for a test whose
-// child must lose its reader), every wait bounded, CPU time and
-// peak memory from wait4 when it ends; the /proc readers and the
-// sanitizer-report finder for the children's state and output.
+// Child processes for the tests and the benchmarks: output in files (an
+// undrained pipe would block a chatty child), every wait bounded, CPU time
+// and peak memory from wait4; /proc readers and a sanitizer-report finder.
 #ifndef VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
 #define VANTILO_TESTS_SUPPORT_CHILD_PROCESS_H
 
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "tests/support/files.h"
 
 namespace support {
 
@@ -30,8 +31,8 @@ struct ChildOptions {
   std::string folder;                 // working folder; empty: this one
   std::string outPath;                // standard output; empty: a temporary file
   std::string errPath;                // standard error; empty: a temporary file
-  // Standard output to a pipe read by CloseOutputPipe (outPath is then not
-  // used); a child that writes more than the pipe holds (64 KiB) blocks.
+  // Standard output to a pipe instead, for a child that must lose its reader
+  // (see CloseOutputPipe); writing more than it holds (64 KiB) blocks.
   bool outPipe = false;
   int outPipeBytes = 0;  // > 0: the pipe holds only this much (a page at least)
 };
@@ -44,10 +45,9 @@ class ChildProcess {
   // Kills a child still running and reaps it; removes temporary output files.
   ~ChildProcess();
 
-  // Runs argv (argv[0] searched in PATH); output files are created or
-  // truncated. An exec that fails ends the child with status 127 and
-  // "exec failed" on its standard error. False (see error()) when the
-  // output files cannot be made or fork fails.
+  // Runs argv (argv[0] searched in PATH) with fresh output files; a failed
+  // exec ends it with 127 and "exec failed" on standard error. False (see
+  // error()) when the output files cannot be made or fork fails.
   bool Start(const std::vector<std::string>& argv, const ChildOptions& options = {});
   const std::string& error() const { return error_; }
   pid_t pid() const { return pid_; }
@@ -60,16 +60,19 @@ class ChildProcess {
   int WaitForExit(int timeoutMs);
   // Waits for the end; at the deadline kills the child with SIGKILL.
   ChildResult WaitOrKill(Clock::time_point deadline);
-  void Signal(int signal);
+  void Signal(int signal) {
+    if (pid_ > 0) {
+      kill(pid_, signal);
+    }
+  }
 
-  // With outPipe: takes what the child has written so far, then closes the
-  // pipe's read end, as a reader that goes away (vantilo | head -c 10): the
-  // child's next write finds no reader. Stdout() is then what was taken.
+  // With outPipe: takes what is written so far (Stdout() from then on) and
+  // closes the read end, as `vantilo | head -c 10` does: no reader is left.
   void CloseOutputPipe();
 
   // Everything written so far (all of it once the child has exited).
-  std::string Stdout() const;
-  std::string Stderr() const;
+  std::string Stdout() const { return outPiped_ ? outTaken_ : FileText(outPath_); }
+  std::string Stderr() const { return FileText(errPath_); }
 
  protected:
   std::string error_;
@@ -89,7 +92,10 @@ class ChildProcess {
 };
 
 // One line describing how the child ended, e.g. "exit 0", "signal 9 (timed out)".
-std::string DescribeEnd(const ChildResult& result);
+inline std::string DescribeEnd(const ChildResult& result) {
+  std::string text = (result.exited ? "exit " : "signal ") + std::to_string(result.status);
+  return result.timedOut ? text + " (timed out)" : text;
+}
 
 // Resident memory (VmRSS) of a running process in KiB, or -1.
 long ResidentKiB(pid_t pid);
@@ -97,8 +103,7 @@ long ResidentKiB(pid_t pid);
 int OpenDescriptors(pid_t pid);
 // CPU time (user and system) a running process has used so far, or -1.
 double CpuSeconds(pid_t pid);
-// The first line of an AddressSanitizer, LeakSanitizer or UBSan report in
-// text, or empty when there is none.
+// The first line of an AddressSanitizer, LeakSanitizer or UBSan report; empty if none.
 std::string SanitizerReport(const std::string& text);
 
 }  // namespace support

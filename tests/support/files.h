@@ -1,29 +1,58 @@
-// Files and folders of a test: whole-file reads and writes, temporary
-// folders removed with what they hold, a work folder made the current
-// directory (where the host link looks for SimConnect.cfg), temporary files.
+// Whole-file reads and writes, temporary folders and files, and a work
+// folder made the current one (where the host link finds SimConnect.cfg).
 #ifndef VANTILO_TESTS_SUPPORT_FILES_H
 #define VANTILO_TESTS_SUPPORT_FILES_H
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace support {
 
 // The whole file; empty when it cannot be read.
-std::string FileText(const std::string& path);
-// Creates or replaces the file; false when it cannot be written.
-bool WriteFile(const std::string& path, const std::string& text);
+inline std::string FileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
-// A fresh folder under /tmp; on destruction the files in it and the folder
-// are removed. Throws std::runtime_error when it cannot be made.
+// Creates or replaces the file; false when it cannot be written.
+inline bool WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary);
+  file << text;
+  return static_cast<bool>(file);
+}
+
+// Writes folder/SimConnect.cfg for 127.0.0.1:port; false when it cannot.
+inline bool WriteCfgForPort(const std::string& folder, int port) {
+  return WriteFile(
+      folder + "/SimConnect.cfg",
+      "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(port) + "\n");
+}
+
+// A fresh folder under /tmp, removed with what it holds; throws
+// std::runtime_error when it cannot be made.
 class TempFolder {
  public:
-  TempFolder();
-  ~TempFolder();
+  TempFolder() {
+    char pattern[] = "/tmp/vantilo-test-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+      throw std::runtime_error("cannot make a temporary folder");
+    }
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& path() const { return path_; }
-  // The path of a file in the folder.
   std::string File(const std::string& name) const { return path_ + "/" + name; }
 
  private:
@@ -33,25 +62,32 @@ class TempFolder {
 // A TempFolder that is the current directory while it lives.
 class WorkDir : public TempFolder {
  public:
-  WorkDir();
-  ~WorkDir();
+  WorkDir() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(path()); }
+  ~WorkDir() {
+    std::error_code error;
+    std::filesystem::current_path(previous_, error);
+    if (error) {
+      std::abort();  // every later test would run in a removed folder
+    }
+  }
 
   // Writes SimConnect.cfg with this text into the folder.
-  void WriteCfg(const std::string& text);
+  void WriteCfg(const std::string& text) { WriteFile(File("SimConnect.cfg"), text); }
   // Writes a [SimConnect] section pointing at 127.0.0.1:port.
-  void WriteCfgForPort(int port);
+  void WriteCfgForPort(int port) { support::WriteCfgForPort(path(), port); }
 
  private:
   std::string previous_;
 };
 
-// Writes folder/SimConnect.cfg, a [SimConnect] section pointing at
-// 127.0.0.1:port; false when it cannot be written.
-bool WriteCfgForPort(const std::string& folder, int port);
-
-// Writes text to a fresh file in a folder of its own and returns its path;
-// both are removed when the test program ends.
-std::string TempFile(const std::string& name, const std::string& text);
+// A fresh file with text, in a folder of its own; both go when the program ends.
+inline std::string TempFile(const std::string& name, const std::string& text) {
+  static std::vector<std::unique_ptr<TempFolder>> folders;  // removed at exit
+  folders.push_back(std::make_unique<TempFolder>());
+  const std::string path = folders.back()->File(name);
+  WriteFile(path, text);
+  return path;
+}
 
 }  // namespace support
 

@@ -1,7 +1,6 @@
 // The built programs as the JavaScript tests and benchmarks run them: the
-// stand-in on a free port, read back from its "listening on" line; a
-// SimConnect.cfg pointing at a port; the program's fixed console text from
-// console_text.txt (the file says how it is laid out).
+// stand-in on a free port, a SimConnect.cfg for a port, and the program's
+// console text from console_text.txt (the file says how it is laid out).
 'use strict';
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
@@ -21,12 +20,11 @@ function finished(child) {
   });
 }
 
-// Starts the stand-in with --port 0 --no-live and args; with scenario (a
-// text) it plays dir/scenario.txt, with trace it writes dir/trace.jsonl.
-// Resolves once it listens with { child, port, tracePath, done, stop }:
-// done resolves as finished() does, stop() ends it with SIGTERM and returns
-// done. Rejects if it cannot start, ends first or does not listen within
-// 10 s (then it is killed).
+// Starts the stand-in with --port 0 --no-live and args, playing scenario (a
+// text) from dir/scenario.txt and tracing to dir/trace.jsonl when asked.
+// Resolves once it listens with { child, port, tracePath, done, stop }: done
+// as finished(), stop() sends SIGTERM and returns done. Rejects if it cannot
+// start, ends first or does not listen within 10 s (then it is killed).
 function startStandin(binary, args, { dir, scenario, trace } = {}) {
   const argv = ['--port', '0', '--no-live'];
   if (scenario !== undefined) {

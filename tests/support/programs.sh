@@ -1,20 +1,18 @@
 # shellcheck shell=bash disable=SC2034  # standin_port is the sourcing script's
 # The built programs as the shell tests and scripts run them (sourced): the
-# stand-in on a free port, read back from its "listening on" line; a
-# SimConnect.cfg pointing at a port; the program's fixed console text from
-# console_text.txt (the file says how it is laid out).
+# stand-in on a free port, a SimConnect.cfg for a port, and the program's
+# console text from console_text.txt (the file says how it is laid out).
 
 standin_pid=
 standin_port=
 console_text_file=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/console_text.txt
 
-# standin_start [--echo] ERRORS COMMAND [ARG...]: starts the stand-in
-# COMMAND with --port 0 before the ARGs, in the background, its standard
-# error in the file ERRORS (with --echo on this shell's standard error too),
-# its standard input and output the caller's. Waits at most 10 s for its
-# "listening on" line and sets standin_pid and standin_port. If it ends
-# first or does not listen in time, it is stopped, what it printed is shown
-# (unless echoed already) and the status is 1.
+# standin_start [--echo] ERRORS COMMAND [ARG...]: starts the stand-in COMMAND
+# in the background with --port 0 before the ARGs, standard error to the file
+# ERRORS (and with --echo to this shell's too), input and output the caller's.
+# Sets standin_pid and standin_port from its "listening on" line; if that
+# does not come within 10 s, stops it, shows its errors (unless echoed) and
+# returns 1.
 standin_start() {
   local echo=0 errors line
   if [[ $1 == --echo ]]; then
@@ -48,16 +46,14 @@ standin_start() {
   return 1
 }
 
-# write_cfg FOLDER PORT [LINE_END]: FOLDER/SimConnect.cfg, a [SimConnect]
-# section pointing at 127.0.0.1:PORT, its lines ended by LINE_END (a
-# newline unless given).
+# write_cfg FOLDER PORT [LINE_END]: FOLDER/SimConnect.cfg for 127.0.0.1:PORT,
+# its lines ended by LINE_END (a newline unless given).
 write_cfg() {
   local lines=("[SimConnect]" "Protocol=IPv4" "Address=127.0.0.1" "Port=$2")
   printf "%s${3:-$'\n'}" "${lines[@]}" >"$1/SimConnect.cfg"
 }
 
-# console_text NAME: prints the text called NAME, exactly; status 1 when
-# there is none.
+# console_text NAME: prints the text called NAME, exactly; status 1 if none.
 console_text() {
   awk -v name="$1" '
     $0 == "-- " name " --" { found = 1; next }

@@ -78,15 +78,12 @@ Bytes NextFrame(int fd, Bytes* buffer, std::size_t smallest, Clock::time_point d
 
 // Reads until the peer closes: true then; false at the deadline.
 bool ReadToEnd(int fd, Bytes* into, Clock::time_point deadline) {
-  for (;;) {
-    int got = Receive(fd, into, deadline);
-    if (got == 0) {
-      return true;
-    }
+  for (int got; (got = Receive(fd, into, deadline)) != 0;) {
     if (got < 0 && MillisecondsLeft(deadline) == 0) {
       return false;
     }
   }
+  return true;
 }
 
 // Sends every byte by the deadline, waiting while the socket is full.
@@ -115,6 +112,40 @@ sockaddr_in Loopback(int port) {
   return address;
 }
 
+int Connect(int fd, int port) {
+  sockaddr_in address = Loopback(port);
+  return connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+}
+
+// A TCP socket, with its receive buffer set when receiveBuffer > 0.
+int NewSocket(int receiveBuffer) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (receiveBuffer > 0) {  // sockets a listener accepts inherit it
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  }
+  return fd;
+}
+
+// A socket bound to a port on 127.0.0.1 that the system picks, put in *port.
+int BoundSocket(int receiveBuffer, int* port) {
+  const int fd = NewSocket(receiveBuffer);
+  sockaddr_in address = Loopback(0);
+  socklen_t length = sizeof address;
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("cannot bind on 127.0.0.1");
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+void Close(int* fd) {
+  if (*fd >= 0) {
+    close(*fd);
+  }
+  *fd = -1;
+}
+
 }  // namespace
 
 Bytes AttitudeRecord(double pitchRadians, double bankRadians) {
@@ -123,19 +154,10 @@ Bytes AttitudeRecord(double pitchRadians, double bankRadians) {
 }
 
 ScriptedServer::ScriptedServer(int receiveBuffer) {
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (receiveBuffer > 0) {  // accepted sockets inherit it
-    setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-  }
-  sockaddr_in address = Loopback(0);
-  socklen_t length = sizeof address;
-  if (listener_ < 0 ||
-      bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 4) != 0 ||
-      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  listener_ = BoundSocket(receiveBuffer, &port_);
+  if (listen(listener_, 4) != 0) {
     throw std::runtime_error("cannot listen on 127.0.0.1");
   }
-  port_ = ntohs(address.sin_port);
 }
 
 ScriptedServer::~ScriptedServer() {
@@ -143,12 +165,7 @@ ScriptedServer::~ScriptedServer() {
   StopListening();
 }
 
-void ScriptedServer::StopListening() {
-  if (listener_ >= 0) {
-    close(listener_);
-  }
-  listener_ = -1;
-}
+void ScriptedServer::StopListening() { Close(&listener_); }
 
 bool ScriptedServer::HasPendingConnection() { return Readable(listener_, Clock::now()); }
 
@@ -175,11 +192,9 @@ bool ScriptedServer::AcceptOpen() {
 std::vector<Bytes> ScriptedServer::ReadPackets(std::size_t count) {
   const Clock::time_point deadline = After(kWaitMs);
   std::vector<Bytes> packets;
-  while (packets.size() < count) {
-    Bytes packet = NextFrame(client_, &pending_, kSmallestPacket, deadline);
-    if (packet.empty()) {
-      break;
-    }
+  for (Bytes packet;
+       packets.size() < count &&
+       !(packet = NextFrame(client_, &pending_, kSmallestPacket, deadline)).empty();) {
     packets.push_back(packet);
   }
   return packets;
@@ -222,55 +237,30 @@ bool ScriptedServer::ReadUntilClosed(int timeoutMs, Bytes* rest) {
   return ReadToEnd(client_, rest, After(timeoutMs));
 }
 
-void ScriptedServer::CloseClient() {
-  if (client_ >= 0) {
-    close(client_);
-  }
-  client_ = -1;
-}
+void ScriptedServer::CloseClient() { Close(&client_); }
 
 DeadPort::DeadPort(Kind kind) {
-  socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = Loopback(0);
-  socklen_t length = sizeof address;
-  if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    throw std::runtime_error("cannot bind on 127.0.0.1");
-  }
-  port_ = ntohs(address.sin_port);
+  socket_ = BoundSocket(0, &port_);
   if (kind == Kind::kNeverAnswers) {
-    // A backlog of 0 queues one connection; it is never accepted.
-    queued_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listen(socket_, 0) != 0 ||
-        connect(queued_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    queued_ = NewSocket(0);  // a backlog of 0 queues this one connection, never accepted
+    if (listen(socket_, 0) != 0 || Connect(queued_, port_) != 0) {
       throw std::runtime_error("cannot fill a listener's queue on 127.0.0.1");
     }
   }
 }
 
 DeadPort::~DeadPort() {
-  close(queued_);
-  close(socket_);
+  Close(&queued_);
+  Close(&socket_);
 }
 
-RawClient::RawClient(int port, int receiveBuffer) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (receiveBuffer > 0) {
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-  }
-  sockaddr_in where = Loopback(port);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0) {
-    fd_ = fd;
-  } else {
-    close(fd);
+RawClient::RawClient(int port, int receiveBuffer) : fd_(NewSocket(receiveBuffer)) {
+  if (Connect(fd_, port) != 0) {
+    Close(&fd_);
   }
 }
 
-RawClient::~RawClient() {
-  if (fd_ >= 0) {
-    close(fd_);
-  }
-}
+RawClient::~RawClient() { Close(&fd_); }
 
 void RawClient::Send(const Bytes& bytes) { SendAll(fd_, bytes, After(kWaitMs)); }
 

@@ -1,6 +1,3 @@
-// The stand-in's start-up: the command line from the options, then a
-// bounded wait for "listening on 127.0.0.1:PORT" and its line end on
-// standard error. Binary paths come from the build.
 #include "tests/support/standin_process.h"
 
 #include <cstdlib>

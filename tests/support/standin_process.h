@@ -1,6 +1,5 @@
-// The built programs as the tests and benchmarks run them: their paths in
-// the build tree, and vantilo-standin as a child process on a free (or a
-// given) port, read back once from its "listening on" line.
+// The built programs' paths, and the stand-in as a child process on a free
+// (or given) port, read from its "listening on" line.
 #ifndef VANTILO_TESTS_SUPPORT_STANDIN_PROCESS_H
 #define VANTILO_TESTS_SUPPORT_STANDIN_PROCESS_H
 
