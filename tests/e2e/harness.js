@@ -47,9 +47,6 @@ async function runVantilo(dir, onStdout) {
   return result;
 }
 
-const readTrace = (tracePath) => fs.readFileSync(tracePath, 'utf8').split('\n')
-  .filter((line) => line.length > 0).map((line) => JSON.parse(line));
-
 // The float bits of the camera heading for a bank in radians, computed as
 // the program must: (bank * -180) / 3.1415f widened, then narrowed.
 function headingBits(bank) {
@@ -59,6 +56,6 @@ function headingBits(bank) {
 }
 
 module.exports = {
-  BANNER, NO_SIMULATOR, closedPort, connected, headingBits, readTrace, runVantilo, startStandin,
-  tempDir, writeCfg: programs.writeCfg,
+  BANNER, NO_SIMULATOR, closedPort, connected, headingBits, runVantilo, startStandin, tempDir,
+  readTrace: programs.readTrace, writeCfg: programs.writeCfg,
 };

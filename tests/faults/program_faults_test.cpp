@@ -62,11 +62,7 @@ const auto kRowName = [](const auto& info) { return std::string(info.param.name)
 
 // A record header with any size word (id SIMOBJECT_DATA).
 Bytes Header(std::uint32_t size) {
-  Bytes bytes;
-  for (std::uint32_t value : {size, kProtocol, std::uint32_t{SIMCONNECT_RECV_ID_SIMOBJECT_DATA}}) {
-    PutU32(bytes, value);
-  }
-  return bytes;
+  return Words({size, kProtocol, std::uint32_t{SIMCONNECT_RECV_ID_SIMOBJECT_DATA}});
 }
 
 Bytes RandomBytes(std::size_t count, std::mt19937& random) {

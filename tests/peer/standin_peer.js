@@ -38,7 +38,6 @@ const REFUSED_WAIT_MS = 500;  // a refused client gets no OPEN within this
 // The stand-in playing scenario at speed, traced.
 const startStandin = (binary, dir, scenario, speed, extra = []) =>
   programs.startStandin(binary, ['--speed', String(speed), ...extra], { dir, scenario, trace: true });
-const readTrace = (standin) => fs.readFileSync(standin.tracePath, 'utf8').trim().split('\n').map(JSON.parse);
 const wait = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // One client at protocol: served, it gets the persona's OPEN, a "1sec" event
@@ -83,7 +82,7 @@ async function checkPersonas(binary, dir) {
     const standin = await startStandin(binary, dir, '60 end\n', 4, ['--simulator', persona.name]);
     const served = await Promise.all(PROTOCOLS.map((p) => checkProtocol(persona, standin.port, p)));
     await standin.stop();
-    const cameras = readTrace(standin).filter((l) => l.kind === 'camera');
+    const cameras = programs.readTrace(standin.tracePath).filter((l) => l.kind === 'camera');
     assert.strictEqual(cameras.length, served.filter(Boolean).length, persona.name);
     assert.ok(cameras.every((l) => l.ignored === (persona.cameraMoves ? undefined : true)),
               `${persona.name}: camera commands ${persona.cameraMoves ? 'applied' : 'ignored'}`);
@@ -143,7 +142,8 @@ async function main() {
   assert.match(stdout, /exceptions sent +1\n/);
 
   const tearDown = calls.packets(PROGRAM.tearDown);
-  const last = readTrace(standin).filter((l) => l.kind === 'packet').slice(-tearDown.length);
+  const packets = programs.readTrace(standin.tracePath).filter((l) => l.kind === 'packet');
+  const last = packets.slice(-tearDown.length);
   assert.deepStrictEqual(last.map(calls.ofTrace), tearDown, 'the tear-down, last');
 
   await checkPersonas(process.argv[2], dir);

@@ -24,14 +24,6 @@ using vantilo_net::Encode;
 // A scenario in which nothing happens for a minute; tests end long before.
 std::string QuietScenario() { return TempFile("quiet.txt", "60 end\n"); }
 
-Bytes Words(std::initializer_list<std::uint32_t> values) {
-  Bytes out;
-  for (std::uint32_t value : values) {
-    PutU32(out, value);
-  }
-  return out;
-}
-
 Bytes ExceptionBytes(std::uint32_t protocol, std::uint32_t code, std::uint32_t sendId,
                      std::uint32_t index) {
   return Words({24u, protocol, 1u, code, sendId, index});

@@ -46,11 +46,8 @@ TEST(StandinData, BankComesPerFrameInRadiansAndDegreesAndEasesIn) {
   }
   ASSERT_EQ(Double(record, 48), 30.0) << "the roll ends on its target";
   EXPECT_GE(between, 10);
-  Bytes expected;
-  for (std::uint32_t value : {64u, 2u, 8u, 7u, 1u, 4u, 0u, 1u, 1u, 3u}) {
-    PutU32(expected, value);
-  }
-  EXPECT_EQ(Bytes(record.begin(), record.begin() + 40), expected);
+  EXPECT_EQ(Bytes(record.begin(), record.begin() + 40),
+            Words({64u, 2u, 8u, 7u, 1u, 4u, 0u, 1u, 1u, 3u}));
   EXPECT_EQ(Double(record, 40), 30.0 * kRadiansPerDegree);
   EXPECT_EQ(Double(record, 56), 0.0);
 }

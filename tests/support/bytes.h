@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -71,6 +72,15 @@ inline double Double(const Bytes& bytes, std::size_t offset) {
     throw std::out_of_range("no double at offset " + std::to_string(offset));
   }
   return standin::GetF64(bytes.data() + offset);
+}
+
+// The words one after the other, little-endian.
+inline Bytes Words(std::initializer_list<std::uint32_t> values) {
+  Bytes out;
+  for (std::uint32_t value : values) {
+    PutU32(out, value);
+  }
+  return out;
 }
 
 inline Bytes Join(const std::vector<Bytes>& parts) {

@@ -79,4 +79,8 @@ function consoleText(name, fields = {}) {
   return text;
 }
 
-module.exports = { consoleText, finished, startStandin, writeCfg };
+// The stand-in's trace: one object per line.
+const readTrace = (tracePath) => fs.readFileSync(tracePath, 'utf8').split('\n')
+  .filter((line) => line.length > 0).map((line) => JSON.parse(line));
+
+module.exports = { consoleText, finished, readTrace, startStandin, writeCfg };
